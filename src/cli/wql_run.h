@@ -1,0 +1,14 @@
+// The wql tool's work, apart from main() so that tests can run it.
+#pragma once
+
+#include <ostream>
+
+#include "wql_options.h"
+
+namespace cli {
+
+// Runs what the options say; returns the exit code (0, or 1 after printing
+// "Error: " and the description to `err`).
+int runWql(const WqlOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace cli

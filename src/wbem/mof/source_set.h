@@ -1,0 +1,61 @@
+// The texts of a compile (the root file and its includes), positions within
+// them, and the errors that point at those positions.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ast.h"
+#include "mof_compiler.h"
+
+namespace wbem::mof {
+
+struct SourceFile {
+    std::string name;  // as shown in messages and used to resolve includes
+    std::string text;  // valid UTF-8
+};
+
+struct Location {
+    std::string file;
+    int line = 0;
+    int column = 0;  // in characters, from 1
+};
+
+class SourceSet {
+public:
+    explicit SourceSet(FileLoader loader);
+
+    // Registers a text as a file: a byte-order mark is dropped, UTF-16 is
+    // converted and invalid UTF-8 replaced, so the lexer sees valid UTF-8.
+    uint32_t add(std::string name, std::string_view bytes);
+
+    // Loads a file named by "#pragma include" in the file of `at`, relative to
+    // that file's folder, and enters it. Fails at `at` when the file is
+    // missing, already being read (an include cycle) or nested too deeply.
+    uint32_t enterInclude(std::string_view target, Pos at);
+    void enterRoot(uint32_t file);
+    void leave();
+
+    const SourceFile& file(uint32_t index) const { return *files_[index]; }
+    std::string_view text(uint32_t index) const { return files_[index]->text; }
+
+    Location locate(Pos pos) const;
+    [[noreturn]] void fail(Pos pos, const std::string& message, HResult code = hr::Failed) const;
+
+private:
+    FileLoader loader_;
+    std::vector<std::unique_ptr<SourceFile>> files_;
+    std::vector<std::string> active_;  // files being read, outermost first
+};
+
+// "a/b/../c.mof" -> "a/c.mof"; backslashes become slashes.
+std::string normalizedPath(std::string_view path);
+// The folder part of a path with its trailing slash, or "" when there is none.
+std::string_view folderOf(std::string_view path);
+
+// Appends the UTF-8 encoding of a code point.
+void appendUtf8(std::string& out, uint32_t cp);
+
+}  // namespace wbem::mof

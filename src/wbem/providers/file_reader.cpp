@@ -1,0 +1,101 @@
+#include "file_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "../text.h"
+
+namespace wbem {
+
+ReadStatus statusFromErrno(int err) {
+    switch (err) {
+        case ENOENT:
+        case ESRCH:
+            return ReadStatus::Gone;
+        case EACCES:
+        case EPERM:
+            return ReadStatus::Denied;
+        default:
+            return ReadStatus::Failed;
+    }
+}
+
+ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limit) {
+    out.clear();
+    const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return statusFromErrno(errno);
+    // Pseudo files report a size of 0 or 4096, so read until the end instead
+    // of trusting it; one read is enough for nearly all of them.
+    size_t used = 0;
+    ReadStatus status = ReadStatus::Ok;
+    for (;;) {
+        if (out.size() < used + 4096) out.resize(std::min(limit, used + std::max<size_t>(4096, used)));
+        if (used >= out.size()) break;  // the limit is reached
+        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            status = statusFromErrno(errno);
+            break;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    out.resize(status == ReadStatus::Ok ? used : 0);
+    return status;
+}
+
+ReadStatus readLinkAt(int dirfd, const char* path, std::string& out) {
+    out.resize(256);
+    for (;;) {
+        const ssize_t n = ::readlinkat(dirfd, path, out.data(), out.size());
+        if (n < 0) {
+            out.clear();
+            return statusFromErrno(errno);
+        }
+        if (static_cast<size_t>(n) < out.size()) {
+            out.resize(static_cast<size_t>(n));
+            return ReadStatus::Ok;
+        }
+        if (out.size() >= 65536) {
+            out.clear();
+            return ReadStatus::Failed;
+        }
+        out.resize(out.size() * 2);
+    }
+}
+
+std::optional<std::string> readTextFile(const std::string& path, size_t limit) {
+    std::string text;
+    if (readFileAt(AT_FDCWD, path.c_str(), text, limit) != ReadStatus::Ok) return std::nullopt;
+    return text;
+}
+
+std::optional<std::string> readSysValue(const std::string& path) {
+    auto text = readTextFile(path, 65536);
+    if (!text) return std::nullopt;
+    std::string value(trimmed(*text));
+    if (value.empty()) return std::nullopt;
+    return value;
+}
+
+DirFd& DirFd::operator=(DirFd&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+DirFd::~DirFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+DirFd DirFd::open(int dirfd, const char* path) {
+    return DirFd(::openat(dirfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+}  // namespace wbem

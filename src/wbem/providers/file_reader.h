@@ -1,0 +1,61 @@
+// Small, allocation-frugal reads of the pseudo files under /proc and /sys.
+// The outcome tells a vanished entity (Gone) from a refused one (Denied), so
+// that callers can skip the first and report nulls for the second.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wbem {
+
+enum class ReadStatus { Ok, Gone, Denied, Failed };
+
+inline constexpr size_t kMaxPseudoFileSize = size_t{4} << 20;
+
+// The whole file `path` (relative to the directory descriptor `dirfd`, or
+// absolute with AT_FDCWD) into `out`, reusing its capacity; reads at most
+// `limit` bytes.
+ReadStatus readFileAt(int dirfd, const char* path, std::string& out,
+                      size_t limit = kMaxPseudoFileSize);
+// The target of a symbolic link.
+ReadStatus readLinkAt(int dirfd, const char* path, std::string& out);
+
+// Convenience forms for absolute paths: nullopt on any failure.
+std::optional<std::string> readTextFile(const std::string& path,
+                                        size_t limit = kMaxPseudoFileSize);
+// A one-value /sys or /proc file with surrounding blanks removed; nullopt
+// when unreadable or empty.
+std::optional<std::string> readSysValue(const std::string& path);
+
+ReadStatus statusFromErrno(int err);
+
+// A directory descriptor that closes itself.
+class DirFd {
+public:
+    DirFd() = default;
+    explicit DirFd(int fd) : fd_(fd) {}
+    DirFd(DirFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    DirFd& operator=(DirFd&& o) noexcept;
+    DirFd(const DirFd&) = delete;
+    DirFd& operator=(const DirFd&) = delete;
+    ~DirFd();
+
+    // Opens `path` below `dirfd` as a directory; invalid on failure (errno kept).
+    static DirFd open(int dirfd, const char* path);
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Gives up ownership: the caller closes the descriptor.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace wbem

@@ -1,0 +1,209 @@
+#include "proc_parsers.h"
+
+#include <charconv>
+#include <cstdlib>
+
+#include "../text.h"
+#include "parse_util.h"
+
+namespace wbem {
+
+std::optional<int64_t> ProcStat::field(StatField f) const {
+    const int n = static_cast<int>(f);
+    if (n > fieldCount) return std::nullopt;
+    return values[static_cast<size_t>(n)];
+}
+
+std::optional<ProcStat> parseProcStat(std::string_view text) {
+    // The command name may hold blanks, parentheses and newlines; it ends at
+    // the last ')' of the text, since no later field can contain one.
+    const size_t open = text.find(" (");
+    const size_t close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open + 1)
+        return std::nullopt;
+    auto pid = parseInt(text.substr(0, open));
+    if (!pid || *pid < 0) return std::nullopt;
+
+    ProcStat st;
+    st.pid = *pid;
+    st.comm.assign(text.substr(open + 2, close - open - 2));
+    Words words(text.substr(close + 1));
+    std::string_view w;
+    if (!words.next(w)) return st;
+    if (w.size() == 1) st.state = w[0];
+    if (w.size() != 1) return st;
+    int n = 3;
+    while (n < ProcStat::kLastField && words.next(w)) {
+        if (!w.empty() && w.back() == '\n') w.remove_suffix(1);
+        auto v = parseInt(w);
+        if (!v) {
+            // Counters that exceed int64 (the unlimited rsslim) are kept at
+            // the maximum instead of ending the list.
+            auto u = parseUInt(w);
+            if (!u) break;
+            v = INT64_MAX;
+        }
+        ++n;
+        st.values[static_cast<size_t>(n)] = *v;
+    }
+    st.fieldCount = n;
+    return st;
+}
+
+namespace {
+
+// "Key:\tvalue" lines; calls f(key, value) with the value trimmed.
+template <class F>
+void forEachKeyLine(std::string_view text, F f) {
+    Splitter lines(text, '\n');
+    std::string_view line;
+    while (lines.next(line)) {
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        f(line.substr(0, colon), trimmed(line.substr(colon + 1)));
+    }
+}
+
+// "123 kB" or "123" as a number of KB.
+std::optional<uint64_t> parseKb(std::string_view v) {
+    Words words(v);
+    std::string_view num;
+    if (!words.next(num)) return std::nullopt;
+    return parseUInt(num);
+}
+
+std::optional<uint32_t> firstId(std::string_view v) {
+    Words words(v);
+    std::string_view w;
+    if (!words.next(w)) return std::nullopt;
+    auto n = parseUInt(w);
+    if (!n || *n > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(*n);
+}
+
+std::optional<uint32_t> secondId(std::string_view v) {
+    Words words(v);
+    std::string_view w;
+    if (!words.next(w) || !words.next(w)) return std::nullopt;
+    auto n = parseUInt(w);
+    if (!n || *n > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(*n);
+}
+
+}  // namespace
+
+ProcStatus parseProcStatus(std::string_view text) {
+    ProcStatus s;
+    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+        if (key == "Tgid") {
+            s.tgid = parseInt(v);
+        } else if (key == "PPid") {
+            s.ppid = parseInt(v);
+        } else if (key == "Threads") {
+            s.threads = parseInt(v);
+        } else if (key == "Uid") {
+            s.realUid = firstId(v);
+            s.effectiveUid = secondId(v);
+        } else if (key == "Gid") {
+            s.realGid = firstId(v);
+        } else if (key == "VmPeak") {
+            s.vmPeakKb = parseKb(v);
+        } else if (key == "VmSize") {
+            s.vmSizeKb = parseKb(v);
+        } else if (key == "VmHWM") {
+            s.vmHwmKb = parseKb(v);
+        } else if (key == "VmRSS") {
+            s.vmRssKb = parseKb(v);
+        } else if (key == "RssAnon") {
+            s.rssAnonKb = parseKb(v);
+        } else if (key == "VmSwap") {
+            s.vmSwapKb = parseKb(v);
+        }
+    });
+    return s;
+}
+
+std::vector<std::string_view> parseCmdline(std::string_view text) {
+    std::vector<std::string_view> args;
+    if (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+    if (text.empty()) return args;
+    Splitter parts(text, '\0');
+    std::string_view a;
+    while (parts.next(a)) args.push_back(a);
+    return args;
+}
+
+std::string joinCommandLine(std::string_view cmdline) {
+    std::string out;
+    for (std::string_view a : parseCmdline(cmdline)) {
+        if (!out.empty()) out += ' ';
+        out.append(a);
+    }
+    return out;
+}
+
+ProcIo parseProcIo(std::string_view text) {
+    ProcIo io;
+    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+        if (key == "rchar") io.rchar = parseUInt(v);
+        else if (key == "wchar") io.wchar = parseUInt(v);
+        else if (key == "syscr") io.syscr = parseUInt(v);
+        else if (key == "syscw") io.syscw = parseUInt(v);
+        else if (key == "read_bytes") io.readBytes = parseUInt(v);
+        else if (key == "write_bytes") io.writeBytes = parseUInt(v);
+    });
+    return io;
+}
+
+MemInfo parseMemInfo(std::string_view text) {
+    MemInfo m;
+    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+        if (key == "MemTotal") m.memTotal = parseKb(v);
+        else if (key == "MemFree") m.memFree = parseKb(v);
+        else if (key == "MemAvailable") m.memAvailable = parseKb(v);
+        else if (key == "Buffers") m.buffers = parseKb(v);
+        else if (key == "Cached") m.cached = parseKb(v);
+        else if (key == "SwapTotal") m.swapTotal = parseKb(v);
+        else if (key == "SwapFree") m.swapFree = parseKb(v);
+        else if (key == "CommitLimit") m.commitLimit = parseKb(v);
+        else if (key == "Committed_AS") m.committedAs = parseKb(v);
+    });
+    return m;
+}
+
+std::optional<int64_t> parseBootTime(std::string_view procStat) {
+    Splitter lines(procStat, '\n');
+    std::string_view line;
+    while (lines.next(line)) {
+        Words words(line);
+        std::string_view key, value;
+        if (words.next(key) && key == "btime" && words.next(value)) return parseInt(value);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> parseUptime(std::string_view text) {
+    Words words(text);
+    std::string_view w;
+    if (!words.next(w)) return std::nullopt;
+    if (!w.empty() && w.back() == '\n') w.remove_suffix(1);
+    double v = 0;
+    auto [p, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
+    if (ec != std::errc() || p != w.data() + w.size() || v < 0) return std::nullopt;
+    return v;
+}
+
+std::vector<std::pair<std::string_view, std::string_view>> parseEnvironBlock(std::string_view text) {
+    std::vector<std::pair<std::string_view, std::string_view>> out;
+    Splitter parts(text, '\0');
+    std::string_view e;
+    while (parts.next(e)) {
+        const size_t eq = e.find('=');
+        // An entry without '=' or with an empty name is not a variable.
+        if (eq == std::string_view::npos || eq == 0) continue;
+        out.emplace_back(e.substr(0, eq), e.substr(eq + 1));
+    }
+    return out;
+}
+
+}  // namespace wbem

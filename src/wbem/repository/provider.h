@@ -1,0 +1,60 @@
+// Live instance providers: a class's instances produced on demand, one at a
+// time, so that enumerations stream.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cim_value.h"
+#include "instance.h"
+
+namespace wbem {
+
+// What a query lets a provider skip. Providers may ignore hints: the query
+// engine applies the full WHERE clause to whatever they return.
+struct QueryHints {
+    // Property = constant conditions that every wanted instance satisfies
+    // (taken from a WHERE clause's top-level AND terms).
+    std::vector<std::pair<std::string, CimValue>> equals;
+    // Properties the caller reads; empty means all of them.
+    std::vector<std::string> selected;
+
+    bool wants(std::string_view property) const;
+    // The constant that `property` must equal, or null.
+    const CimValue* equalTo(std::string_view property) const;
+};
+
+class InstanceCursor {
+public:
+    virtual ~InstanceCursor() = default;
+    // The next instance, or null at the end. May throw WbemError.
+    virtual std::shared_ptr<const Instance> next() = 0;
+};
+
+class InstanceProvider {
+public:
+    virtual ~InstanceProvider() = default;
+    // Instances of exactly `cls` (not of its subclasses: each class that has
+    // live instances gets its own registration).
+    virtual std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
+                                                 const QueryHints& hints) const = 0;
+};
+
+// A cursor over a ready vector; handy for providers with few instances.
+class VectorCursor : public InstanceCursor {
+public:
+    explicit VectorCursor(std::vector<std::shared_ptr<const Instance>> items)
+        : items_(std::move(items)) {}
+    std::shared_ptr<const Instance> next() override {
+        return pos_ < items_.size() ? items_[pos_++] : nullptr;
+    }
+
+private:
+    std::vector<std::shared_ptr<const Instance>> items_;
+    size_t pos_ = 0;
+};
+
+}  // namespace wbem

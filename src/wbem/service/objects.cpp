@@ -1,0 +1,294 @@
+#include "objects.h"
+
+#include <algorithm>
+
+#include "wbem/repository/instance_source.h"
+#include "wbem/text.h"
+
+namespace wbem::embedded {
+
+namespace {
+
+// Enumerator over a fixed list of elements.
+class ListEnum : public IEnumVariant {
+public:
+    explicit ListEnum(std::vector<ElementPtr> items) : items_(std::move(items)) {}
+    HResult Next(ElementPtr& element) override {
+        if (pos_ >= items_.size()) {
+            element.reset();
+            return hr::False;
+        }
+        element = items_[pos_++];
+        return hr::Ok;
+    }
+    HResult Reset() override {
+        pos_ = 0;
+        return hr::Ok;
+    }
+
+private:
+    std::vector<ElementPtr> items_;
+    size_t pos_ = 0;
+};
+
+class Property : public ISWbemProperty {
+public:
+    Property(std::string name, CimTypeDecl type, Variant value, std::string origin, bool local)
+        : name_(std::move(name)),
+          type_(std::move(type)),
+          value_(std::move(value)),
+          origin_(std::move(origin)),
+          local_(local) {}
+    std::string Name() const override { return name_; }
+    Variant Value() const override { return value_; }
+    CimType CIMType() const override { return type_.type; }
+    bool IsArray() const override { return type_.isArray; }
+    std::string Origin() const override { return origin_; }
+    bool IsLocal() const override { return local_; }
+
+private:
+    std::string name_;
+    CimTypeDecl type_;
+    Variant value_;
+    std::string origin_;
+    bool local_;
+};
+
+class PropertySet : public ISWbemPropertySet {
+public:
+    explicit PropertySet(std::vector<std::shared_ptr<ISWbemProperty>> items)
+        : items_(std::move(items)) {}
+    std::unique_ptr<IEnumVariant> NewEnum() override {
+        return std::make_unique<ListEnum>(std::vector<ElementPtr>(items_.begin(), items_.end()));
+    }
+    std::shared_ptr<ISWbemProperty> Item(std::string_view name, int32_t) override {
+        for (const auto& p : items_)
+            if (iequals(p->Name(), name)) return p;
+        fail(hr::NotFound);
+    }
+    int32_t Count() override { return int32_t(items_.size()); }
+
+private:
+    std::vector<std::shared_ptr<ISWbemProperty>> items_;
+};
+
+// Parameter objects are instances of a __PARAMETERS class made for the method.
+std::shared_ptr<ISWbemObject> parameterObject(const MethodDef& m, bool out,
+                                              const ObjectView& owner) {
+    auto cls = std::make_shared<ClassDef>();
+    cls->name = "__PARAMETERS";
+    for (const auto& p : m.parameters) {
+        if (out ? !p.out : !p.in) continue;
+        PropertyDef prop;
+        prop.name = p.name;
+        prop.type = p.type;
+        prop.qualifiers = p.qualifiers;
+        prop.classOrigin = "__PARAMETERS";
+        cls->properties.push_back(std::move(prop));
+    }
+    if (out) {
+        PropertyDef ret;
+        ret.name = "ReturnValue";
+        ret.type.type = m.returnType;
+        ret.classOrigin = "__PARAMETERS";
+        cls->properties.push_back(std::move(ret));
+    }
+    if (cls->properties.empty()) return nullptr;
+    cls->finalize();
+    ObjectView view;
+    view.cls = cls;
+    view.declarationOrder = true;
+    view.ctx = owner.ctx;
+    return makeObject(std::move(view));
+}
+
+class Method : public ISWbemMethod {
+public:
+    Method(const MethodDef& def, ObjectView owner) : def_(def), owner_(std::move(owner)) {}
+    std::string Name() const override { return def_.name; }
+    std::string Origin() const override { return def_.classOrigin; }
+    std::shared_ptr<ISWbemObject> InParameters() const override {
+        return parameterObject(def_, false, owner_);
+    }
+    std::shared_ptr<ISWbemObject> OutParameters() const override {
+        return parameterObject(def_, true, owner_);
+    }
+
+private:
+    MethodDef def_;
+    ObjectView owner_;
+};
+
+class MethodSet : public ISWbemMethodSet {
+public:
+    explicit MethodSet(std::vector<std::shared_ptr<ISWbemMethod>> items)
+        : items_(std::move(items)) {}
+    std::unique_ptr<IEnumVariant> NewEnum() override {
+        return std::make_unique<ListEnum>(std::vector<ElementPtr>(items_.begin(), items_.end()));
+    }
+    std::shared_ptr<ISWbemMethod> Item(std::string_view name, int32_t) override {
+        for (const auto& m : items_)
+            if (iequals(m->Name(), name)) return m;
+        fail(hr::NotFound);
+    }
+    int32_t Count() override { return int32_t(items_.size()); }
+
+private:
+    std::vector<std::shared_ptr<ISWbemMethod>> items_;
+};
+
+class ObjectPathImpl : public ISWbemObjectPath {
+public:
+    ObjectPathImpl(std::string cls, std::string rel, std::string path, std::string ns,
+                   std::string server, bool isClass, bool singleton)
+        : cls_(std::move(cls)),
+          rel_(std::move(rel)),
+          path_(std::move(path)),
+          ns_(std::move(ns)),
+          server_(std::move(server)),
+          isClass_(isClass),
+          singleton_(singleton) {}
+    std::string Class() const override { return cls_; }
+    std::string RelPath() const override { return rel_; }
+    std::string Path() const override { return path_; }
+    std::string Namespace() const override { return ns_; }
+    std::string Server() const override { return server_; }
+    bool IsClass() const override { return isClass_; }
+    bool IsSingleton() const override { return singleton_; }
+
+private:
+    std::string cls_, rel_, path_, ns_, server_;
+    bool isClass_, singleton_;
+};
+
+class Object : public ISWbemObject {
+public:
+    explicit Object(ObjectView view) : v_(std::move(view)) {}
+
+    std::shared_ptr<ISWbemObjectPath> Path_() override {
+        std::string rel = relPath();
+        return std::make_shared<ObjectPathImpl>(v_.cls->name, rel,
+                                                fullPath(v_.ctx.server, v_.ctx.nspace, rel),
+                                                v_.ctx.nspace, v_.ctx.server, !v_.inst,
+                                                v_.cls->singleton);
+    }
+
+    std::shared_ptr<ISWbemPropertySet> Properties_() override {
+        std::vector<std::shared_ptr<ISWbemProperty>> items;
+        for (int slot : visibleSlots()) {
+            const PropertyDef& def = v_.cls->properties[size_t(slot)];
+            const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
+            items.push_back(std::make_shared<Property>(def.name, def.type,
+                                                       toVariant(value, def.type, v_),
+                                                       def.classOrigin,
+                                                       iequals(def.classOrigin, v_.cls->name)));
+        }
+        return std::make_shared<PropertySet>(std::move(items));
+    }
+
+    std::shared_ptr<ISWbemPropertySet> SystemProperties_() override {
+        std::vector<std::shared_ptr<ISWbemProperty>> items;
+        int count = int(visibleSlots().size());
+        for (const auto& name : systemPropertyNames()) {
+            CimTypeDecl type = systemPropertyType(name);
+            CimValue value = *systemProperty(name, *v_.cls, v_.inst.get(), v_.ctx, count);
+            if (name == "__RELPATH" || name == "__PATH") {
+                if (relPath().empty()) value = CimValue();
+            }
+            items.push_back(std::make_shared<Property>(name, type, toVariant(value, type, v_),
+                                                       "___SYSTEM", false));
+        }
+        return std::make_shared<PropertySet>(std::move(items));
+    }
+
+    std::shared_ptr<ISWbemMethodSet> Methods_() override {
+        std::vector<std::shared_ptr<ISWbemMethod>> items;
+        for (const auto& m : v_.cls->methods) items.push_back(std::make_shared<Method>(m, v_));
+        return std::make_shared<MethodSet>(std::move(items));
+    }
+
+    std::shared_ptr<ISWbemObjectSet> Instances_(int32_t flags) override {
+        if (!v_.repo) fail(hr::InvalidOperation);
+        auto repo = v_.repo;
+        std::string nspace = v_.ctx.nspace;
+        std::string cls = v_.cls->name;
+        ObjectView base = v_;
+        auto open = [repo, nspace, cls]() -> std::unique_ptr<InstanceCursor> {
+            auto snap = repo->snapshot();
+            const NamespaceState* ns = snap->find(nspace);
+            if (!ns) fail(hr::InvalidNamespace);
+            return openInstances(snap, *ns, cls);
+        };
+        auto wrap = [base](std::shared_ptr<const Instance> inst) {
+            ObjectView view = base;
+            view.cls = inst->classPtr();
+            view.inst = std::move(inst);
+            view.projection.clear();
+            view.partial = false;
+            return makeObject(std::move(view));
+        };
+        bool stream = (flags & flags::ReturnImmediately) != 0;
+        if (stream) return makeStreamSet(open, wrap, (flags & flags::ForwardOnly) != 0);
+        std::vector<std::shared_ptr<ISWbemObject>> items;
+        auto cursor = open();
+        while (auto inst = cursor->next()) items.push_back(wrap(std::move(inst)));
+        return makeObjectSet(std::move(items));
+    }
+
+    std::shared_ptr<ISWbemObjectSet> Subclasses_(int32_t flags) override {
+        if (!v_.repo) fail(hr::InvalidOperation);
+        auto snap = v_.repo->snapshot();
+        const NamespaceState* ns = snap->find(v_.ctx.nspace);
+        if (!ns) fail(hr::InvalidNamespace);
+        std::vector<std::shared_ptr<ISWbemObject>> items;
+        auto family = ns->familyOf(v_.cls->name);
+        for (size_t i = 1; i < family.size(); ++i) {
+            if ((flags & 1) && !iequals(family[i]->superclass, v_.cls->name)) continue;
+            ObjectView view;
+            view.cls = family[i];
+            view.ctx = v_.ctx;
+            view.repo = v_.repo;
+            items.push_back(makeObject(std::move(view)));
+        }
+        return makeObjectSet(std::move(items));
+    }
+
+    std::string GetObjectText_(int32_t) override { return objectText(v_); }
+
+private:
+    std::string relPath() const {
+        if (!v_.inst) return v_.cls->name;
+        if (v_.partial) {
+            for (int key : v_.cls->keys)
+                if (std::find(v_.projection.begin(), v_.projection.end(), key) ==
+                    v_.projection.end())
+                    return {};
+        }
+        return relPathOf(*v_.inst);
+    }
+
+    std::vector<int> visibleSlots() const {
+        if (v_.declarationOrder) {
+            std::vector<int> slots(v_.cls->properties.size());
+            for (size_t i = 0; i < slots.size(); ++i) slots[i] = int(i);
+            return slots;
+        }
+        if (!v_.partial) return v_.cls->alphabetical;
+        std::vector<int> slots;
+        for (int slot : v_.cls->alphabetical)
+            if (std::find(v_.projection.begin(), v_.projection.end(), slot) !=
+                v_.projection.end())
+                slots.push_back(slot);
+        return slots;
+    }
+
+    ObjectView v_;
+};
+
+}  // namespace
+
+std::shared_ptr<ISWbemObject> makeObject(ObjectView view) {
+    return std::make_shared<Object>(std::move(view));
+}
+
+}  // namespace wbem::embedded

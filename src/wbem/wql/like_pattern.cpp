@@ -1,0 +1,237 @@
+#include "like_pattern.h"
+
+#include <cstring>
+
+#include "../text.h"
+
+namespace wbem::wql {
+
+namespace {
+
+// Next code point of UTF-8 text. A byte that does not start a valid sequence
+// counts as one character of its own (mapped out of the Unicode range so that
+// it equals nothing but itself).
+char32_t decode(std::string_view s, size_t& i) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = b(i);
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
+                                : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 1) {
+        ++i;
+        return c;
+    }
+    if (len == 0 || i + len > s.size()) {
+        ++i;
+        return 0x110000u + c;
+    }
+    char32_t cp = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return 0x110000u + c;
+        }
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    i += len;
+    return cp;
+}
+
+void encode(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+char32_t lower(char32_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+char32_t upper(char32_t c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+
+bool startsWithI(std::string_view text, std::string_view lowNeedle) {
+    if (text.size() < lowNeedle.size()) return false;
+    for (size_t i = 0; i < lowNeedle.size(); ++i)
+        if (asciiLower(text[i]) != lowNeedle[i]) return false;
+    return true;
+}
+
+// Case-insensitive substring search; candidates for the first character are
+// found with memchr, which is what makes '%x%' cheap on long text.
+bool containsI(std::string_view text, std::string_view lowNeedle) {
+    if (lowNeedle.empty()) return true;
+    if (text.size() < lowNeedle.size()) return false;
+    const char first = lowNeedle[0];
+    const char firstUpper = char(upper(static_cast<unsigned char>(first)));
+    const std::string_view rest = lowNeedle.substr(1);
+    const size_t last = text.size() - lowNeedle.size();
+    const char* base = text.data();
+    auto restMatches = [&](size_t at) { return startsWithI(text.substr(at + 1), rest); };
+    if (first == firstUpper) {
+        size_t pos = 0;
+        while (pos <= last) {
+            const void* hit = std::memchr(base + pos, first, last - pos + 1);
+            if (!hit) return false;
+            size_t at = size_t(static_cast<const char*>(hit) - base);
+            if (restMatches(at)) return true;
+            pos = at + 1;
+        }
+        return false;
+    }
+    for (size_t at = 0; at <= last; ++at) {
+        char c = base[at];
+        if ((c == first || c == firstUpper) && restMatches(at)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t* errorAt) {
+    LikePattern p;
+    size_t i = 0;
+    while (i < pattern.size()) {
+        size_t at = i;
+        char32_t c = decode(pattern, i);
+        Element e{};
+        if (c == '%') {
+            if (!p.elements_.empty() && p.elements_.back().kind == Element::Kind::Star) continue;
+            e.kind = Element::Kind::Star;
+        } else if (c == '_') {
+            e.kind = Element::Kind::AnyChar;
+        } else if (c == '[') {
+            e.kind = Element::Kind::Set;
+            e.first = uint32_t(p.ranges_.size());
+            if (i < pattern.size() && pattern[i] == '^') {
+                e.negated = true;
+                ++i;
+            }
+            // A ] right after [ or [^ is a member, so that []] matches "]".
+            bool closed = false;
+            bool firstMember = true;
+            while (i < pattern.size()) {
+                if (pattern[i] == ']' && !firstMember) {
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                firstMember = false;
+                char32_t lo = decode(pattern, i);
+                char32_t hi = lo;
+                // a-f is a range; a - at either end is itself.
+                if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
+                    ++i;
+                    hi = decode(pattern, i);
+                }
+                p.ranges_.emplace_back(lo, hi);
+            }
+            if (!closed) {
+                if (errorAt) *errorAt = at;
+                return std::nullopt;
+            }
+            e.count = uint32_t(p.ranges_.size()) - e.first;
+        } else {
+            e.kind = Element::Kind::Char;
+            e.ch = lower(c);
+        }
+        p.elements_.push_back(e);
+    }
+
+    // Literal text with % at most at either end takes a fast path.
+    size_t n = p.elements_.size();
+    bool leading = n > 0 && p.elements_.front().kind == Element::Kind::Star;
+    bool trailing = n > 0 && p.elements_.back().kind == Element::Kind::Star;
+    size_t from = leading ? 1 : 0;
+    size_t to = (trailing && n > from) ? n - 1 : n;
+    bool literal = true;
+    for (size_t k = from; k < to; ++k) {
+        if (p.elements_[k].kind != Element::Kind::Char) {
+            literal = false;
+            break;
+        }
+        encode(p.literal_, p.elements_[k].ch);
+    }
+    if (literal) {
+        if (from >= to && (leading || trailing)) p.mode_ = Mode::Any;
+        else if (leading && trailing) p.mode_ = Mode::Contains;
+        else if (leading) p.mode_ = Mode::Suffix;
+        else if (trailing) p.mode_ = Mode::Prefix;
+        else p.mode_ = Mode::Exact;
+    } else {
+        p.literal_.clear();
+    }
+    return p;
+}
+
+bool LikePattern::matches(std::string_view text) const {
+    switch (mode_) {
+        case Mode::Any: return true;
+        case Mode::Exact: return text.size() == literal_.size() && startsWithI(text, literal_);
+        case Mode::Prefix: return startsWithI(text, literal_);
+        case Mode::Suffix:
+            return text.size() >= literal_.size() &&
+                   startsWithI(text.substr(text.size() - literal_.size()), literal_);
+        case Mode::Contains: return containsI(text, literal_);
+        case Mode::General: return matchGeneral(text);
+    }
+    return false;
+}
+
+bool LikePattern::matchOne(const Element& e, char32_t c) const {
+    switch (e.kind) {
+        case Element::Kind::AnyChar: return true;
+        case Element::Kind::Char: return lower(c) == e.ch;
+        case Element::Kind::Set: {
+            bool in = false;
+            char32_t variants[3] = {c, lower(c), upper(c)};
+            for (uint32_t k = e.first; k < e.first + e.count && !in; ++k)
+                for (char32_t v : variants)
+                    if (v >= ranges_[k].first && v <= ranges_[k].second) in = true;
+            return in != e.negated;
+        }
+        case Element::Kind::Star: return false;
+    }
+    return false;
+}
+
+// Every element but % consumes exactly one character, so the classic
+// backtrack-to-the-last-% walk is exact and takes at most text × pattern steps.
+bool LikePattern::matchGeneral(std::string_view text) const {
+    const size_t n = elements_.size();
+    size_t p = 0;
+    size_t t = 0;
+    size_t starP = SIZE_MAX;
+    size_t starT = 0;
+    while (t < text.size()) {
+        if (p < n && elements_[p].kind == Element::Kind::Star) {
+            starP = ++p;
+            starT = t;
+            continue;
+        }
+        if (p < n) {
+            size_t next = t;
+            char32_t c = decode(text, next);
+            if (matchOne(elements_[p], c)) {
+                t = next;
+                ++p;
+                continue;
+            }
+        }
+        if (starP == SIZE_MAX) return false;
+        decode(text, starT);
+        t = starT;
+        p = starP;
+    }
+    while (p < n && elements_[p].kind == Element::Kind::Star) ++p;
+    return p == n;
+}
+
+}  // namespace wbem::wql
