@@ -1,6 +1,7 @@
 #include "lexer.h"
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace wbem::mof {
@@ -268,21 +269,37 @@ Token Lexer::number(size_t start) {
 }
 
 Token Lexer::stringLiteral(size_t start) {
-    const size_t n = text_.size();
-    size_t p = start + 1;
+    // Descriptions make up most of a schema: find the closing quote with
+    // memchr, then look for escapes and line ends only up to it.
+    const char* const base = text_.data();
+    const char* const end = base + text_.size();
+    const char* p = base + start + 1;
+    auto unterminated = [&] {
+        fail(start, "unterminated string (missing '\"' before the end of the line)");
+    };
     while (true) {
-        if (p >= n || text_[p] == '\n' || text_[p] == '\r') {
-            fail(start, "unterminated string (missing '\"' before the end of the line)");
+        auto* quote = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)));
+        const char* stop = quote ? quote : end;
+        auto* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(stop - p)));
+        auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(nl ? nl - p : stop - p)));
+        if (cr) nl = cr;
+        auto* bs = static_cast<const char*>(std::memchr(p, '\\', size_t(nl ? nl - p : stop - p)));
+        if (bs) {
+            // An escaped character, which may be the quote; a line end may not be escaped.
+            if (bs + 1 >= end || bs[1] == '\n' || bs[1] == '\r') unterminated();
+            p = bs + 2;
+            continue;
         }
-        char c = text_[p];
-        if (c == '"') break;
-        p += (c == '\\' && p + 1 < n && text_[p + 1] != '\n' && text_[p + 1] != '\r') ? 2 : 1;
+        if (nl || !quote) unterminated();
+        p = quote;
+        break;
     }
+    const size_t close = size_t(p - base);
     Token t;
     t.kind = Tok::String;
     t.offset = static_cast<uint32_t>(start);
-    t.text = text_.substr(start + 1, p - start - 1);
-    pos_ = p + 1;
+    t.text = text_.substr(start + 1, close - start - 1);
+    pos_ = close + 1;
     t.end = static_cast<uint32_t>(pos_);
     return t;
 }

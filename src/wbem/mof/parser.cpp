@@ -1,5 +1,7 @@
 #include "parser.h"
 
+#include <algorithm>
+
 #include "../text.h"
 
 namespace wbem::mof {
@@ -115,7 +117,10 @@ void Parser::parseClass(QualifierList qualifiers, std::string_view implied) {
     advance();
     ClassAst cls;
     cls.qualifiers = std::move(qualifiers);
-    if (!implied.empty()) {
+    if (!implied.empty() && std::none_of(cls.qualifiers.begin(), cls.qualifiers.end(),
+                                         [&](const QualifierAst& q) {
+                                             return iequals(q.name, implied);
+                                         })) {
         QualifierAst q;
         q.name = implied;
         q.pos = here();

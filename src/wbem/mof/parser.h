@@ -41,7 +41,10 @@ private:
     void parseArraySuffix(TypeAst& type);
 
     // Tokens
-    void advance() { cur_ = lex_.next(); }
+    void advance() {
+        prevEnd_ = cur_.end;
+        cur_ = lex_.next();
+    }
     Pos here() const { return Pos{lex_.file(), cur_.offset}; }
     bool atKeyword(std::string_view keyword) const;
     bool accept(Tok kind);
@@ -52,6 +55,7 @@ private:
     SourceSet& sources_;
     Lexer lex_;
     Token cur_;
+    uint32_t prevEnd_ = 0;  // end of the token before cur_
     std::vector<Declaration>& out_;
     int nesting_ = 0;  // embedded objects within one another
 };

@@ -142,6 +142,7 @@ ValueAst Parser::parseScalar(bool allowObjects) {
                 ++nesting_;
                 v.kind = K::Instance;
                 v.instance = std::make_unique<InstanceAst>(parseInstanceBody(true));
+                v.end = prevEnd_;
                 --nesting_;
                 return v;
             }

@@ -1,6 +1,8 @@
 #include "source_set.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 #include "../text.h"
 
@@ -34,6 +36,20 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     }
     if (i < bytes.size()) appendUtf8(out, 0xFFFD);  // odd trailing byte
     return out;
+}
+
+// Most MOF is plain ASCII: check eight bytes at a time before the full check.
+bool isValidUtf8Fast(std::string_view s) {
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    for (; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return isValidUtf8(s.substr(i));
+    }
+    return true;
 }
 
 }  // namespace
@@ -91,21 +107,25 @@ std::string_view folderOf(std::string_view path) {
 
 SourceSet::SourceSet(FileLoader loader) : loader_(std::move(loader)) {}
 
-uint32_t SourceSet::add(std::string name, std::string_view bytes) {
+uint32_t SourceSet::add(std::string name, std::string bytes) {
     auto f = std::make_unique<SourceFile>();
     f->name = std::move(name);
-    auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
+    auto starts = [&](std::string_view bom) { return std::string_view(bytes).starts_with(bom); };
     if (starts("\xEF\xBB\xBF")) {
-        bytes.remove_prefix(3);
+        bytes.erase(0, 3);
     }
     if (starts("\xFF\xFE")) {
-        f->text = utf16ToUtf8(bytes.substr(2), false);
+        f->text = utf16ToUtf8(std::string_view(bytes).substr(2), false);
     } else if (starts("\xFE\xFF")) {
-        f->text = utf16ToUtf8(bytes.substr(2), true);
-    } else if (isValidUtf8(bytes)) {
-        f->text.assign(bytes);
+        f->text = utf16ToUtf8(std::string_view(bytes).substr(2), true);
+    } else if (isValidUtf8Fast(bytes)) {
+        f->text = std::move(bytes);
     } else {
         f->text = sanitizeUtf8(bytes);
+    }
+    // Positions are 32-bit offsets.
+    if (f->text.size() >= std::numeric_limits<uint32_t>::max()) {
+        throw MofError(f->name, 0, 0, "file too large");
     }
     files_.push_back(std::move(f));
     return static_cast<uint32_t>(files_.size() - 1);
@@ -127,7 +147,7 @@ uint32_t SourceSet::enterInclude(std::string_view target, Pos at) {
     }
     std::optional<std::string> bytes = loader_(path);
     if (!bytes) fail(at, "cannot open include file '" + path + "'");
-    uint32_t index = add(path, *bytes);
+    uint32_t index = add(path, std::move(*bytes));
     active_.push_back(std::move(path));
     return index;
 }

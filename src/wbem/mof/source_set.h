@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,7 @@ public:
 
     // Registers a text as a file: a byte-order mark is dropped, UTF-16 is
     // converted and invalid UTF-8 replaced, so the lexer sees valid UTF-8.
-    uint32_t add(std::string name, std::string_view bytes);
+    uint32_t add(std::string name, std::string bytes);
 
     // Loads a file named by "#pragma include" in the file of `at`, relative to
     // that file's folder, and enters it. Fails at `at` when the file is
@@ -37,6 +38,7 @@ public:
     uint32_t enterInclude(std::string_view target, Pos at);
     void enterRoot(uint32_t file);
     void leave();
+    std::optional<std::string> load(const std::string& path) const { return loader_(path); }
 
     const SourceFile& file(uint32_t index) const { return *files_[index]; }
     std::string_view text(uint32_t index) const { return files_[index]->text; }

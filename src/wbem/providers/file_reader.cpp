@@ -47,6 +47,27 @@ ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limi
     return status;
 }
 
+ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity,
+                        size_t& length) {
+    length = 0;
+    const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return statusFromErrno(errno);
+    ReadStatus status = ReadStatus::Ok;
+    while (length < capacity) {
+        const ssize_t n = ::read(fd, buffer + length, capacity - length);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            status = statusFromErrno(errno);
+            length = 0;
+            break;
+        }
+        if (n == 0) break;
+        length += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return status;
+}
+
 ReadStatus readLinkAt(int dirfd, const char* path, std::string& out) {
     out.resize(256);
     for (;;) {

@@ -19,6 +19,10 @@ inline constexpr size_t kMaxPseudoFileSize = size_t{4} << 20;
 // `limit` bytes.
 ReadStatus readFileAt(int dirfd, const char* path, std::string& out,
                       size_t limit = kMaxPseudoFileSize);
+// The same into a caller's buffer of `capacity` bytes; `length` receives the
+// number of bytes read (a longer file is cut at the capacity).
+ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity,
+                        size_t& length);
 // The target of a symbolic link.
 ReadStatus readLinkAt(int dirfd, const char* path, std::string& out);
 

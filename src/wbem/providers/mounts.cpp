@@ -21,7 +21,7 @@ std::string unescapeMountField(std::string_view field) {
     std::string out;
     out.reserve(field.size());
     for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() + 0 && i + 3 <= field.size() - 1 + 1) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
             const char a = field[i + 1], b = field[i + 2], c = field[i + 3];
             if (a >= '0' && a <= '3' && b >= '0' && b <= '7' && c >= '0' && c <= '7') {
                 out += static_cast<char>((a - '0') * 64 + (b - '0') * 8 + (c - '0'));
@@ -76,12 +76,11 @@ std::vector<MountEntry> parseMountInfo(std::string_view text) {
 }
 
 bool isPseudoFileSystem(std::string_view t) {
-    static constexpr std::array<std::string_view, 26> kPseudo = {
-        "proc",      "sysfs",     "cgroup",    "cgroup2",  "devpts",      "mqueue",
-        "debugfs",   "tracefs",   "securityfs", "pstore",  "bpf",         "configfs",
-        "fusectl",   "hugetlbfs", "autofs",    "binfmt_misc", "rpc_pipefs", "nsfs",
-        "efivarfs",  "selinuxfs", "devtmpfs",  "nfsd",     "fuse.gvfsd-fuse", "fuse.portal",
-        "tracefs",   "overlay-pseudo"};
+    static constexpr std::array<std::string_view, 24> kPseudo = {
+        "proc",     "sysfs",     "cgroup",      "cgroup2",    "devpts",     "mqueue",
+        "debugfs",  "tracefs",   "securityfs",  "pstore",     "bpf",        "configfs",
+        "fusectl",  "hugetlbfs", "autofs",      "binfmt_misc", "rpc_pipefs", "nsfs",
+        "efivarfs", "selinuxfs", "devtmpfs",    "nfsd",       "fuse.gvfsd-fuse", "fuse.portal"};
     return std::find(kPseudo.begin(), kPseudo.end(), t) != kPseudo.end();
 }
 

@@ -36,7 +36,7 @@ enum class StatField : int {
 };
 
 struct ProcStat {
-    static constexpr int kLastField = 52;
+    static constexpr int kLastField = 41;  // the last one read (policy)
 
     int64_t pid = 0;
     std::string comm;  // raw bytes between the first '(' and the last ')'

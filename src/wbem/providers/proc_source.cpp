@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstring>
 
 #include "../text.h"
@@ -53,7 +54,8 @@ const std::string& ProcessContext::kernelRelease() const {
     return *kernelRelease_;
 }
 
-std::string ProcessRecord::name() const {
+const std::string& ProcessRecord::name() const {
+    if (nameCache) return *nameCache;
     std::string_view comm = stat.comm;
     if (comm.size() >= 15 && cmdline) {
         auto args = parseCmdline(*cmdline);
@@ -67,7 +69,8 @@ std::string ProcessRecord::name() const {
             if (a0.size() > comm.size() && a0.starts_with(comm)) comm = a0;
         }
     }
-    return sanitizeUtf8(comm);
+    nameCache = sanitizeUtf8(comm);
+    return *nameCache;
 }
 
 std::optional<uint64_t> ProcessRecord::ticksTo100ns(StatField f) const {
@@ -89,11 +92,16 @@ std::optional<std::string> ProcessRecord::creationDate() const {
     return cimDateTime(secs, micros);
 }
 
-ProcReader::ProcReader(const std::string& root) : root_(DirFd::open(AT_FDCWD, root.c_str())) {}
+namespace {
+constexpr size_t kSmallFile = 16384;
+}
+
+ProcReader::ProcReader(const std::string& root)
+    : root_(DirFd::open(AT_FDCWD, root.c_str())), small_(new char[kSmallFile]) {}
 
 bool ProcReader::readProcess(int64_t pid, uint32_t parts, ProcessRecord& rec) {
     char name[24];
-    std::snprintf(name, sizeof name, "%lld", static_cast<long long>(pid));
+    *std::to_chars(name, name + sizeof name - 1, pid).ptr = '\0';
     DirFd dir = DirFd::open(root_.get(), name);
     if (!dir.valid()) return false;
     rec.pid = pid;
@@ -113,11 +121,13 @@ bool ProcReader::readThread(int64_t pid, int64_t tid, uint32_t parts, ProcessRec
 }
 
 bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
+    size_t len = 0;
     // stat is read always: it tells whether the process still exists.
-    if (readFileAt(dirfd, "stat", buf_, 65536) != ReadStatus::Ok) return false;
-    auto st = parseProcStat(buf_);
+    if (readFileInto(dirfd, "stat", small_.get(), kSmallFile, len) != ReadStatus::Ok) return false;
+    auto st = parseProcStat(std::string_view(small_.get(), len));
     if (!st) return false;
     rec.stat = std::move(*st);
+    rec.nameCache.reset();
     rec.status.reset();
     rec.cmdline.reset();
     rec.exe.reset();
@@ -125,9 +135,9 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     rec.io.reset();
 
     if (parts & procpart::Status) {
-        const ReadStatus s = readFileAt(dirfd, "status", buf_, 65536);
+        const ReadStatus s = readFileInto(dirfd, "status", small_.get(), kSmallFile, len);
         if (s == ReadStatus::Gone) return false;
-        if (s == ReadStatus::Ok) rec.status = parseProcStatus(buf_);
+        if (s == ReadStatus::Ok) rec.status = parseProcStatus(std::string_view(small_.get(), len));
     }
     const bool wantCmdline = (parts & procpart::Cmdline) ||
                              ((parts & procpart::FullName) && rec.stat.comm.size() >= 15);
@@ -144,8 +154,8 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     }
     if (parts & procpart::Fds) rec.fdCount = countFds(dirfd);
     if (parts & procpart::Io) {
-        const ReadStatus s = readFileAt(dirfd, "io", buf_, 65536);
-        if (s == ReadStatus::Ok) rec.io = parseProcIo(buf_);
+        const ReadStatus s = readFileInto(dirfd, "io", small_.get(), kSmallFile, len);
+        if (s == ReadStatus::Ok) rec.io = parseProcIo(std::string_view(small_.get(), len));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <optional>
 #include <string>
 
@@ -60,7 +61,9 @@ struct ProcessRecord {
     const ProcessContext* ctx = nullptr;
 
     // Program name: the kernel's, completed from argv[0] when cut short.
-    std::string name() const;
+    // Worked out once per record; three properties show it.
+    const std::string& name() const;
+    mutable std::optional<std::string> nameCache;
     // Ticks converted to 100-nanosecond units and to a CIM datetime.
     std::optional<uint64_t> ticksTo100ns(StatField f) const;
     std::optional<std::string> creationDate() const;
@@ -83,7 +86,8 @@ private:
     std::optional<uint64_t> countFds(int dirfd);
 
     DirFd root_;
-    std::string buf_;
+    std::string buf_;  // cmdline, which may be long
+    std::unique_ptr<char[]> small_;  // stat, status, io: a few KB each
     int fdSizeWorks_ = -1;  // does stat() of a fd directory give the count? -1: not known yet
 };
 

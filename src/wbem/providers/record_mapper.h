@@ -64,6 +64,8 @@ private:
 // Value makers for the column tables. Text read from the system is made
 // valid UTF-8 on the way in.
 inline CimValue textValue(std::string_view s) { return CimValue::string(sanitizeUtf8(s)); }
+inline CimValue textValue(const std::string& s) { return textValue(std::string_view(s)); }
+inline CimValue textValue(const char* s) { return textValue(std::string_view(s)); }
 inline CimValue textValue(const std::optional<std::string>& s) {
     return s ? textValue(std::string_view(*s)) : CimValue();
 }

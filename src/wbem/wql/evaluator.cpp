@@ -1,50 +1,90 @@
 #include "evaluator.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "../errors.h"
 #include "../repository/object_path.h"
+#include "../text.h"
 
 namespace wbem::wql {
 
-const CimValue* Operand::fetch(const Row& row, CimValue& scratch) const {
-    if (property >= 0) {
-        if (!row.inst) return nullptr;
-        int slot = row.slots[property];
-        return slot < 0 ? nullptr : &row.inst->value(slot);
-    }
+CimValue Operand::computeSystem(const Row& row) const {
     auto v = systemProperty(systemName, *row.cls, row.inst, *row.ctx,
                             int(row.cls->properties.size()));
-    if (!v) return nullptr;
-    scratch = std::move(*v);
-    return &scratch;
+    return v ? std::move(*v) : CimValue();
 }
 
 namespace {
 
+// How a predicate gets its value: straight from the instance's slot (the
+// common case, no copy), or computed (system properties). Each predicate is
+// instantiated for both, so the per-row path has no branch on the kind and
+// no temporary value.
+struct FromProperty {
+    static constexpr int kCost = 1;
+    Operand operand;
+    template <class Fn>
+    bool with(const Row& row, Fn&& fn) const {
+        return fn(operand.fetchProperty(row));
+    }
+};
+struct FromSystem {
+    static constexpr int kCost = 8;  // computes the value, often a new string
+    Operand operand;
+    template <class Fn>
+    bool with(const Row& row, Fn&& fn) const {
+        CimValue v = operand.computeSystem(row);
+        return fn(&v);
+    }
+};
+
+template <template <class> class P, class... Args>
+PredicatePtr withOperand(Operand operand, Args&&... args) {
+    if (operand.isSystem())
+        return std::make_unique<P<FromSystem>>(FromSystem{std::move(operand)},
+                                               std::forward<Args>(args)...);
+    return std::make_unique<P<FromProperty>>(FromProperty{std::move(operand)},
+                                             std::forward<Args>(args)...);
+}
+
+std::vector<PredicatePtr> cheapestFirst(std::vector<PredicatePtr> terms, int& total) {
+    std::stable_sort(terms.begin(), terms.end(),
+                     [](const PredicatePtr& a, const PredicatePtr& b) {
+                         return a->cost() < b->cost();
+                     });
+    total = 0;
+    for (const auto& t : terms) total += t->cost();
+    return terms;
+}
+
 class AndPredicate : public Predicate {
 public:
-    explicit AndPredicate(std::vector<PredicatePtr> t) : terms_(std::move(t)) {}
+    explicit AndPredicate(std::vector<PredicatePtr> t) : terms_(cheapestFirst(std::move(t), cost_)) {}
     bool test(const Row& row) const override {
         for (const auto& t : terms_)
             if (!t->test(row)) return false;
         return true;
     }
+    int cost() const override { return cost_; }
 
 private:
+    int cost_ = 0;
     std::vector<PredicatePtr> terms_;
 };
 
 class OrPredicate : public Predicate {
 public:
-    explicit OrPredicate(std::vector<PredicatePtr> t) : terms_(std::move(t)) {}
+    explicit OrPredicate(std::vector<PredicatePtr> t) : terms_(cheapestFirst(std::move(t), cost_)) {}
     bool test(const Row& row) const override {
         for (const auto& t : terms_)
             if (t->test(row)) return true;
         return false;
     }
+    int cost() const override { return cost_; }
 
 private:
+    int cost_ = 0;
     std::vector<PredicatePtr> terms_;
 };
 
@@ -52,62 +92,95 @@ class NotPredicate : public Predicate {
 public:
     explicit NotPredicate(PredicatePtr p) : operand_(std::move(p)) {}
     bool test(const Row& row) const override { return !operand_->test(row); }
+    int cost() const override { return operand_->cost(); }
 
 private:
     PredicatePtr operand_;
 };
 
+template <class Source>
 class ComparePredicate : public Predicate {
 public:
-    ComparePredicate(Operand o, ast::CompareOp op, BoundConstant c)
-        : operand_(std::move(o)), op_(op), constant_(std::move(c)) {}
-    bool test(const Row& row) const override {
-        CimValue scratch;
-        const CimValue* v = operand_.fetch(row, scratch);
-        return v && holds(op_, compareValue(*v, constant_));
+    ComparePredicate(Source s, ast::CompareOp op, BoundConstant c)
+        : source_(std::move(s)), op_(op), constant_(std::move(c)) {
+        // An integer constant meets integer values without the general path.
+        if (constant_.number && constant_.number->kind != Number::Kind::Real) {
+            intConst_ = true;
+            wideConst_ = constant_.number->kind == Number::Kind::SInt
+                             ? static_cast<__int128>(constant_.number->s)
+                             : static_cast<__int128>(constant_.number->u);
+        }
     }
+    bool test(const Row& row) const override {
+        return source_.with(row, [this](const CimValue* v) {
+            if (!v) return false;
+            if (intConst_) {
+                if (v->kind() == CimValue::Kind::SInt) return holdsInt(v->asSInt());
+                if (v->kind() == CimValue::Kind::UInt) return holdsInt(v->asUInt());
+            }
+            return holds(op_, compareValue(*v, constant_));
+        });
+    }
+    int cost() const override { return Source::kCost + (constant_.path ? 4 : 0); }
 
 private:
-    Operand operand_;
+    template <class T>
+    bool holdsInt(T value) const {
+        __int128 x = static_cast<__int128>(value);
+        Order o = x < wideConst_ ? Order::Less : (x > wideConst_ ? Order::Greater : Order::Equal);
+        return holds(op_, o);
+    }
+
+    Source source_;
     ast::CompareOp op_;
     BoundConstant constant_;
+    bool intConst_ = false;
+    __int128 wideConst_ = 0;
 };
 
+template <class Source>
 class LikePredicate : public Predicate {
 public:
-    LikePredicate(Operand o, LikePattern p) : operand_(std::move(o)), pattern_(std::move(p)) {}
+    LikePredicate(Source s, LikePattern p) : source_(std::move(s)), pattern_(std::move(p)) {}
     bool test(const Row& row) const override {
-        CimValue scratch;
-        const CimValue* v = operand_.fetch(row, scratch);
-        if (!v) return false;
-        char buf[24];
-        std::to_chars_result r{};
-        switch (v->kind()) {
-            case CimValue::Kind::String: return pattern_.matches(v->asString());
-            case CimValue::Kind::SInt: r = std::to_chars(buf, buf + sizeof buf, v->asSInt()); break;
-            case CimValue::Kind::UInt: r = std::to_chars(buf, buf + sizeof buf, v->asUInt()); break;
-            default: return false;
-        }
-        return pattern_.matches(std::string_view(buf, size_t(r.ptr - buf)));
+        return source_.with(row, [this](const CimValue* v) {
+            if (!v) return false;
+            char buf[24];
+            std::to_chars_result r{};
+            switch (v->kind()) {
+                case CimValue::Kind::String: return pattern_.matches(v->asString());
+                case CimValue::Kind::SInt:
+                    r = std::to_chars(buf, buf + sizeof buf, v->asSInt());
+                    break;
+                case CimValue::Kind::UInt:
+                    r = std::to_chars(buf, buf + sizeof buf, v->asUInt());
+                    break;
+                default: return false;
+            }
+            return pattern_.matches(std::string_view(buf, size_t(r.ptr - buf)));
+        });
     }
+    int cost() const override { return Source::kCost + 2; }
 
 private:
-    Operand operand_;
+    Source source_;
     LikePattern pattern_;
 };
 
+template <class Source>
 class IsNullPredicate : public Predicate {
 public:
-    IsNullPredicate(Operand o, bool negated) : operand_(std::move(o)), negated_(negated) {}
+    IsNullPredicate(Source s, bool negated) : source_(std::move(s)), negated_(negated) {}
     bool test(const Row& row) const override {
-        CimValue scratch;
-        const CimValue* v = operand_.fetch(row, scratch);
-        bool isNull = !v || v->isNull();
-        return isNull != negated_;
+        return source_.with(row, [this](const CimValue* v) {
+            bool isNull = !v || v->isNull();
+            return isNull != negated_;
+        });
     }
+    int cost() const override { return Source::kCost; }
 
 private:
-    Operand operand_;
+    Source source_;
     bool negated_;
 };
 
@@ -115,18 +188,24 @@ class IsaThisPredicate : public Predicate {
 public:
     explicit IsaThisPredicate(std::string c) : className_(std::move(c)) {}
     bool test(const Row& row) const override { return row.cls->derivesFrom(className_); }
+    int cost() const override { return 2; }
 
 private:
     std::string className_;
 };
 
+template <class Source>
 class IsaPropertyPredicate : public Predicate {
 public:
-    IsaPropertyPredicate(Operand o, std::string c)
-        : operand_(std::move(o)), className_(std::move(c)) {}
+    IsaPropertyPredicate(Source s, std::string c)
+        : source_(std::move(s)), className_(std::move(c)) {}
     bool test(const Row& row) const override {
-        CimValue scratch;
-        const CimValue* v = operand_.fetch(row, scratch);
+        return source_.with(row, [&](const CimValue* v) { return isa(row, v); });
+    }
+    int cost() const override { return Source::kCost + 6; }  // parses a path
+
+private:
+    bool isa(const Row& row, const CimValue* v) const {
         if (!v) return false;
         if (v->kind() == CimValue::Kind::Object)
             return v->asObject() && v->asObject()->cls().derivesFrom(className_);
@@ -141,8 +220,7 @@ public:
         }
     }
 
-private:
-    Operand operand_;
+    Source source_;
     std::string className_;
 };
 
@@ -158,19 +236,19 @@ PredicatePtr makeNot(PredicatePtr operand) {
     return std::make_unique<NotPredicate>(std::move(operand));
 }
 PredicatePtr makeCompare(Operand operand, ast::CompareOp op, BoundConstant constant) {
-    return std::make_unique<ComparePredicate>(std::move(operand), op, std::move(constant));
+    return withOperand<ComparePredicate>(std::move(operand), op, std::move(constant));
 }
 PredicatePtr makeLike(Operand operand, LikePattern pattern) {
-    return std::make_unique<LikePredicate>(std::move(operand), std::move(pattern));
+    return withOperand<LikePredicate>(std::move(operand), std::move(pattern));
 }
 PredicatePtr makeIsNull(Operand operand, bool negated) {
-    return std::make_unique<IsNullPredicate>(std::move(operand), negated);
+    return withOperand<IsNullPredicate>(std::move(operand), negated);
 }
 PredicatePtr makeIsaThis(std::string className) {
     return std::make_unique<IsaThisPredicate>(std::move(className));
 }
 PredicatePtr makeIsaProperty(Operand operand, std::string className) {
-    return std::make_unique<IsaPropertyPredicate>(std::move(operand), std::move(className));
+    return withOperand<IsaPropertyPredicate>(std::move(operand), std::move(className));
 }
 
 }  // namespace wbem::wql

@@ -30,18 +30,28 @@ struct Operand {
     int property = -1;       // index into the query's property table
     std::string systemName;  // a system property, when property < 0
 
-    // The value, or null when the object has none. System properties are
-    // computed into `scratch`.
-    const CimValue* fetch(const Row& row, CimValue& scratch) const;
+    bool isSystem() const { return property < 0; }
+    // An ordinary property's value, or null when the object has none.
+    const CimValue* fetchProperty(const Row& row) const {
+        if (!row.inst) return nullptr;
+        int slot = row.slots[property];
+        return slot < 0 ? nullptr : &row.inst->value(slot);
+    }
+    // A system property's value, computed for the object.
+    CimValue computeSystem(const Row& row) const;
 };
 
 class Predicate {
 public:
     virtual ~Predicate() = default;
     virtual bool test(const Row& row) const = 0;
+    // Rough relative cost of one test, for ordering the terms of AND and OR.
+    virtual int cost() const = 0;
 };
 using PredicatePtr = std::unique_ptr<Predicate>;
 
+// Terms are tested cheapest first (conditions have no side effects, so the
+// order never changes the outcome) and stop at the first that decides.
 PredicatePtr makeAnd(std::vector<PredicatePtr> terms);
 PredicatePtr makeOr(std::vector<PredicatePtr> terms);
 PredicatePtr makeNot(PredicatePtr operand);

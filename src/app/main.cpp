@@ -1,0 +1,34 @@
+// cimscope: starts the main window on this machine's WMI service and runs
+// until the window closes.
+#include <QApplication>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connect/program_dir.h"
+#include "ui/dialog_prompts.h"
+#include "ui/win1.h"
+#include "wmi/instances_thread.h"
+
+int main(int argc, char** argv) {
+    // Qt takes its own options (-platform, -style, ...) out of argv here.
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Cimscope"));
+
+    ui::DialogPrompts prompts;
+    ui::MainWindowOptions options;
+    options.settingsFile = settings::SettingsFileName();
+    for (int i = 1; i < argc; ++i) options.arguments.emplace_back(argv[i]);
+
+    // The main window comes first; the connect dialog, the namespace chooser
+    // and the find dialog are created after it.
+    auto window = std::make_unique<ui::TMainWin>(prompts, std::move(options));
+    window->show();
+    const int code = QApplication::exec();
+    window.reset();
+    // The instance thread ends by itself once told; give it a moment so that
+    // no worker outlives the program.
+    wmi::TWMIInstancesThread::WaitForAllEnded(std::chrono::seconds(2));
+    return code;
+}

@@ -1,0 +1,51 @@
+#include "ui/command_line.h"
+
+#include "ui/query_logic.h"
+
+namespace ui {
+
+namespace {
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+void ParseParam(std::string_view argument, wmi::TWMI& wmi, CommandLineParams& params) {
+    struct Option {
+        std::string_view name;
+        void (*apply)(const std::string& value, wmi::TWMI& wmi, CommandLineParams& params);
+    };
+    static constexpr Option kOptions[] = {
+        {"-wp:",
+         [](const std::string& v, wmi::TWMI&, CommandLineParams& p) {
+             p.CallerWindow = textAsInteger(v).value_or(0);
+         }},
+        {"-host:", [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetHost(v); }},
+        {"-namespace:",
+         [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetNamespace(v); }},
+        {"-user:", [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.User = v; }},
+        {"-pswd:", [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.Password = v; }},
+        {"-query:",
+         [](const std::string& v, wmi::TWMI&, CommandLineParams& p) { p.CommandLineQuery = v; }},
+        {"-authlevel:",
+         [](const std::string& v, wmi::TWMI&, CommandLineParams&) {
+             if (auto level = textAsInteger(v); level && *level >= 0 && *level <= 6)
+                 wmi::AuthenticationLevel = *level;
+         }},
+    };
+    for (const Option& option : kOptions) {
+        if (!startsWith(argument, option.name)) continue;
+        option.apply(wmi::Trimmed(argument.substr(option.name.size())), wmi, params);
+        return;
+    }
+}
+
+void ApplyCommandLine(const std::vector<std::string>& arguments, wmi::TWMI& wmi,
+                      CommandLineParams& params) {
+    params.CommandLineQuery.clear();
+    for (const std::string& argument : arguments) ParseParam(argument, wmi, params);
+}
+
+}  // namespace ui

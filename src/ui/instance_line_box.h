@@ -1,0 +1,36 @@
+// InstanceLineBox: the instance lines the instance thread delivers. The lines
+// are instance names rendered in code page 1250; the box keeps those bytes and
+// shows them decoded. Sorted until an enumeration turns sorting off.
+#pragma once
+
+#include <QListWidget>
+#include <string>
+
+#include "wmi/target_list.h"
+
+namespace ui {
+
+class InstanceLineBox : public QListWidget, public wmi::TargetList {
+    Q_OBJECT
+
+public:
+    static constexpr int kCodePage = 1250;
+
+    explicit InstanceLineBox(QWidget* parent = nullptr);
+
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool sorted);
+
+    // wmi::TargetList, on the window thread.
+    void clear() override;
+    int count() const override;
+    std::string line(int index) const override;
+    void setLine(int index, const std::string& text) override;
+    void append(const std::string& text) override;
+    void deleteLast() override;
+
+private:
+    bool sorted_ = true;
+};
+
+}  // namespace ui

@@ -1,0 +1,79 @@
+// ListView1's model: the columns and cells of one query result, held as the
+// bytes they were rendered in (one buffer and an end offset per cell, so that a
+// result of 100,000 rows stays small), decoded with their code page only for
+// display. Rows are shown through a row-order index that is sorted with the
+// result table's compare rule, stable, so that equal rows keep their order.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wmi/bw_wmi.h"
+
+namespace ui {
+
+class ImageList;
+
+class ResultModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    // The header shows the sort mark from images, which the model keeps alive.
+    explicit ResultModel(std::shared_ptr<const ImageList> images = nullptr,
+                         QObject* parent = nullptr);
+
+    // Shows a query result of columnCount columns and rowCount rows, inside one
+    // model reset, sorted once at the end. The cells (row after row, in
+    // codePage) are taken over and `cells` is left empty. With a new number of
+    // columns the columns are rebuilt and the sort goes back to the first
+    // column, ascending; with the same number only the captions change and the
+    // sort stays. A result without columns removes the rows and keeps the
+    // columns. Returns whether the columns were rebuilt.
+    bool Fill(const wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
+              int32_t rowCount, int32_t codePage);
+
+    // A click on a column's header: the sort column clicked again turns the
+    // direction round; another column is sorted in the current direction.
+    void ColumnClick(int column);
+
+    int SortColumn() const { return sortColumn_; }
+    bool SortAscending() const { return sortAscending_; }
+    int Columns() const { return static_cast<int>(captions_.size()); }
+    int Rows() const { return static_cast<int>(order_.size()); }
+    int32_t CodePage() const { return codePage_; }
+
+    // The bytes of a cell, rows in the order shown; empty outside the table.
+    std::string_view Cell(int row, int column) const;
+    // The caption of a column (a WMI name, UTF-8).
+    const std::string& Caption(int column) const;
+
+    // Bytes held for the rows and columns (cells, offsets, order, captions).
+    size_t MemoryBytes() const;
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    std::string_view resultCell(int32_t resultRow, int column) const;
+    void sortRows();  // by the sort column and direction; no signals
+
+    std::shared_ptr<const ImageList> images_;
+    std::vector<std::string> captions_;
+    std::string bytes_;             // every cell, row after row
+    std::vector<uint32_t> ends_;    // end offset in bytes_ of each cell
+    std::vector<int32_t> order_;    // shown row -> result row
+    int32_t codePage_ = 65001;
+    int sortColumn_ = 0;
+    bool sortAscending_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,259 @@
+// The main window's life: creation, first activation, the command line, the
+// class list, refresh, tab changes, resizing, the close request and the end.
+#include "ui/win1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+#include <exception>
+
+#include "export/maker.h"
+#include "ui/column_list_box.h"
+#include "ui/grid_rules.h"
+#include "ui/instance_line_box.h"
+#include "ui/prompts.h"
+#include "ui/string_grid.h"
+#include "ui/text_codec.h"
+#include "ui/wait_cursor.h"
+
+namespace ui {
+
+namespace {
+
+// The height of the text "%CWIJpq" in the grid's font, plus 4 pixels.
+int gridRowHeight(const QWidget& grid) {
+    return grid.fontMetrics().size(Qt::TextSingleLine, QStringLiteral("%CWIJpq")).height() + 4;
+}
+
+QString errorText(const std::exception& e) {
+    return QStringLiteral("Error: ") + QString::fromUtf8(e.what());
+}
+
+}  // namespace
+
+TMainWin::TMainWin(Prompts& prompts, MainWindowOptions options, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), options_(std::move(options)) {
+    if (!options_.clock) options_.clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    FormCreate();
+}
+
+void TMainWin::FormCreate() {
+    setObjectName(QStringLiteral("TMainWin"));
+    setWindowTitle(QStringLiteral("Cimscope"));
+    ImageList1 = std::make_shared<const ImageList>();
+    buildLayout();
+
+    // The "Home page" command's address.
+    Homepage1->setData(QString::fromUtf8(exporter::kProductPageUrl.data(),
+                                         qsizetype(exporter::kProductPageUrl.size())));
+    Homepage1->setStatusTip(Homepage1->data().toString());
+    // The design client size; the border is sizeable as every Qt window's.
+    resize(724, 471 + menuBar()->sizeHint().height());
+    PageControl1->setCurrentIndex(0);
+
+    // The connect dialog's host list has its one built-in entry.
+    DialogHistories.host = {"localhost"};
+
+    WMI = std::make_unique<wmi::TWMI>();
+    WMI->SetHost("localhost");
+    WMI->SetNamespace("root\\cimv2");
+    WMI->User.clear();
+    WMI->Password.clear();
+
+    InstancesThread = new wmi::TWMIInstancesThread();
+    InstancesThread->Limit = kInstanceLimit;
+    InstancesThread->OnDone = [this](wmi::TWMIInstancesThread* thread, int32_t count,
+                                     const std::string& error) {
+        InstancesDone(thread, count, error);
+    };
+}
+
+TMainWin::~TMainWin() {
+    // FormDestroy: the thread is told to end and frees itself; nobody waits.
+    if (InstancesThread) InstancesThread->Terminate();
+    InstancesThread = nullptr;
+    WMI.reset();
+}
+
+// --- Events ----------------------------------------------------------------------
+
+bool TMainWin::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate && !Activated) FormActivate();
+    return QMainWindow::event(e);
+}
+
+void TMainWin::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    FormResize();  // the grid has its real width only now
+    // A window system without a window manager may never activate the window;
+    // being shown is the first activation then.
+    if (!Activated)
+        QTimer::singleShot(0, this, [this] {
+            if (!Activated) FormActivate();
+        });
+}
+
+void TMainWin::closeEvent(QCloseEvent* e) {
+    if (FormCloseQuery())
+        e->accept();
+    else
+        e->ignore();
+}
+
+void TMainWin::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    FormResize();
+}
+
+// --- Start-up ----------------------------------------------------------------------
+
+void TMainWin::FormActivate() {
+    if (Activated) return;
+    Activated = true;
+
+    // Dialogs exist by now, so the settings can fill their histories.
+    settings::ProfileFile file;
+    try {
+        file = settings::ProfileFile::load(options_.settingsFile);
+    } catch (const std::exception&) {
+        // An unreadable file reads as an empty one.
+    }
+    LoadSettings(file);
+    try {
+        if (auto placement = settings::RestorePlacement(file, CurrentScreen(), CurrentPlacement()))
+            ApplyPlacement(*placement);
+    } catch (const std::exception&) {
+        // A placement that cannot be read leaves the window where it is.
+    }
+
+    SelectPage(kTabClasses);
+    PropGrid->SetDefaultRowHeight(gridRowHeight(*PropGrid));
+    QCoreApplication::processEvents();  // let the window paint
+
+    if (!WMI->IsAvailable()) {
+        prompts_.error(fromSystem(WMI->LastError));
+        return;
+    }
+    ApplyCommandLine(options_.arguments, *WMI, Params);
+    if (!Params.CommandLineQuery.empty()) {
+        Query2Combo->setEditText(fromSystem(Params.CommandLineQuery));
+        SelectPage(kTabQuery);
+        SetStatusText(0, fromSystem(WMI->Host + "  " + WMI->Namespace));
+        QCoreApplication::processEvents();
+        Query2BtnClick();
+    } else {
+        LoadClassList();
+    }
+}
+
+void TMainWin::LoadClassList() {
+    ClassListLoaded = true;
+    {
+        const QSignalBlocker block(ClassListBox);
+        try {
+            WaitCursor wait;
+            ClassListBox->clear();
+            wmi::TextList names;
+            const bool ok = WMI->GetClasses(names);
+            ClassListBox->SetSortedItems(std::move(names));
+            wait.restore();
+            if (!ok) prompts_.error(QStringLiteral("Error: ") + fromSystem(WMI->LastError));
+        } catch (const std::exception& e) {
+            prompts_.error(errorText(e));
+        }
+        ClassListBox->setCurrentItem(nullptr);
+        ClassListBox->clearSelection();
+    }
+    InstanceListBox->clear();
+    SetStatusText(0, fromSystem(WMI->Host + "  " + WMI->Namespace));
+    SetStatusText(1, QStringLiteral("Classes: %1").arg(ClassListBox->count()));
+    emit classListLoaded();
+}
+
+// --- Commands --------------------------------------------------------------------------
+
+void TMainWin::Refresh1Click() {
+    if (ActivePage() == kTabClasses)
+        LoadClassList();
+    else
+        Query2BtnClick();
+}
+
+void TMainWin::Exit1Click() { close(); }
+
+void TMainWin::PageControl2Change() {
+    SetStatusText(2, QString());
+    if (ActivePage() == kTabClasses && !ClassListLoaded && WMI->IsAvailable()) LoadClassList();
+    Savequeryresultas1->setEnabled(ActivePage() == kTabQuery && !LastQuery.empty());
+}
+
+void TMainWin::FormResize() {
+    if (!PropGrid) return;
+    if (auto width = valueColumnWidth(PropGrid->ClientWidth(), PropGrid->ColumnWidth(0),
+                                      PropGrid->ColumnWidth(1)))
+        PropGrid->SetColumnWidth(1, *width);
+}
+
+// --- Close ------------------------------------------------------------------------------
+
+bool TMainWin::FormCloseQuery() {
+    // Written on every close request, also on one the hand-back then cancels.
+    SaveSettings();
+    bool canClose = true;
+    HandBackQuery(canClose);
+    return canClose;
+}
+
+void TMainWin::HandBackQuery(bool& canClose) {
+    // Nothing to offer yet: the hand-back to the calling program attaches here.
+    (void)canClose;
+}
+
+// --- Instance thread ----------------------------------------------------------------------
+
+void TMainWin::InstancesDone(wmi::TWMIInstancesThread*, int32_t count, const std::string& error) {
+    SetStatusText(2, error.empty() ? QStringLiteral("Instances: %1").arg(count) : fromSystem(error));
+}
+
+// --- Shared helpers ------------------------------------------------------------------------
+
+void TMainWin::SetStatusText(int panel, const QString& text) {
+    if (panel >= 0 && panel < int(StatusPanels.size())) StatusPanels[size_t(panel)]->setText(text);
+}
+
+QString TMainWin::StatusText(int panel) const {
+    if (panel < 0 || panel >= int(StatusPanels.size())) return {};
+    return StatusPanels[size_t(panel)]->text();
+}
+
+void TMainWin::SelectPage(int index) {
+    const QSignalBlocker block(PageControl2);
+    PageControl2->setCurrentIndex(index);
+}
+
+int TMainWin::ActivePage() const { return PageControl2->currentIndex(); }
+
+void TMainWin::AddToHistory(QComboBox* combo, const QString& text) {
+    settings::HistoryList list;
+    list.reserve(size_t(combo->count()));
+    for (int i = 0; i < combo->count(); ++i) list.push_back(toSystem(combo->itemText(i)));
+    if (!settings::AddToHistory(list, toSystem(text))) return;
+    const QString shown = combo->currentText();
+    const QSignalBlocker block(combo);
+    combo->clear();
+    QStringList items;
+    items.reserve(qsizetype(list.size()));
+    for (const std::string& entry : list) items.push_back(fromSystem(entry));
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(shown);
+}
+
+}  // namespace ui

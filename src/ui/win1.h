@@ -1,0 +1,201 @@
+// TMainWin: the main window. It owns the connection object, the instance
+// thread and the controls every handler of the window works on. Handlers are
+// thin: they call the logic of the other files of this folder and of the WMI
+// layer, and are public so that tests can drive them without a screen.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connect/placement.h"
+#include "connect/settings.h"
+#include "ui/command_line.h"
+#include "ui/image_list.h"
+#include "wmi/bw_wmi.h"
+#include "wmi/instances_thread.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTreeView;
+class QTreeWidget;
+
+namespace ui {
+
+class ColumnListBox;
+class InstanceLineBox;
+class Prompts;
+class ResultModel;
+class StringGrid;
+
+struct MainWindowOptions {
+    // Full name of the settings file (the program passes settings::SettingsFileName()).
+    std::string settingsFile;
+    // The command line without the program's own path.
+    std::vector<std::string> arguments;
+    // Wall-clock time in milliseconds for the query timing; empty = the system clock.
+    std::function<int64_t()> clock;
+};
+
+class TMainWin : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kInstanceLimit = 30000;
+    static constexpr int kTabClasses = 0;
+    static constexpr int kTabQuery = 1;
+
+    TMainWin(Prompts& prompts, MainWindowOptions options, QWidget* parent = nullptr);
+    ~TMainWin() override;  // FormDestroy
+
+    // --- Start-up and window life ---------------------------------------------
+    void FormActivate();     // the work of the first activation; later calls do nothing
+    bool FormCloseQuery();   // a close request: saves, then asks the hand-back; true = close
+    void FormResize();       // keeps the grid's value column filling the grid
+    void PageControl2Change();
+    void Refresh1Click();
+    void Exit1Click();
+    void LoadClassList();
+    void LoadSettings(const settings::ProfileFile& file);
+    bool SaveSettings();  // histories and placement, one atomic write
+    // The offer of the query to the calling program at close; it may clear
+    // canClose. Comes with the hand-back; until then it lets every close pass.
+    void HandBackQuery(bool& canClose);
+
+    // --- Query tab ---------------------------------------------------------------
+    void Query2BtnClick();
+    bool Query2ComboKeyPress(char key);  // true when the key was consumed
+    void ListView1ColumnClick(int column);
+    void Query1BtnClick();
+
+    // --- Instance thread -----------------------------------------------------------
+    void InstancesDone(wmi::TWMIInstancesThread* thread, int32_t count, const std::string& error);
+
+    // --- Helpers the handlers of the window share ------------------------------------
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+    // Makes a page active without running PageControl2Change, as code does.
+    void SelectPage(int index);
+    int ActivePage() const;
+    // Puts text at the top of a combo box's history; the edit text stays.
+    static void AddToHistory(QComboBox* combo, const QString& text);
+    const ImageList& Images() const { return *ImageList1; }
+    Prompts& prompts() { return prompts_; }
+
+    // --- State -------------------------------------------------------------------------
+    std::unique_ptr<wmi::TWMI> WMI;
+    wmi::TWMIInstancesThread* InstancesThread = nullptr;  // frees itself
+    wmi::TextList ResultColumns;
+    wmi::TextList ResultCells;
+    bool Activated = false;
+    bool ClassListLoaded = false;
+    CommandLineParams Params;  // CallerWindow and CommandLineQuery
+    std::string LastQuery;
+    std::string CurrentClass;
+    // The histories of the dialogs that are not built yet; the query history
+    // lives in Query2Combo.
+    settings::Histories DialogHistories;
+
+    // --- Controls (owned by the window) --------------------------------------------------
+    // Shared with the views that draw from it, which Qt may ask for pictures
+    // while it takes the window apart.
+    std::shared_ptr<const ImageList> ImageList1;
+    QWidget* Panel1 = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabClasses = nullptr;
+    QWidget* TabQuery = nullptr;
+    ColumnListBox* ClassListBox = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QTabWidget* PageControl3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    InstanceLineBox* InstanceListBox = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    StringGrid* PropGrid = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* QueryCombo = nullptr;
+    QPushButton* Query1Btn = nullptr;
+    QWidget* Panel5 = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* Query2Combo = nullptr;
+    QPushButton* Query2Btn = nullptr;
+    QTreeView* ListView1 = nullptr;
+    ResultModel* ListView1Model = nullptr;
+    std::array<QLabel*, 3> StatusPanels{};
+
+    // Main menu
+    QMenu* Action1 = nullptr;
+    QMenu* Search2 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Connecttoremotehost1 = nullptr;
+    QAction* Refresh1 = nullptr;
+    QAction* Savequeryresultas1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Search1 = nullptr;
+    QAction* Findagain1 = nullptr;
+    QAction* Help2 = nullptr;
+    QAction* Homepage1 = nullptr;
+    QAction* Support1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Popup menus; their commands come with the class and instance browsers.
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Refresh2 = nullptr;
+    QAction* Selectfrom1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction* CopyPropert1 = nullptr;
+    QMenu* PopupMenu3 = nullptr;
+    QAction* Copy1item1 = nullptr;
+    QAction* Copylist1 = nullptr;
+    QMenu* PopupMenu4 = nullptr;
+    QAction* Copymethod1 = nullptr;
+    QAction* Copyallmethods1 = nullptr;
+
+signals:
+    // After every LoadClassList, with the class list filled and the status bar set.
+    void classListLoaded();
+    // After every Query2BtnClick, successful or not.
+    void queryFinished(bool ok);
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildLayout();
+    void buildClassesPage();
+    void buildQueryPage();
+    void buildStatusBar();
+    void buildMainMenu();
+    void buildPopupMenus();
+    void showResult(int32_t columnCount, int32_t rowCount);
+
+    settings::Histories CollectHistories() const;
+    settings::WindowPlacement CurrentPlacement() const;
+    settings::ScreenInfo CurrentScreen() const;
+    void ApplyPlacement(const settings::WindowPlacement& placement);
+
+    Prompts& prompts_;
+    MainWindowOptions options_;
+};
+
+}  // namespace ui

@@ -1,0 +1,129 @@
+// TWMI: the program's one object for talking to WMI on behalf of the windows.
+// It keeps no connection: every operation connects anew, does its work,
+// releases every WMI object and reports failure as false plus LastError.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wbem/api.h"
+
+namespace wmi {
+
+using TextList = std::vector<std::string>;
+
+// DCOM authentication level of every connection the program makes, 0 to 6
+// ("Default" ... "Packet Privacy"); 0 leaves the locator's setting alone.
+// Written on the window thread, read by every connection when it is made.
+inline std::atomic<int32_t> AuthenticationLevel{0};
+
+// Makes the locator every connection starts from: wbem::CreateLocator unless a
+// test installs another back end.
+using LocatorFactory = std::function<std::shared_ptr<wbem::ISWbemLocator>()>;
+void SetLocatorFactory(LocatorFactory factory);  // an empty factory restores the default
+std::shared_ptr<wbem::ISWbemLocator> NewLocator();
+
+// Connects as every WMI operation of the program does: a new locator, its
+// authentication level when AuthenticationLevel is not 0, then ConnectServer
+// with empty locale and authority. Throws wbem::WbemError. When keepLocator is
+// given it receives the locator, for callers that hold on to the connection.
+std::shared_ptr<wbem::ISWbemServices> OpenServices(
+    std::string_view host, std::string_view nspace, std::string_view user,
+    std::string_view password, int32_t securityFlags = 0,
+    std::shared_ptr<wbem::ISWbemLocator>* keepLocator = nullptr);
+
+// One step of a walk over a WMI collection: true with the next element as I;
+// false at the end. A walk that breaks down (a failure code from the
+// enumerator, an element that raises or is not an I) also returns false, and
+// then, and only then, leaves the failure's message in errorText.
+template <class I>
+bool NextObject(wbem::IEnumVariant& enumerator, std::shared_ptr<I>& out, std::string& errorText);
+
+// The columns and cells of one query result; cell (r, c) is
+// Cells[r * ColumnCount + c].
+struct ResultTable {
+    TextList Columns;
+    TextList Cells;
+    int32_t ColumnCount = 0;
+    int32_t RowCount = 0;
+};
+
+class TWMI {
+public:
+    TWMI() = default;
+
+    // Set Host and Namespace through SetHost and SetNamespace.
+    std::string Host = ".";
+    std::string Namespace = "root\\cimv2";
+    int32_t CodePage = 1250;  // of the texts RunQuery renders
+    std::string User;
+    std::string Password;
+    std::string LastError;
+
+    void SetHost(std::string_view host);            // "" means "."
+    void SetNamespace(std::string_view nspace);     // "" means "root\cimv2"
+
+    // Whether a locator can be made at all; does not connect.
+    bool IsAvailable();
+    // Appends the names of all classes, in WMI's order; does not clear first.
+    // With Host exactly "." it empties User and Password for good.
+    bool GetClasses(TextList& list);
+    // Clears the list, then adds the class's property names in WMI's order.
+    bool ClassPropertyNames(std::string_view className, TextList& list);
+    // Clears names only; per method one line in each list given: its name, and
+    // its in- and out-parameter names joined by ", ".
+    bool ClassMethods(std::string_view className, TextList& names, TextList* inParams,
+                      TextList* outParams);
+    // Names and values (rendered in code page 1250) of the instance at a
+    // position of the class's instance enumeration; either list may be null.
+    bool InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
+                          TextList* values);
+    // Runs a WQL query into a result table, values rendered in CodePage.
+    bool RunQuery(std::string_view query, TextList& columns, TextList& cells,
+                  int32_t& columnCount, int32_t& rowCount);
+    bool RunQuery(std::string_view query, ResultTable& table) {
+        return RunQuery(query, table.Columns, table.Cells, table.ColumnCount, table.RowCount);
+    }
+
+    // A connection with this object's parameters. Throws wbem::WbemError.
+    std::shared_ptr<wbem::ISWbemServices> OpenServices(int32_t securityFlags = 0) const;
+};
+
+// The values of one property of a class's objects, rendered in codePage:
+// the first one, or with allValues every one on its own line. Connects with
+// security flags 128 (bounded wait). False with "not found" when there are no
+// objects, false with "Error: " and the message on failure.
+bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
+                 std::string& out, int32_t codePage, bool allValues,
+                 std::string_view extraClause, std::string_view propertyName,
+                 std::string_view className, std::string_view password);
+
+// Leading and trailing blanks and control characters removed.
+std::string Trimmed(std::string_view text);
+
+// ---------------------------------------------------------------------------
+
+template <class I>
+bool NextObject(wbem::IEnumVariant& enumerator, std::shared_ptr<I>& out, std::string& errorText) {
+    out.reset();
+    try {
+        wbem::ElementPtr element;
+        const wbem::HResult status = enumerator.Next(element);
+        if (status & 0x80000000u) throw wbem::WbemError(status);
+        if (status != wbem::hr::Ok || !element) return false;  // the end
+        out = std::dynamic_pointer_cast<I>(element);
+        if (!out) throw wbem::WbemError(0x80004002, "No such interface supported");
+        return true;
+    } catch (const std::exception& e) {
+        out.reset();
+        errorText = e.what();
+        return false;
+    }
+}
+
+}  // namespace wmi

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "cli/wql_run.h"
+#include "wbem/service/hosts.h"
+
+namespace {
+
+const char* kMof = R"(
+class Item { [key] string Name; uint32 Size; string Note; };
+instance of Item { Name = "b"; Size = 20; Note = "two\nlines"; };
+instance of Item { Name = "a"; Size = 1; };
+)";
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result run(std::vector<std::string> args) {
+    std::string error;
+    auto o = cli::parseWqlOptions(args, error);
+    EXPECT_TRUE(o) << error;
+    std::ostringstream out, err;
+    int code = cli::runWql(*o, out, err);
+    return {code, out.str(), err.str()};
+}
+
+class WqlRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { wbem::registerTestHost("wqlhost", kMof, "u", "p"); }
+    static void TearDownTestSuite() { wbem::unregisterTestHost("wqlhost"); }
+};
+
+}  // namespace
+
+TEST_F(WqlRun, PrintsTheSelectedColumnsAsATable) {
+    auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", "select Size, Name, Note from Item"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    // Columns come in WMI's property order; line breaks in a value stay on their row.
+    EXPECT_EQ(r.out,
+              "Name  Note       Size\n"
+              "b     two lines  20\n"
+              "a                1\n");
+}
+
+TEST_F(WqlRun, ListsClassesSorted) {
+    auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", "-classes"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\nItem\n"), std::string::npos);
+    EXPECT_LT(r.out.find("__EventFilter"), r.out.find("__NAMESPACE"));
+}
+
+TEST_F(WqlRun, ReportsWmiErrorsWithTheirDescription) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"-host:wqlhost", "-user:u", "-pswd:x", "select * from Item"}, "Error: Access denied\n"},
+        {{"-host:wqlhost", "-user:u", "-pswd:p", "select * from Nope"}, "Error: Invalid class\n"},
+        {{"-host:wqlhost", "-user:u", "-pswd:p", "select * from Item group by Name"},
+         "Error: Invalid query\n"},
+        {{"-host:elsewhere.invalid", "select * from Item"},
+         "Error: The RPC server is unavailable.\n"},
+        {{"-namespace:root\\nothing", "select * from Item"}, "Error: Invalid namespace\n"},
+        {{"-user:me", "select * from Item"},
+         "Error: User credentials cannot be used for local connections\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = run(c.args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(WqlRun, CompilesMofIntoANewNamespaceAndWritesToAFile) {
+    std::string dir = ::testing::TempDir();
+    std::string mof = dir + "/wql_run_extra.mof";
+    std::string out = dir + "/wql_run_out.txt";
+    std::ofstream(mof) << "class Extra { [key] uint32 Id; };\ninstance of Extra { Id = 7; };\n";
+    auto r = run({"-namespace:root\\wqltest", "-mof:" + mof, "-out:" + out, "select * from Extra"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "Id\n7\n");
+
+    std::ofstream(mof) << "class Broken : Missing { };\n";
+    r = run({"-namespace:root\\wqltest", "-mof:" + mof, "-classes"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("wql_run_extra.mof"), std::string::npos) << r.err;
+    std::remove(mof.c_str());
+    std::remove(out.c_str());
+}

@@ -1,0 +1,189 @@
+// The Query tab: running, timing, history, filling, sorting and the Enter key.
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include "ui/result_model.h"
+#include "ui/query_logic.h"
+#include "window_fixture.h"
+
+namespace uitest {
+namespace {
+
+class QueryTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        window = startWindow();
+        window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
+    }
+    void TearDown() override {
+        window.reset();
+        WindowTest::TearDown();
+    }
+    QStringList history() const {
+        QStringList items;
+        for (int i = 0; i < window->Query2Combo->count(); ++i)
+            items << window->Query2Combo->itemText(i);
+        return items;
+    }
+    std::vector<std::string> column(int c) const {
+        std::vector<std::string> out;
+        for (int r = 0; r < window->ListView1Model->Rows(); ++r)
+            out.emplace_back(window->ListView1Model->Cell(r, c));
+        return out;
+    }
+    QHeaderView* header() const { return window->ListView1->header(); }
+    void clickHeader(int section) {
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
+                          QPoint(header()->sectionViewportPosition(section) + 4,
+                                 header()->height() / 2));
+    }
+
+    std::unique_ptr<ui::TMainWin> window;
+};
+
+TEST_F(QueryTest, ASuccessfulRunShowsTheResultTimeAndHistory) {
+    const int clientWidth = window->ListView1->contentsRect().width();
+    runQuery(*window, QStringLiteral("select Id, Name, Score from Widget"));
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("Query execution time: 0.2500 sec"));
+    EXPECT_EQ(window->LastQuery, "select Id, Name, Score from Widget");
+    EXPECT_EQ(window->Query2Combo->itemText(0), QStringLiteral("select Id, Name, Score from Widget"));
+    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+
+    const ui::ResultModel& model = *window->ListView1Model;
+    ASSERT_EQ(model.Columns(), 3);
+    EXPECT_EQ(model.Caption(0), "Id");
+    EXPECT_EQ(model.Caption(2), "Score");
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(model.SortColumn(), 0);
+    EXPECT_TRUE(model.SortAscending());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(header()->sectionSize(i), ui::resultColumnWidth(clientWidth, 3));
+}
+
+TEST_F(QueryTest, HeaderClicksSortByAnyColumnBothWays) {
+    runQuery(*window, QStringLiteral("select Id, Name, Score from Widget"));
+    clickHeader(2);  // Score, ascending: -1 is a number like the others
+    EXPECT_EQ(column(2), (std::vector<std::string>{"-5", "-1", "9", "10"}));
+    clickHeader(2);
+    EXPECT_EQ(column(2), (std::vector<std::string>{"10", "9", "-1", "-5"}));
+    clickHeader(1);  // Name keeps the descending direction; bytes, case-sensitive
+    EXPECT_EQ(column(1), (std::vector<std::string>{"pear", "fig", "apple", "Apple"}));
+    EXPECT_FALSE(window->ListView1Model->SortAscending());
+    EXPECT_EQ(window->ListView1Model->SortColumn(), 1);
+}
+
+TEST_F(QueryTest, SameColumnCountKeepsWidthsAndSortAnotherRebuilds) {
+    runQuery(*window, QStringLiteral("select Id, Name, Score from Widget"));
+    clickHeader(1);
+    clickHeader(1);  // Name descending
+    header()->resizeSection(0, 133);  // the user's width
+    runQuery(*window, QStringLiteral("select Id, Name, Note from Widget"));
+    const ui::ResultModel& model = *window->ListView1Model;
+    EXPECT_EQ(model.Caption(2), "Note");
+    EXPECT_EQ(header()->sectionSize(0), 133);
+    EXPECT_EQ(model.SortColumn(), 1);
+    EXPECT_FALSE(model.SortAscending());
+    EXPECT_EQ(column(1), (std::vector<std::string>{"pear", "fig", "apple", "Apple"}));
+
+    const int clientWidth = window->ListView1->contentsRect().width();
+    runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+    EXPECT_EQ(model.Columns(), 2);
+    EXPECT_EQ(model.SortColumn(), 0);
+    EXPECT_TRUE(model.SortAscending());
+    EXPECT_EQ(header()->sectionSize(0), ui::resultColumnWidth(clientWidth, 2));
+}
+
+TEST_F(QueryTest, AResultWithoutRowsKeepsTheColumns) {
+    runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+    header()->resizeSection(1, 77);
+    runQuery(*window, QStringLiteral("select * from Pair where Id = 99"));
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(window->ListView1Model->Rows(), 0);
+    EXPECT_EQ(window->ListView1Model->Columns(), 2);
+    EXPECT_EQ(header()->sectionSize(1), 77);
+    EXPECT_TRUE(window->StatusText(2).startsWith(QStringLiteral("Query execution time: ")));
+    EXPECT_EQ(window->LastQuery, "select * from Pair where Id = 99");
+    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+}
+
+TEST_F(QueryTest, AFailedRunReportsAndChangesNothingElse) {
+    runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+    const QStringList before = history();
+    runQuery(*window, QStringLiteral("select * from NoSuchClass"));
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    const QString message = prompts.errors()[0];
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Error: "))) << message.toStdString();
+    EXPECT_FALSE(prompts.shown[0].waitCursor) << "the cursor is restored before the box";
+    EXPECT_EQ(window->StatusText(2), message);
+    EXPECT_EQ(window->ListView1Model->Rows(), 2);
+    EXPECT_EQ(window->LastQuery, "select Id, Label from Pair");
+    EXPECT_EQ(history(), before);
+    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+}
+
+TEST_F(QueryTest, AQueryWithinTheClockResolutionKeepsTheOldTime) {
+    auto still = makeWindow({"-host:uihost"}, 0);  // a clock that does not move
+    still->show();
+    still->FormActivate();
+    still->SetStatusText(2, QStringLiteral("before"));
+    runQuery(*still, QStringLiteral("select * from Pair"));
+    EXPECT_EQ(still->StatusText(2), QStringLiteral("before"));
+    EXPECT_EQ(still->ListView1Model->Rows(), 2);
+}
+
+TEST_F(QueryTest, HistoryKeepsOneTrimmedEntryPerExactText) {
+    runQuery(*window, QStringLiteral("select * from Pair"));
+    runQuery(*window, QStringLiteral("select Id from Pair"));
+    runQuery(*window, QStringLiteral("select * from Pair"));
+    runQuery(*window, QStringLiteral("SELECT * FROM Pair"));
+    runQuery(*window, QStringLiteral("  select Id from Pair  "));
+    EXPECT_EQ(history(), (QStringList{"select Id from Pair", "SELECT * FROM Pair",
+                                      "select * from Pair"}));
+    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("  select Id from Pair  "));
+    EXPECT_EQ(window->LastQuery, "  select Id from Pair  ");
+}
+
+TEST_F(QueryTest, EnterRunsTheQueryUnlessTheTextIsBlank) {
+    QSignalSpy runs(window.get(), &ui::TMainWin::queryFinished);
+    QLineEdit* edit = window->Query2Combo->lineEdit();
+    window->Query2Combo->setEditText(QStringLiteral(" \t "));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(runs.count(), 0);
+    EXPECT_FALSE(window->Query2ComboKeyPress('\r'));
+    window->Query2Combo->setEditText(QStringLiteral("select * from Pair"));
+    EXPECT_FALSE(window->Query2ComboKeyPress('a'));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(runs.count(), 1);
+    EXPECT_EQ(window->ListView1Model->Rows(), 2);
+    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("select * from Pair"))
+        << "the key went no further";
+}
+
+TEST_F(QueryTest, AnEmptyQueryGoesToWmiWhichRefusesIt) {
+    runQuery(*window, QString());
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_TRUE(window->LastQuery.empty());
+    EXPECT_FALSE(window->Savequeryresultas1->isEnabled());
+}
+
+TEST_F(QueryTest, ExecuteOnTheClassesTabRunsItsBoxOnTheQueryTab) {
+    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
+    QSignalSpy changes(window->PageControl2, &QTabWidget::currentChanged);
+    window->QueryCombo->setEditText(QStringLiteral("select Label from Pair "));
+    QTest::mouseClick(window->Query1Btn, Qt::LeftButton);
+    EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
+    EXPECT_EQ(changes.count(), 0) << "selected from code";
+    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("select Label from Pair "));
+    EXPECT_EQ(window->ListView1Model->Rows(), 2);
+}
+
+}  // namespace
+}  // namespace uitest

@@ -1,0 +1,146 @@
+// ASSOCIATORS OF and REFERENCES OF over the sample's Link, StrongLink and Peer
+// associations, with each WHERE keyword.
+#include <gtest/gtest.h>
+
+#include "test_repository.h"
+
+namespace wbem::wql {
+namespace {
+
+using namespace test;
+
+struct Case {
+    const char* query;
+    const char* expected;  // show() of the result
+};
+
+void expectAll(const std::shared_ptr<Repository>& repo, const std::vector<Case>& cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        try {
+            EXPECT_EQ(show(run(repo, c.query)), c.expected);
+        } catch (const QueryError& e) {
+            ADD_FAILURE() << formatQueryError(e, c.query);
+        }
+    }
+}
+
+TEST(WqlAssociators, EndpointsWithEachKeyword) {
+    auto repo = sampleRepository();
+    expectAll(repo, {
+        // alpha: L1 -> 1, L2 -> 2, S2 -> 1 (again: once per association), P1 -> Beta.
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"}", "1 2 1 Beta"},
+        {"associators of {base.name=\"ALPHA\"}", "1 2 1 Beta"},
+        {"ASSOCIATORS OF {\\\\HOST\\root\\test:Base.Name=\"alpha\"}", "1 2 1 Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link", "1 2 1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = StrongLink", "1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Peer", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Other", ""},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Base", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Other", "1 2 1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Derived", ""},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Left", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Right", ""},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Owner", "1 2 1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Item", "1 2 1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = right", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Owner", ""},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Special", "1 2 1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Nothing", ""},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredAssocQualifier = Aggregation",
+         "1"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly", "class:Other class:Base"},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link ResultRole = Item "
+         "Role = Owner RequiredQualifier = Special RequiredAssocQualifier = Association",
+         "1 2 1"},
+        // Other 1 is linked to alpha twice; a reference may name a base class
+        // of the object it means.
+        {"ASSOCIATORS OF {Other.Id=1}", "alpha alpha"},
+        {"ASSOCIATORS OF {Other=1}", "alpha alpha"},
+        {"ASSOCIATORS OF {Derived.Name=\"gamma_7\"}", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"gamma_7\"}", "Beta"},
+        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Left", "gamma_7"},
+        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Right", "alpha"},
+        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE ResultClass = Derived", "gamma_7"},
+        {"ASSOCIATORS OF {Holder.Id=1}", ""},
+    });
+}
+
+TEST(WqlAssociators, KeysOnlyGivesPartialObjectsWithTheKeys) {
+    auto repo = sampleRepository();
+    auto rs = run(repo, "ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE KeysOnly");
+    ASSERT_EQ(show(rs), "1 2 1 Beta");
+    for (const auto& r : rs) {
+        EXPECT_TRUE(r.partial);
+        EXPECT_EQ(r.projection, r.cls->keys);
+    }
+}
+
+TEST(WqlReferences, AssociationsWithEachKeyword) {
+    auto repo = sampleRepository();
+    expectAll(repo, {
+        {"REFERENCES OF {Base.Name=\"alpha\"}", "L1 L2 S2 P1"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = StrongLink", "S2"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = Link", "L1 L2 S2"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Owner", "L1 L2 S2"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Left", "P1"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Aggregation", "S2"},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly",
+         "class:Link class:StrongLink class:Peer"},
+        {"REFERENCES OF {Base.Name=\"Beta\"}", "S1 P1 P2"},
+        {"REFERENCES OF {Base.Name=\"Beta\"} WHERE Role = Right", "P1"},
+        {"REFERENCES OF {Other.Id=3}", "S1"},
+        {"REFERENCES OF {Derived.Name=\"gamma_7\"}", "P2"},
+    });
+}
+
+TEST(WqlSchemaAssociations, ClassSourcesGiveClasses) {
+    auto repo = sampleRepository();
+    expectAll(repo, {
+        {"ASSOCIATORS OF {Base}", "class:Other class:Base"},
+        {"ASSOCIATORS OF {Base} WHERE SchemaOnly", "class:Other class:Base"},
+        {"ASSOCIATORS OF {Derived} WHERE SchemaOnly", "class:Other class:Base"},
+        {"ASSOCIATORS OF {Other} WHERE SchemaOnly", "class:Base"},
+        {"ASSOCIATORS OF {Base} WHERE AssocClass = Peer SchemaOnly", "class:Base"},
+        {"ASSOCIATORS OF {Base} WHERE ResultRole = Item", "class:Other"},
+        {"ASSOCIATORS OF {Base} WHERE ResultClass = Other", "class:Other"},
+        {"ASSOCIATORS OF {Base} WHERE RequiredQualifier = Special", "class:Other"},
+        {"ASSOCIATORS OF {Base} WHERE RequiredAssocQualifier = Aggregation", "class:Other"},
+        {"REFERENCES OF {Base} WHERE SchemaOnly", "class:Link class:StrongLink class:Peer"},
+        {"REFERENCES OF {Other}", "class:Link class:StrongLink"},
+        {"REFERENCES OF {Base} WHERE Role = Left", "class:Peer"},
+        {"REFERENCES OF {Holder}", ""},
+    });
+}
+
+TEST(WqlAssociators, Refusals) {
+    auto repo = sampleRepository();
+    struct Bad {
+        const char* query;
+        HResult code;
+    };
+    const Bad cases[] = {
+        {"ASSOCIATORS OF {NoSuch.Id=1}", hr::InvalidClass},
+        {"ASSOCIATORS OF {NoSuch}", hr::InvalidClass},
+        {"REFERENCES OF {NoSuch.Id=1}", hr::InvalidClass},
+        {"ASSOCIATORS OF {Base.Name=\"zzz\"}", hr::NotFound},
+        {"REFERENCES OF {Other.Id=99}", hr::NotFound},
+        {"ASSOCIATORS OF {Base.Name=}", hr::InvalidQuery},
+        {"ASSOCIATORS OF {.Name=\"a\"}", hr::InvalidQuery},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = NoSuch", hr::InvalidClass},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = NoSuch", hr::InvalidClass},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly ResultClass = Other",
+         hr::InvalidQuery},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE SchemaOnly", hr::InvalidQuery},
+        {"ASSOCIATORS OF {Base} WHERE KeysOnly", hr::InvalidQuery},
+        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE AssocClass = Link", hr::InvalidQuery},
+        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Name = 'x'", hr::InvalidQuery},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        EXPECT_EQ(hexCode(errorOf(repo, c.query)), hexCode(c.code));
+    }
+}
+
+}  // namespace
+}  // namespace wbem::wql

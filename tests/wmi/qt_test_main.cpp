@@ -1,0 +1,19 @@
+// Test main for the tests that need the window thread's event loop.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "wmi/instances_thread.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    // Every test terminated its threads; they must all have freed themselves.
+    if (!wmi::TWMIInstancesThread::WaitForAllEnded(std::chrono::seconds(30))) {
+        std::fprintf(stderr, "instance threads still alive at exit: %d\n",
+                     wmi::TWMIInstancesThread::LiveCount());
+        return 1;
+    }
+    return rc;
+}

@@ -1,0 +1,212 @@
+// RunQuery, InstanceValuesAt and QueryValues against a test host.
+#include <gtest/gtest.h>
+
+#include "test_hosts.h"
+#include "test_mof.h"
+#include "wmi/bw_variant.h"
+#include "wmi/bw_wmi.h"
+
+namespace {
+
+using wmi::ResultTable;
+using wmi::TextList;
+using wmi::TWMI;
+using wmitest::RecordingLocators;
+using wmitest::ScopedHost;
+
+const std::string kCzech1250 =
+    "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2";  // "Žluťoučký kůň"
+
+class Query : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shop_ = new ScopedHost("wmi-query", wmitest::kShopMof); }
+    static void TearDownTestSuite() { delete shop_; }
+
+    static TWMI wmiObject() {
+        TWMI w;
+        w.SetHost("wmi-query");
+        return w;
+    }
+    static std::string cell(const ResultTable& t, int r, int c) {
+        return t.Cells.at(static_cast<size_t>(r * t.ColumnCount + c));
+    }
+
+    static ScopedHost* shop_;
+};
+
+ScopedHost* Query::shop_ = nullptr;
+
+TEST_F(Query, SelectedPropertiesBecomeColumnsInWmiOrder) {
+    TWMI w = wmiObject();
+    ResultTable t;
+    ASSERT_TRUE(w.RunQuery("select Weight, Name, Id from Gadget", t)) << w.LastError;
+    EXPECT_EQ(t.Columns, (TextList{"Id", "Name", "Weight"}));
+    ASSERT_EQ(t.ColumnCount, 3);
+    ASSERT_EQ(t.RowCount, 1);
+    EXPECT_EQ(t.Cells, (TextList{"2", kCzech1250, "7"}));
+}
+
+TEST_F(Query, ABaseClassQueryTakesTheColumnsOfTheFirstWidestObject) {
+    // Item (Id, Name), then Gadget (Color, Id, Name, Weight), then Gizmo
+    // (COLOR, Id, Name, Size): Gadget is the first of the widest.
+    TWMI w = wmiObject();
+    ResultTable t;
+    ASSERT_TRUE(w.RunQuery("select * from Item", t)) << w.LastError;
+    ASSERT_EQ(t.Columns, (TextList{"Color", "Id", "Name", "Weight"}));
+    ASSERT_EQ(t.RowCount, 3);
+    ASSERT_EQ(t.Cells.size(), 12u);
+    EXPECT_EQ((TextList(t.Cells.begin(), t.Cells.begin() + 4)), (TextList{"", "1", "plain", ""}));
+    EXPECT_EQ((TextList(t.Cells.begin() + 4, t.Cells.begin() + 8)),
+              (TextList{"red", "2", kCzech1250, "7"}));
+    // Gizmo's COLOR lands in the Color column; its Size has no column.
+    EXPECT_EQ((TextList(t.Cells.begin() + 8, t.Cells.end())), (TextList{"blue", "3", "gizmo", ""}));
+}
+
+TEST_F(Query, CellsAreRenderedInTheObjectsCodePage) {
+    TWMI w = wmiObject();
+    ResultTable t;
+    ASSERT_TRUE(w.RunQuery("select * from Values where Id = 1", t)) << w.LastError;
+    ASSERT_EQ(t.Columns, (TextList{"Arr", "B", "Dt", "Id", "Nothing", "R", "Text"}));
+    ASSERT_EQ(t.RowCount, 1);
+    EXPECT_EQ(t.Cells, (TextList{"array[0..2]", "True", "20240131123456.000000+060", "1", "",
+                                 wmi::RenderValue(wbem::Variant::real64(0.5), 1250), kCzech1250}));
+    w.CodePage = 1252;
+    ASSERT_TRUE(w.RunQuery("select Text from Values where Id = 1", t));
+    EXPECT_EQ(t.Cells, TextList{"\x8E\x6C\x75?ou?k\xFD k??"});
+    w.CodePage = 65001;
+    ASSERT_TRUE(w.RunQuery("select Text from Values where Id = 1", t));
+    EXPECT_EQ(t.Cells, TextList{"Žluťoučký kůň"});
+}
+
+TEST_F(Query, AnEmptyResultIsATableWithoutColumnsOrRows) {
+    TWMI w = wmiObject();
+    ResultTable t{{"old"}, {"old"}, 5, 5};
+    ASSERT_TRUE(w.RunQuery("select * from Lonely", t)) << w.LastError;
+    EXPECT_TRUE(t.Columns.empty());
+    EXPECT_TRUE(t.Cells.empty());
+    EXPECT_EQ(t.ColumnCount, 0);
+    EXPECT_EQ(t.RowCount, 0);
+}
+
+TEST_F(Query, FailuresArePrefixedWithError) {
+    const struct {
+        const char* query;
+        wbem::HResult code;
+    } cases[] = {
+        {"select from where", wbem::hr::InvalidQuery},
+        {"select * from NoSuchClass", wbem::hr::InvalidClass},
+    };
+    TWMI w = wmiObject();
+    for (const auto& c : cases) {
+        ResultTable t{{"old"}, {"old"}, 5, 5};
+        EXPECT_FALSE(w.RunQuery(c.query, t)) << c.query;
+        EXPECT_EQ(w.LastError, std::string("Error: ") + wbem::WbemError(c.code).what());
+        EXPECT_TRUE(t.Columns.empty());
+        EXPECT_EQ(t.RowCount, 0);
+    }
+    w.SetHost("no-such-host.invalid");
+    ResultTable t;
+    EXPECT_FALSE(w.RunQuery("select * from Item", t));
+    EXPECT_EQ(w.LastError, "Error: The RPC server is unavailable.");
+}
+
+TEST_F(Query, AResultThatBreaksDownIsAFailureNotAShorterTable) {
+    RecordingLocators locators;
+    locators.recorder().breakAfter = 2;
+    TWMI w = wmiObject();
+    ResultTable t;
+    EXPECT_FALSE(w.RunQuery("select * from Item", t));
+    EXPECT_EQ(w.LastError, "Error: Provider failure");
+}
+
+TEST_F(Query, InstanceValuesAtReadsTheInstanceAtAPositionIn1250) {
+    TWMI w = wmiObject();
+    w.CodePage = 65001;  // not used here
+    TextList names{"old"}, values{"old"};
+    ASSERT_TRUE(w.InstanceValuesAt("Item", 1, &names, &values)) << w.LastError;
+    EXPECT_EQ(names, (TextList{"Color", "Id", "Name", "Weight"}));
+    EXPECT_EQ(values, (TextList{"red", "2", kCzech1250, "7"}));
+
+    ASSERT_TRUE(w.InstanceValuesAt("Item", 2, nullptr, &values));
+    EXPECT_EQ(values, (TextList{"blue", "3", "gizmo", "9"}));
+    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, &names, nullptr));
+    EXPECT_EQ(names, (TextList{"Id", "Name"}));
+
+    for (int32_t beyond : {3, 100, -1}) {
+        EXPECT_TRUE(w.InstanceValuesAt("Item", beyond, &names, &values)) << beyond;
+        EXPECT_TRUE(names.empty());
+        EXPECT_TRUE(values.empty());
+    }
+    EXPECT_FALSE(w.InstanceValuesAt("NoSuchClass", 0, &names, &values));
+    EXPECT_EQ(w.LastError, std::string("Error: ") + wbem::WbemError(wbem::hr::NotFound).what());
+}
+
+TEST_F(Query, InstanceValuesAtWalksToTheEnd) {
+    RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    TWMI w = wmiObject();
+    TextList values;
+    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, nullptr, &values));
+    EXPECT_EQ(rec.nextCalls, 4);  // three instances and the end
+
+    // A walk that breaks down before the position is a failure; after it,
+    // the values read stay and the message is kept.
+    rec.breakAfter = 1;
+    EXPECT_FALSE(w.InstanceValuesAt("Item", 2, nullptr, &values));
+    EXPECT_EQ(w.LastError, "Error: Provider failure");
+    EXPECT_TRUE(values.empty());
+    EXPECT_TRUE(w.InstanceValuesAt("Item", 0, nullptr, &values));
+    EXPECT_EQ(values, (TextList{"1", "plain"}));
+    EXPECT_EQ(w.LastError, "Provider failure");
+}
+
+struct ValuesCase {
+    const char* what;
+    const char* nspace;
+    bool all;
+    const char* clause;
+    const char* property;
+    const char* className;
+    bool found;
+    std::string text;
+};
+
+TEST_F(Query, QueryValuesFetchesOnePropertyAsText) {
+    const ValuesCase cases[] = {
+        {"first value", "root\\cimv2", false, "", "Name", "Item", true, "plain"},
+        {"all values, no trailing break", "root\\cimv2", true, "", "Name", "Item", true,
+         "plain\r\n" + kCzech1250 + "\r\ngizmo"},
+        {"extra clause", "root\\cimv2", true, "where Id > 1", "Id", "Item", true, "2\r\n3"},
+        {"trimmed", "root\\cimv2", false, "where Id = 2", "Text", "Values", true, "padded"},
+        {"no value is found but empty", "root\\cimv2", false, "", "Nothing", "Values", true, ""},
+        {"no objects", "root\\cimv2", false, "", "Id", "Lonely", false, "not found"},
+        {"child namespaces", "root", true, "", "Name", "__NAMESPACE", true, "cimv2"},
+        {"bad class", "root\\cimv2", false, "", "Id", "NoSuchClass", false,
+         std::string("Error: ") + wbem::WbemError(wbem::hr::InvalidClass).what()},
+        {"bad namespace", "root\\none", false, "", "Id", "Item", false,
+         "Error: Invalid namespace"},
+    };
+    for (const auto& c : cases) {
+        std::string out = "old";
+        EXPECT_EQ(wmi::QueryValues("wmi-query", c.nspace, "", out, 1250, c.all, c.clause,
+                                   c.property, c.className, ""),
+                  c.found)
+            << c.what;
+        EXPECT_EQ(out, c.text) << c.what;
+    }
+}
+
+TEST_F(Query, QueryValuesBoundsTheConnectionWait) {
+    RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    wmi::AuthenticationLevel = 4;
+    std::string out;
+    EXPECT_TRUE(wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id",
+                                 "Item", ""));
+    wmi::AuthenticationLevel = 0;
+    ASSERT_EQ(rec.connects.size(), 1u);
+    EXPECT_EQ(rec.connects[0].securityFlags, 128);
+    EXPECT_EQ(rec.connects[0].levelAtConnect, 4);
+}
+
+}  // namespace
