@@ -40,15 +40,24 @@ size_t render(const wbem::Variant& v, std::string& out) {
         return out.size();
     }
     switch (v.type()) {
-        case wbem::VarType::String: out = v.asString(); break;
+        case wbem::VarType::String:
+            out = v.asString();
+            break;
         case wbem::VarType::Int16:
         case wbem::VarType::Int32:
-        case wbem::VarType::UInt8: out = std::to_string(v.asInt()); break;
+        case wbem::VarType::UInt8:
+            out = std::to_string(v.asInt());
+            break;
         case wbem::VarType::Real32:
         case wbem::VarType::Real64:
-        case wbem::VarType::Date: out = std::to_string(v.asReal()); break;
-        case wbem::VarType::Bool: out = v.asBool() ? "True" : "False"; break;
-        default: break;
+        case wbem::VarType::Date:
+            out = std::to_string(v.asReal());
+            break;
+        case wbem::VarType::Bool:
+            out = v.asBool() ? "True" : "False";
+            break;
+        default:
+            break;
     }
     return out.size();
 }
@@ -57,15 +66,26 @@ size_t renderCim(const wbem::CimValue& v, std::string& out) {
     using K = wbem::CimValue::Kind;
     out.clear();
     switch (v.kind()) {
-        case K::String: out = v.asString(); break;
-        case K::UInt: out = std::to_string(v.asUInt()); break;
-        case K::SInt: out = std::to_string(v.asSInt()); break;
-        case K::Bool: out = v.asBool() ? "True" : "False"; break;
-        case K::Real: out = std::to_string(v.asReal()); break;
+        case K::String:
+            out = v.asString();
+            break;
+        case K::UInt:
+            out = std::to_string(v.asUInt());
+            break;
+        case K::SInt:
+            out = std::to_string(v.asSInt());
+            break;
+        case K::Bool:
+            out = v.asBool() ? "True" : "False";
+            break;
+        case K::Real:
+            out = std::to_string(v.asReal());
+            break;
         case K::Array:
             for (const auto& e : v.asArray()) renderCim(e, out);
             break;
-        default: break;
+        default:
+            break;
     }
     return out.size();
 }
@@ -77,7 +97,8 @@ std::shared_ptr<wbem::ISWbemServices> services() {
 
 // Runs a query and renders every value of every object; returns the object count.
 size_t queryWalk(const char* wql, size_t& bytes) {
-    auto set = services()->ExecQuery(wql, "WQL", wbem::flags::ReturnImmediately | wbem::flags::ForwardOnly);
+    auto set = services()->ExecQuery(wql, "WQL",
+                                     wbem::flags::ReturnImmediately | wbem::flags::ForwardOnly);
     auto e = set->NewEnum();
     wbem::ElementPtr el;
     size_t n = 0;

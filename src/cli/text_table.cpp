@@ -6,7 +6,8 @@ namespace cli {
 
 namespace {
 
-size_t displayWidth(const std::string& s) {
+size_t displayWidth(const std::string& s, bool utf8) {
+    if (!utf8) return s.size();
     size_t n = 0;
     for (unsigned char c : s)
         if ((c & 0xC0) != 0x80) ++n;
@@ -16,19 +17,19 @@ size_t displayWidth(const std::string& s) {
 }  // namespace
 
 void writeTextTable(std::ostream& out, const std::vector<std::string>& header,
-                    const std::vector<std::string>& cells) {
+                    const std::vector<std::string>& cells, bool utf8) {
     const size_t cols = header.size();
     if (cols == 0) return;
     std::vector<size_t> width(cols);
-    for (size_t c = 0; c < cols; ++c) width[c] = displayWidth(header[c]);
+    for (size_t c = 0; c < cols; ++c) width[c] = displayWidth(header[c], utf8);
     for (size_t i = 0; i < cells.size(); ++i)
-        width[i % cols] = std::max(width[i % cols], displayWidth(cells[i]));
+        width[i % cols] = std::max(width[i % cols], displayWidth(cells[i], utf8));
     auto row = [&](auto cell) {
         std::string line;
         for (size_t c = 0; c < cols; ++c) {
             const std::string& text = cell(c);
             line += text;
-            if (c + 1 < cols) line.append(width[c] - displayWidth(text) + 2, ' ');
+            if (c + 1 < cols) line.append(width[c] - displayWidth(text, utf8) + 2, ' ');
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         out << line << '\n';

@@ -27,6 +27,7 @@ const char* wqlUsage() {
            "  -user:NAME        user name\n"
            "  -pswd:PASSWORD    password\n"
            "  -authlevel:N      authentication level 0 to 6\n"
+           "  -codepage:N       code page of the printed values (default: the target's own)\n"
            "  -mof:FILE         compile a MOF file into the namespace first (repeatable)\n"
            "  -classes          list the namespace's classes instead of running a query\n"
            "  -out:FILE         write the output to FILE\n";
@@ -54,6 +55,14 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.authLevel = level;
+        } else if (takeOption(arg, "codepage", v)) {
+            int cp = -1;
+            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), cp);
+            if (ec != std::errc() || end != v.data() + v.size() || cp <= 0 || cp > 65535) {
+                error = "bad code page \"" + v + "\": expected a number from 1 to 65535";
+                return std::nullopt;
+            }
+            o.codePage = cp;
         } else if (takeOption(arg, "mof", v)) {
             if (v.empty()) {
                 error = "-mof: needs a file name";

@@ -14,6 +14,7 @@ struct WqlOptions {
     std::string user;
     std::string password;
     int authLevel = 0;
+    int codePage = 0;  // 0: the target's own code page, learned from Win32_OperatingSystem
     std::vector<std::string> mofFiles;
     bool listClasses = false;
     std::string outFile;

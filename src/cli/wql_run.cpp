@@ -1,136 +1,89 @@
 #include "wql_run.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <fstream>
 
 #include "text_table.h"
-#include "wbem/api.h"
+#include "wbem/errors.h"
 #include "wbem/service/hosts.h"
 #include "wbem/text.h"
+#include "wmi/bw_wmi.h"
 
 namespace cli {
 
 namespace {
 
-using namespace wbem;
-
-template <class T>
-std::shared_ptr<T> nextAs(IEnumVariant& e) {
-    ElementPtr el;
-    while (e.Next(el) == hr::Ok) {
-        if (auto t = std::dynamic_pointer_cast<T>(el)) return t;
-    }
-    return nullptr;
+// Control characters would break the table's rows.
+void flattenLines(std::vector<std::string>& cells) {
+    for (auto& cell : cells)
+        for (char& c : cell)
+            if (static_cast<unsigned char>(c) < ' ') c = ' ';
 }
 
-// One line of text for a cell: control characters would break the table.
-std::string cellText(const Variant& v) {
-    std::string s;
-    if (v.isArray()) {
-        s = "array[";
-        for (const auto& b : v.asArray().bounds)
-            s += std::to_string(b.lower) + ".." + std::to_string(b.lower + int64_t(b.count) - 1) + " ";
-        if (s.back() == ' ') s.pop_back();
-        return s + "]";
-    }
-    char buf[40];
-    switch (v.type()) {
-        case VarType::Empty:
-        case VarType::Null: return {};
-        case VarType::Int16:
-        case VarType::Int32:
-        case VarType::UInt8: return std::to_string(v.asInt());
-        case VarType::Real32:
-        case VarType::Real64:
-        case VarType::Date:
-            std::snprintf(buf, sizeof buf, "%.15g", v.asReal());
-            return buf;
-        case VarType::Bool: return v.asBool() ? "True" : "False";
-        case VarType::Object: return "Object";
-        case VarType::String: s = v.asString(); break;
-    }
-    for (char& c : s)
-        if (static_cast<unsigned char>(c) < ' ') c = ' ';
-    return s;
+// The target's own code page, as the connect command learns it: the CodeSet of
+// its operating system, 1250 when that is not a number or cannot be read.
+int32_t targetCodePage(const wmi::TWMI& conn) {
+    std::string text;
+    if (!wmi::QueryValues(conn.Host, conn.Namespace, conn.User, text, 1250, false, "", "CodeSet",
+                          "Win32_OperatingSystem", conn.Password))
+        return 1250;
+    std::string t = wmi::Trimmed(text);
+    int32_t cp = 0;
+    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), cp);
+    return ec == std::errc() && end == t.data() + t.size() ? cp : 1250;
 }
 
-std::shared_ptr<ISWbemServices> connect(const WqlOptions& o) {
-    auto locator = CreateLocator();
-    if (o.authLevel != 0) locator->Security_().SetAuthenticationLevel(o.authLevel);
-    return locator->ConnectServer(o.host, o.nspace, o.user, o.password);
+void compileMof(const WqlOptions& o) {
+    wbem::CreateLocator();  // the local schema must be loaded first
+    auto host = wbem::findHost(o.host);
+    if (!host) wbem::fail(wbem::hr::RpcUnavailable);
+    for (const auto& f : o.mofFiles) wbem::compileMofFile(*host->repository, f, o.nspace);
 }
 
-void listClasses(ISWbemServices& services, std::ostream& out) {
-    auto e = services.SubclassesOf("", 0)->NewEnum();
-    std::vector<std::string> names;
-    while (auto obj = nextAs<ISWbemObject>(*e)) names.push_back(obj->Path_()->Class());
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return icompare(a, b) < 0; });
-    for (const auto& n : names) out << n << '\n';
-}
-
-void runQuery(ISWbemServices& services, const std::string& query, std::ostream& out) {
-    auto e = services.ExecQuery(query, "WQL", 0)->NewEnum();
-    std::vector<std::shared_ptr<ISWbemObject>> rows;
-    std::vector<std::string> header;
-    while (auto obj = nextAs<ISWbemObject>(*e)) {
-        auto props = obj->Properties_();
-        if (props->Count() > int32_t(header.size())) {
-            header.clear();
-            auto pe = props->NewEnum();
-            while (auto p = nextAs<ISWbemProperty>(*pe)) header.push_back(p->Name());
-        }
-        rows.push_back(std::move(obj));
-    }
-    std::vector<std::string> cells(rows.size() * header.size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        auto pe = rows[r]->Properties_()->NewEnum();
-        while (auto p = nextAs<ISWbemProperty>(*pe)) {
-            auto it = std::find_if(header.begin(), header.end(),
-                                   [&](const std::string& h) { return iequals(h, p->Name()); });
-            if (it != header.end())
-                cells[r * header.size() + size_t(it - header.begin())] = cellText(p->Value());
-        }
-    }
-    writeTextTable(out, header, cells);
+int fail(std::ostream& err, const std::string& text) {
+    err << text << '\n';
+    return 1;
 }
 
 }  // namespace
 
 int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
-    try {
-        std::ofstream file;
-        std::ostream* out = &stdOut;
-        if (!o.outFile.empty()) {
-            file.open(o.outFile, std::ios::binary | std::ios::trunc);
-            if (!file) {
-                err << "Error: cannot write " << o.outFile << '\n';
-                return 1;
-            }
-            out = &file;
-        }
-        if (!o.mofFiles.empty()) {
-            CreateLocator();  // the local schema must be loaded first
-            auto host = findHost(o.host);
-            if (!host) fail(hr::RpcUnavailable);
-            for (const auto& f : o.mofFiles) compileMofFile(*host->repository, f, o.nspace);
-        }
-        auto services = connect(o);
-        if (o.listClasses)
-            listClasses(*services, *out);
-        else
-            runQuery(*services, o.query, *out);
-        out->flush();
-        if (!*out) {
-            err << "Error: cannot write the output\n";
-            return 1;
-        }
-        return 0;
-    } catch (const std::exception& e) {
-        err << "Error: " << e.what() << '\n';
-        return 1;
+    std::ofstream file;
+    std::ostream* out = &stdOut;
+    if (!o.outFile.empty()) {
+        file.open(o.outFile, std::ios::binary | std::ios::trunc);
+        if (!file) return fail(err, "Error: cannot write " + o.outFile);
+        out = &file;
     }
+    try {
+        if (!o.mofFiles.empty()) compileMof(o);
+    } catch (const std::exception& e) {
+        return fail(err, std::string("Error: ") + e.what());
+    }
+    wmi::AuthenticationLevel = o.authLevel;
+    wmi::TWMI conn;
+    conn.SetHost(o.host);
+    conn.SetNamespace(o.nspace);
+    conn.User = o.user;
+    conn.Password = o.password;
+    if (o.listClasses) {
+        std::vector<std::string> names;
+        if (!conn.GetClasses(names)) return fail(err, "Error: " + conn.LastError);
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return wbem::icompare(a, b) < 0;
+        });
+        for (const auto& n : names) *out << n << '\n';
+    } else {
+        conn.CodePage = o.codePage ? o.codePage : targetCodePage(conn);
+        wmi::ResultTable table;
+        if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
+        flattenLines(table.Cells);
+        writeTextTable(*out, table.Columns, table.Cells, (conn.CodePage & 0xFFFF) == 65001);
+    }
+    out->flush();
+    if (!*out) return fail(err, "Error: cannot write the output");
+    return 0;
 }
 
 }  // namespace cli

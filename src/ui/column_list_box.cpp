@@ -8,9 +8,7 @@
 
 namespace ui {
 
-bool ClassNameLess(const std::string& a, const std::string& b) {
-    return wbem::icompare(a, b) < 0;
-}
+bool ClassNameLess(const std::string& a, const std::string& b) { return wbem::icompare(a, b) < 0; }
 
 ColumnListBox::ColumnListBox(QWidget* parent) : QListWidget(parent) {
     setViewMode(QListView::ListMode);

@@ -12,7 +12,7 @@ namespace ui {
 class ColumnListBox : public QListWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kColumns = 3;
 
     explicit ColumnListBox(QWidget* parent = nullptr);
@@ -22,10 +22,10 @@ public:
     void SetSortedItems(std::vector<std::string> names);
     std::vector<std::string> Items() const;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void updateGrid();
 };
 

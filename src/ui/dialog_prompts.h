@@ -7,7 +7,7 @@
 namespace ui {
 
 class DialogPrompts : public Prompts {
-public:
+  public:
     void error(const QString& text) override;
     void plain(const QString& text) override;
     void warning(const QString& text) override;

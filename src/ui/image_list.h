@@ -26,7 +26,7 @@ enum ImageIndex : int {
 };
 
 class ImageList {
-public:
+  public:
     static constexpr int kCount = 13;
     static constexpr int kSize = 16;
 
@@ -36,7 +36,7 @@ public:
     QIcon icon(int index) const;
     int count() const { return kCount; }
 
-private:
+  private:
     std::array<QIcon, kCount> icons_;
 };
 

@@ -13,7 +13,7 @@ namespace ui {
 class InstanceLineBox : public QListWidget, public wmi::TargetList {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kCodePage = 1250;
 
     explicit InstanceLineBox(QWidget* parent = nullptr);
@@ -29,7 +29,7 @@ public:
     void append(const std::string& text) override;
     void deleteLast() override;
 
-private:
+  private:
     bool sorted_ = true;
 };
 

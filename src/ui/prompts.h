@@ -21,7 +21,7 @@ struct SaveRequest {
 };
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     // Error icon, one OK button.

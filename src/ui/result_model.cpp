@@ -88,8 +88,7 @@ void ResultModel::ColumnClick(int column) {
         changePersistentIndexList(persistent, moved);
     }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    emit headerDataChanged(Qt::Horizontal, std::min(previous, column),
-                           std::max(previous, column));
+    emit headerDataChanged(Qt::Horizontal, std::min(previous, column), std::max(previous, column));
 }
 
 void ResultModel::sortRows() {
@@ -122,7 +121,8 @@ void ResultModel::sortRows() {
 }
 
 std::string_view ResultModel::resultCell(int32_t resultRow, int column) const {
-    const size_t i = static_cast<size_t>(resultRow) * captions_.size() + static_cast<size_t>(column);
+    const size_t i =
+        static_cast<size_t>(resultRow) * captions_.size() + static_cast<size_t>(column);
     const uint32_t begin = i == 0 ? 0 : ends_[i - 1];
     return std::string_view(bytes_).substr(begin, ends_[i] - begin);
 }
@@ -144,9 +144,7 @@ size_t ResultModel::MemoryBytes() const {
     return n;
 }
 
-int ResultModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Rows();
-}
+int ResultModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Rows(); }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : Columns();

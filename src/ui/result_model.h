@@ -21,7 +21,7 @@ class ImageList;
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     // The header shows the sort mark from images, which the model keeps alive.
     explicit ResultModel(std::shared_ptr<const ImageList> images = nullptr,
                          QObject* parent = nullptr);
@@ -62,15 +62,15 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     std::string_view resultCell(int32_t resultRow, int column) const;
     void sortRows();  // by the sort column and direction; no signals
 
     std::shared_ptr<const ImageList> images_;
     std::vector<std::string> captions_;
-    std::string bytes_;             // every cell, row after row
-    std::vector<uint32_t> ends_;    // end offset in bytes_ of each cell
-    std::vector<int32_t> order_;    // shown row -> result row
+    std::string bytes_;           // every cell, row after row
+    std::vector<uint32_t> ends_;  // end offset in bytes_ of each cell
+    std::vector<int32_t> order_;  // shown row -> result row
     int32_t codePage_ = 65001;
     int sortColumn_ = 0;
     bool sortAscending_ = false;

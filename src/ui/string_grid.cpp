@@ -42,7 +42,8 @@ void StringGrid::SetCell(int column, int row, const QString& text) {
 }
 
 void StringGrid::SetDefaultRowHeight(int height) {
-    verticalHeader()->setMinimumSectionSize(std::min(height, verticalHeader()->minimumSectionSize()));
+    verticalHeader()->setMinimumSectionSize(
+        std::min(height, verticalHeader()->minimumSectionSize()));
     verticalHeader()->setDefaultSectionSize(height);
 }
 

@@ -11,7 +11,7 @@ namespace ui {
 class StringGrid : public QTableWidget {
     Q_OBJECT
 
-public:
+  public:
     StringGrid(int columns, QWidget* parent = nullptr);
 
     // Rows including the fixed row 0; at least 1.

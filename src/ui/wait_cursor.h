@@ -9,7 +9,7 @@
 namespace ui {
 
 class WaitCursor {
-public:
+  public:
     WaitCursor() {
         if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
             QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
@@ -25,7 +25,7 @@ public:
         active_ = false;
     }
 
-private:
+  private:
     bool active_ = false;
 };
 

@@ -219,7 +219,8 @@ void TMainWin::HandBackQuery(bool& canClose) {
 // --- Instance thread ----------------------------------------------------------------------
 
 void TMainWin::InstancesDone(wmi::TWMIInstancesThread*, int32_t count, const std::string& error) {
-    SetStatusText(2, error.empty() ? QStringLiteral("Instances: %1").arg(count) : fromSystem(error));
+    SetStatusText(2,
+                  error.empty() ? QStringLiteral("Instances: %1").arg(count) : fromSystem(error));
 }
 
 // --- Shared helpers ------------------------------------------------------------------------

@@ -50,7 +50,7 @@ struct MainWindowOptions {
 class TMainWin : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kInstanceLimit = 30000;
     static constexpr int kTabClasses = 0;
     static constexpr int kTabQuery = 1;
@@ -59,9 +59,9 @@ public:
     ~TMainWin() override;  // FormDestroy
 
     // --- Start-up and window life ---------------------------------------------
-    void FormActivate();     // the work of the first activation; later calls do nothing
-    bool FormCloseQuery();   // a close request: saves, then asks the hand-back; true = close
-    void FormResize();       // keeps the grid's value column filling the grid
+    void FormActivate();    // the work of the first activation; later calls do nothing
+    bool FormCloseQuery();  // a close request: saves, then asks the hand-back; true = close
+    void FormResize();      // keeps the grid's value column filling the grid
     void PageControl2Change();
     void Refresh1Click();
     void Exit1Click();
@@ -166,20 +166,20 @@ public:
     QAction* Copymethod1 = nullptr;
     QAction* Copyallmethods1 = nullptr;
 
-signals:
+  signals:
     // After every LoadClassList, with the class list filled and the status bar set.
     void classListLoaded();
     // After every Query2BtnClick, successful or not.
     void queryFinished(bool ok);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void buildLayout();
     void buildClassesPage();

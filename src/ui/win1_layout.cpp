@@ -77,10 +77,9 @@ QWidget* page(QTabWidget* tabs, const char* name, const QString& caption) {
 
 void attachPopup(QAbstractScrollArea* view, QMenu* menu) {
     view->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(view, &QWidget::customContextMenuRequested, menu,
-                     [view, menu](const QPoint& pos) {
-                         menu->popup(view->viewport()->mapToGlobal(pos));
-                     });
+    QObject::connect(
+        view, &QWidget::customContextMenuRequested, menu,
+        [view, menu](const QPoint& pos) { menu->popup(view->viewport()->mapToGlobal(pos)); });
 }
 
 }  // namespace
@@ -155,8 +154,8 @@ void TMainWin::buildClassesPage() {
 
 void TMainWin::buildQueryPage() {
     auto* layout = bareColumn(TabQuery);
-    Panel5 = queryStrip(TabQuery, "Panel5", Label5, Query2Combo, Query2Btn, "Label5",
-                        "Query2Combo", "Query2Btn");
+    Panel5 = queryStrip(TabQuery, "Panel5", Label5, Query2Combo, Query2Btn, "Label5", "Query2Combo",
+                        "Query2Btn");
     Query2Combo->setEditText(
         QStringLiteral("select Caption, HandleCount, ThreadCount from Win32_Process"));
     Query2Combo->lineEdit()->installEventFilter(this);
@@ -246,8 +245,8 @@ void TMainWin::buildMainMenu() {
     About1 = item(Help1, "About1", QStringLiteral("About"), kImageNone);
 
     // Commands whose dialogs and viewers come later stay disabled until then.
-    for (QAction* later : {Connecttoremotehost1, Search1, Findagain1, Help2, Homepage1, Support1,
-                           About1})
+    for (QAction* later :
+         {Connecttoremotehost1, Search1, Findagain1, Help2, Homepage1, Support1, About1})
         later->setEnabled(false);
 
     connect(Refresh1, &QAction::triggered, this, [this] { Refresh1Click(); });

@@ -32,9 +32,8 @@ void TMainWin::Query2BtnClick() {
         if (ok) {
             const int64_t elapsed = options_.clock() - start;
             if (elapsed > 0)
-                SetStatusText(2, fromSystem(executionTimeText(
-                                     double(elapsed) / 1000.0,
-                                     toSystem(QLocale().decimalPoint()))));
+                SetStatusText(2, fromSystem(executionTimeText(double(elapsed) / 1000.0,
+                                                              toSystem(QLocale().decimalPoint()))));
             AddToHistory(Query2Combo, text);
             LastQuery = toSystem(text);
             Savequeryresultas1->setEnabled(true);
@@ -61,8 +60,8 @@ void TMainWin::showResult(int32_t columnCount, int32_t rowCount) {
     // The client width of the emptied list, which shows no scroll bar.
     const int clientWidth = ListView1->contentsRect().width();
 
-    const bool rebuilt = ListView1Model->Fill(ResultColumns, ResultCells, columnCount, rowCount,
-                                              WMI->CodePage);
+    const bool rebuilt =
+        ListView1Model->Fill(ResultColumns, ResultCells, columnCount, rowCount, WMI->CodePage);
     if (rebuilt) {
         const int width = resultColumnWidth(clientWidth, columnCount);
         for (int i = 0; i < columnCount; ++i) header->resizeSection(i, width);

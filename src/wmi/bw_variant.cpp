@@ -102,9 +102,9 @@ namespace {
 size_t findFrom(std::string_view text, std::string_view pattern, size_t from, bool caseSensitive) {
     if (caseSensitive) return text.find(pattern, from);
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                          pattern.begin(), pattern.end(),
-                          [&](char a, char b) { return lower(a) == lower(b); });
+    auto it =
+        std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), pattern.begin(),
+                    pattern.end(), [&](char a, char b) { return lower(a) == lower(b); });
     return it == text.end() ? std::string_view::npos : static_cast<size_t>(it - text.begin());
 }
 

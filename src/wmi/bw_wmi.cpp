@@ -58,8 +58,7 @@ std::shared_ptr<wbem::ISWbemLocator> NewLocator() {
 }
 
 std::shared_ptr<wbem::ISWbemServices> OpenServices(std::string_view host, std::string_view nspace,
-                                                   std::string_view user,
-                                                   std::string_view password,
+                                                   std::string_view user, std::string_view password,
                                                    int32_t securityFlags,
                                                    std::shared_ptr<wbem::ISWbemLocator>* keep) {
     std::shared_ptr<wbem::ISWbemLocator> locator = NewLocator();
@@ -95,7 +94,7 @@ bool TWMI::IsAvailable() {
         return true;
     } catch (const wbem::WbemError& e) {
         LastError = e.code() == wbem::hr::ClassNotRegistered ? unregisteredLocatorText(e)
-                                                              : std::string(e.what());
+                                                             : std::string(e.what());
     } catch (const std::exception& e) {
         LastError = e.what();
     }

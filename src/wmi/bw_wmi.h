@@ -54,7 +54,7 @@ struct ResultTable {
 };
 
 class TWMI {
-public:
+  public:
     TWMI() = default;
 
     // Set Host and Namespace through SetHost and SetNamespace.
@@ -65,8 +65,8 @@ public:
     std::string Password;
     std::string LastError;
 
-    void SetHost(std::string_view host);            // "" means "."
-    void SetNamespace(std::string_view nspace);     // "" means "root\cimv2"
+    void SetHost(std::string_view host);         // "" means "."
+    void SetNamespace(std::string_view nspace);  // "" means "root\cimv2"
 
     // Whether a locator can be made at all; does not connect.
     bool IsAvailable();
@@ -84,8 +84,8 @@ public:
     bool InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
                           TextList* values);
     // Runs a WQL query into a result table, values rendered in CodePage.
-    bool RunQuery(std::string_view query, TextList& columns, TextList& cells,
-                  int32_t& columnCount, int32_t& rowCount);
+    bool RunQuery(std::string_view query, TextList& columns, TextList& cells, int32_t& columnCount,
+                  int32_t& rowCount);
     bool RunQuery(std::string_view query, ResultTable& table) {
         return RunQuery(query, table.Columns, table.Cells, table.ColumnCount, table.RowCount);
     }
@@ -99,9 +99,9 @@ public:
 // security flags 128 (bounded wait). False with "not found" when there are no
 // objects, false with "Error: " and the message on failure.
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
-                 std::string& out, int32_t codePage, bool allValues,
-                 std::string_view extraClause, std::string_view propertyName,
-                 std::string_view className, std::string_view password);
+                 std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
+                 std::string_view propertyName, std::string_view className,
+                 std::string_view password);
 
 // Leading and trailing blanks and control characters removed.
 std::string Trimmed(std::string_view text);

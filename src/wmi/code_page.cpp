@@ -1,8 +1,8 @@
 // WideToCodePage: ICU normalisation and conversion, one converter per code
 // page shared by every thread that renders.
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
-#include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 

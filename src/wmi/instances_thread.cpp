@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-
+#include <QTimer>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -22,11 +22,44 @@ constexpr const char* kNamingCandidates[] = {"Name",     "Caption",  "Handle",  
 
 // Lines the window has not taken yet before the worker waits for it, so that
 // a fast enumeration cannot run away from a busy window.
-constexpr size_t kMaxPendingLines = 4096;
+constexpr size_t kMaxPendingLines = 20000;
 
-std::mutex g_liveMutex;
-std::condition_variable g_liveChanged;
-int g_live = 0;
+// The window takes the queued lines at most this often, so that a fast
+// enumeration costs it a few list updates, not one wake-up per instance.
+constexpr std::chrono::milliseconds kDrainInterval{10};
+
+// Threads alive; never destroyed, since a worker may still be leaving while
+// the process exits.
+struct LiveThreads {
+    std::mutex mu;
+    std::condition_variable changed;
+    int count = 0;
+};
+LiveThreads& live() {
+    static auto* threads = new LiveThreads;
+    return *threads;
+}
+
+// Steps travel to the window thread through Qt's event queue, whose locks
+// ThreadSanitizer cannot see. The worker posts while holding this mutex and a
+// step takes it before it reads anything it carries, which orders the two
+// for the sanitizer as the queue does for real.
+std::mutex& postMutex() {
+    static std::mutex mu;
+    return mu;
+}
+
+template <class Step>
+void postToWindow(QObject* window, Step step) {
+    std::lock_guard lk(postMutex());
+    QMetaObject::invokeMethod(
+        window,
+        [step = std::move(step)]() mutable {
+            { std::lock_guard lk(postMutex()); }
+            step();
+        },
+        Qt::QueuedConnection);
+}
 
 std::string formatted(const char* format, int32_t n) {
     char buf[32];
@@ -45,6 +78,7 @@ struct TWMIInstancesThread::Channel {
     bool terminated = false;
     std::vector<PendingLine> lines;  // ShowText steps not yet run
     bool drainPosted = false;
+    std::chrono::steady_clock::time_point lastDrain;  // window thread only
     enum class Call { None, Pending, Running, Done } call = Call::None;
     uint64_t callId = 0;
     int windowBusy = 0;  // window-thread steps using the object right now
@@ -53,8 +87,8 @@ struct TWMIInstancesThread::Channel {
 TWMIInstancesThread::TWMIInstancesThread()
     : window_(QCoreApplication::instance()), ch_(std::make_shared<Channel>()) {
     {
-        std::lock_guard lk(g_liveMutex);
-        ++g_live;
+        std::lock_guard lk(live().mu);
+        ++live().count;
     }
     std::thread([this] { Execute(); }).detach();
 }
@@ -62,13 +96,13 @@ TWMIInstancesThread::TWMIInstancesThread()
 TWMIInstancesThread::~TWMIInstancesThread() = default;
 
 int TWMIInstancesThread::LiveCount() {
-    std::lock_guard lk(g_liveMutex);
-    return g_live;
+    std::lock_guard lk(live().mu);
+    return live().count;
 }
 
 bool TWMIInstancesThread::WaitForAllEnded(std::chrono::milliseconds timeout) {
-    std::unique_lock lk(g_liveMutex);
-    return g_liveChanged.wait_for(lk, timeout, [] { return g_live == 0; });
+    std::unique_lock lk(live().mu);
+    return live().changed.wait_for(lk, timeout, [] { return live().count == 0; });
 }
 
 // --- Window thread -----------------------------------------------------------
@@ -83,8 +117,10 @@ void TWMIInstancesThread::SetTarget(std::string_view host, std::string_view nspa
         user_ = user;
         password_ = password;
         className_ = className;
-        if (target) target->clear();
-        else host_.clear();
+        if (target)
+            target->clear();
+        else
+            host_.clear();
         Target = target;  // never keep a list the window no longer hands us
         ++requestSerial_;
         Idle = host_.empty() || className_.empty();
@@ -95,8 +131,10 @@ void TWMIInstancesThread::SetTarget(std::string_view host, std::string_view nspa
 void TWMIInstancesThread::Restart() {
     {
         std::lock_guard lk(lock_);
-        if (Target) Target->clear();
-        else host_.clear();
+        if (Target)
+            Target->clear();
+        else
+            host_.clear();
         ++requestSerial_;
         Idle = host_.empty() || className_.empty();
     }
@@ -104,16 +142,24 @@ void TWMIInstancesThread::Restart() {
 }
 
 void TWMIInstancesThread::Terminate() {
+    // Counted as a window step, so that the worker, which may see the flag at
+    // once, does not free the object under our feet.
+    std::shared_ptr<Channel> ch = ch_;
+    {
+        std::lock_guard lk(ch->mu);
+        ++ch->windowBusy;
+        ch->terminated = true;
+    }
     terminated_ = true;
     {
-        std::lock_guard lk(ch_->mu);
-        ch_->terminated = true;
-    }
-    ch_->cv.notify_all();
-    {
         std::lock_guard lk(lock_);
+        wake_.notify_all();
     }
-    wake_.notify_all();
+    {
+        std::lock_guard lk(ch->mu);
+        --ch->windowBusy;
+        ch->cv.notify_all();
+    }
 }
 
 void TWMIInstancesThread::ShowText(const PendingLine& line) {
@@ -151,6 +197,33 @@ void TWMIInstancesThread::DrainLines(Channel& ch) {
     for (const PendingLine& line : lines) ShowText(line);
 }
 
+void TWMIInstancesThread::DrainStep(const std::shared_ptr<Channel>& ch, TWMIInstancesThread* self,
+                                    bool mayWait) {
+    {
+        std::lock_guard lk(ch->mu);
+        if (ch->terminated) {
+            ch->lines.clear();
+            return;
+        }
+        ++ch->windowBusy;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (mayWait && now - ch->lastDrain < kDrainInterval) {
+        // Too soon after the last one: come back for everything queued by then.
+        QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               ch->lastDrain + kDrainInterval - now),
+                           self->window_, [ch, self] { DrainStep(ch, self, false); });
+    } else {
+        self->DrainLines(*ch);
+        ch->lastDrain = std::chrono::steady_clock::now();
+    }
+    {
+        std::lock_guard lk(ch->mu);
+        --ch->windowBusy;
+    }
+    ch->cv.notify_all();
+}
+
 // --- Worker ------------------------------------------------------------------
 
 uint64_t TWMIInstancesThread::LatestRequest() {
@@ -162,30 +235,18 @@ void TWMIInstancesThread::ShowTextFor(uint64_t request) {
     std::shared_ptr<Channel> ch = ch_;
     std::unique_lock lk(ch->mu);
     if (ch->terminated) return;
-    ch->lines.push_back({request, DisplayText});
+    // A queued placeholder that the next line of the same run would replace
+    // changes nothing: drop it, and the window has half the steps to run.
+    if (!ch->lines.empty() && ch->lines.back().request == request &&
+        ch->lines.back().text == kPlaceholder)
+        ch->lines.back().text = DisplayText;
+    else
+        ch->lines.push_back({request, DisplayText});
     if (!ch->drainPosted) {
         ch->drainPosted = true;
         // Posted under ch->mu: Terminate takes it too, so nothing is posted
         // after it returned (the window may be gone by then).
-        QMetaObject::invokeMethod(
-            window_,
-            [ch, self = this] {
-                {
-                    std::lock_guard lk(ch->mu);
-                    if (ch->terminated) {
-                        ch->lines.clear();
-                        return;
-                    }
-                    ++ch->windowBusy;
-                }
-                self->DrainLines(*ch);
-                {
-                    std::lock_guard lk(ch->mu);
-                    --ch->windowBusy;
-                }
-                ch->cv.notify_all();
-            },
-            Qt::QueuedConnection);
+        postToWindow(window_, [ch, self = this] { DrainStep(ch, self, true); });
     }
     ch->cv.wait(lk, [&] { return ch->terminated || ch->lines.size() < kMaxPendingLines; });
 }
@@ -196,27 +257,24 @@ bool TWMIInstancesThread::FinishRunFor(uint64_t request) {
     if (ch->terminated) return false;
     const uint64_t id = ++ch->callId;
     ch->call = Channel::Call::Pending;
-    QMetaObject::invokeMethod(
-        window_,
-        [ch, self = this, id, request] {
-            {
-                std::lock_guard lk(ch->mu);
-                if (ch->terminated || ch->callId != id || ch->call != Channel::Call::Pending)
-                    return;  // the worker gave up on this call
-                ch->call = Channel::Call::Running;
-                ++ch->windowBusy;
-            }
-            // The lines before it come first, whatever order the events took.
-            self->DrainLines(*ch);
-            self->FinishRun(request);
-            {
-                std::lock_guard lk(ch->mu);
-                ch->call = Channel::Call::Done;
-                --ch->windowBusy;
-            }
-            ch->cv.notify_all();
-        },
-        Qt::QueuedConnection);
+    postToWindow(window_, [ch, self = this, id, request] {
+        {
+            std::lock_guard lk(ch->mu);
+            if (ch->terminated || ch->callId != id || ch->call != Channel::Call::Pending)
+                return;  // the worker gave up on this call
+            ch->call = Channel::Call::Running;
+            ++ch->windowBusy;
+        }
+        // The lines before it come first, whatever order the events took.
+        self->DrainLines(*ch);
+        self->FinishRun(request);
+        {
+            std::lock_guard lk(ch->mu);
+            ch->call = Channel::Call::Done;
+            --ch->windowBusy;
+        }
+        ch->cv.notify_all();
+    });
     // Wait for the window, but give up when told to end: the window may be
     // waiting for nothing but its own destruction. A step already running
     // finishes first (it runs on the window thread, which never waits for us).
@@ -254,11 +312,9 @@ void TWMIInstancesThread::Execute() {
         ch->cv.wait(lk, [&] { return ch->windowBusy == 0; });
     }
     delete this;
-    {
-        std::lock_guard lk(g_liveMutex);
-        --g_live;
-    }
-    g_liveChanged.notify_all();
+    std::lock_guard lk(live().mu);
+    --live().count;
+    live().changed.notify_all();
 }
 
 void TWMIInstancesThread::RunOnce() {
@@ -327,8 +383,8 @@ bool TWMIInstancesThread::PrepareRun() {
         services_ = OpenServices(runHost_, runNamespace_, runUser_, runPassword_, 0, &locator_);
     if (terminated_ || Idle) return changed;
     if (NamingProperty.empty()) LookUpNamingProperty();
-    set_ = services_->InstancesOf(runClass_, wbem::flags::ReturnImmediately |
-                                                 wbem::flags::ForwardOnly);
+    set_ = services_->InstancesOf(runClass_,
+                                  wbem::flags::ReturnImmediately | wbem::flags::ForwardOnly);
     enum_ = set_->NewEnum();
     return changed;
 }

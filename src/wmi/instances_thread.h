@@ -23,7 +23,7 @@ class QObject;
 namespace wmi {
 
 class TWMIInstancesThread {
-public:
+  public:
     // Handler of a finished run, called on the window thread with the number
     // of instances fetched and the error line ("" after a good run).
     using DoneHandler =
@@ -62,7 +62,7 @@ public:
     // terminate); for program end, so that no worker outlives main().
     static bool WaitForAllEnded(std::chrono::milliseconds timeout);
 
-private:
+  private:
     struct Channel;
     struct PendingLine {
         uint64_t request;
@@ -80,7 +80,7 @@ private:
     void WaitForRequest();
 
     // Worker side of the window-thread steps.
-    void ShowTextFor(uint64_t request);  // queues DisplayText for the list
+    void ShowTextFor(uint64_t request);   // queues DisplayText for the list
     bool FinishRunFor(uint64_t request);  // runs FinishRun while the worker waits
     uint64_t LatestRequest();
 
@@ -88,6 +88,8 @@ private:
     void ShowText(const PendingLine& line);
     void FinishRun(uint64_t request);
     void DrainLines(Channel& ch);
+    static void DrainStep(const std::shared_ptr<Channel>& ch, TWMIInstancesThread* self,
+                          bool mayWait);
 
     QObject* window_;
     std::shared_ptr<Channel> ch_;

@@ -82,8 +82,8 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
             const size_t rowStart = static_cast<size_t>(r) * static_cast<size_t>(columnCount);
             for (int32_t i = 0; i < columnCount && NextObject(*props, prop, walkError); ++i) {
                 const int c = columnOf(columns, prop->Name(), static_cast<size_t>(i));
-                if (c >= 0) cells[rowStart + static_cast<size_t>(c)] =
-                                RenderValue(prop->Value(), CodePage);
+                if (c >= 0)
+                    cells[rowStart + static_cast<size_t>(c)] = RenderValue(prop->Value(), CodePage);
             }
             throwIfBroken(walkError);
         }
@@ -131,14 +131,13 @@ bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextLi
 }
 
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
-                 std::string& out, int32_t codePage, bool allValues,
-                 std::string_view extraClause, std::string_view propertyName,
-                 std::string_view className, std::string_view password) {
+                 std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
+                 std::string_view propertyName, std::string_view className,
+                 std::string_view password) {
     out.clear();
     bool found = false;
     try {
-        auto services = OpenServices(host, nspace, user, password,
-                                     wbem::flags::ConnectUseMaxWait);
+        auto services = OpenServices(host, nspace, user, password, wbem::flags::ConnectUseMaxWait);
         std::string query = "SELECT ";
         query.append(propertyName).append(" FROM ").append(className);
         if (!extraClause.empty()) query.append(" ").append(extraClause);

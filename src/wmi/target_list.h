@@ -8,7 +8,7 @@
 namespace wmi {
 
 class TargetList {
-public:
+  public:
     virtual ~TargetList() = default;
     virtual void clear() = 0;
     virtual int count() const = 0;
@@ -20,7 +20,7 @@ public:
 
 // A plain list of lines, for callers without a list box.
 class PlainTargetList : public TargetList {
-public:
+  public:
     void clear() override { lines.clear(); }
     int count() const override { return static_cast<int>(lines.size()); }
     std::string line(int index) const override { return lines[static_cast<size_t>(index)]; }

@@ -13,6 +13,7 @@ const char* kMof = R"(
 class Item { [key] string Name; uint32 Size; string Note; };
 instance of Item { Name = "b"; Size = 20; Note = "two\nlines"; };
 instance of Item { Name = "a"; Size = 1; };
+instance of Item { Name = "horse"; Note = "\x017D" "lu\x0165ou\x010Dk\x00FD k\x016F\x0148"; };
 )";
 
 struct Result {
@@ -41,10 +42,29 @@ TEST_F(WqlRun, PrintsTheSelectedColumnsAsATable) {
     auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", "select Size, Name, Note from Item"});
     EXPECT_EQ(r.code, 0) << r.err;
     // Columns come in WMI's property order; line breaks in a value stay on their row.
+    // 1250 is the code page when the host does not say; it holds every letter here.
     EXPECT_EQ(r.out,
-              "Name  Note       Size\n"
-              "b     two lines  20\n"
-              "a                1\n");
+              "Name   Note           Size\n"
+              "b      two lines      20\n"
+              "a                     1\n"
+              "horse  \x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2\n");
+}
+
+TEST_F(WqlRun, RendersValuesInTheChosenCodePage) {
+    struct Case {
+        const char* codePage;
+        std::string note;
+    } cases[] = {
+        {"-codepage:1250", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2"},
+        {"-codepage:1252", "\x8E\x6C\x75\x3F\x6F\x75\x3F\x6B\xFD\x20\x6B\x3F\x3F"},
+        {"-codepage:65001", "\xC5\xBD" "lu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88"},
+    };
+    for (const auto& c : cases) {
+        auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", c.codePage,
+                      "select Note from Item where Name = 'horse'"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, "Note\n" + c.note + "\n") << c.codePage;
+    }
 }
 
 TEST_F(WqlRun, ListsClassesSorted) {

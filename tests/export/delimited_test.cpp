@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <string>
+#include <vector>
 
 #include "export/export_format.h"
 

@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <string>
 
 #include "export/delimited.h"

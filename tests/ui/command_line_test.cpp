@@ -8,7 +8,7 @@
 namespace {
 
 class CommandLineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         wmi::AuthenticationLevel = 2;
         wmi.SetHost("localhost");
@@ -16,9 +16,7 @@ protected:
     }
     void TearDown() override { wmi::AuthenticationLevel = 0; }
 
-    void apply(std::vector<std::string> arguments) {
-        ui::ApplyCommandLine(arguments, wmi, params);
-    }
+    void apply(std::vector<std::string> arguments) { ui::ApplyCommandLine(arguments, wmi, params); }
 
     wmi::TWMI wmi;
     ui::CommandLineParams params;

@@ -14,7 +14,7 @@
 namespace uitest {
 
 class FakePrompts : public ui::Prompts {
-public:
+  public:
     enum class Kind { Error, Plain, Warning, Question, Save };
     struct Shown {
         Kind kind;
@@ -23,7 +23,7 @@ public:
     };
 
     std::vector<Shown> shown;
-    std::deque<bool> answers;                     // for question(), in order
+    std::deque<bool> answers;                      // for question(), in order
     std::deque<std::optional<QString>> saveFiles;  // for saveFile(), in order
 
     void error(const QString& text) override { record(Kind::Error, text); }
@@ -57,7 +57,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void record(Kind kind, const QString& text) {
         shown.push_back({kind, text, QApplication::overrideCursor() != nullptr});
     }

@@ -4,6 +4,7 @@
 // on that header turns the sort round, Alt+X closes the program, and the
 // settings file beside the program holds the query and the window's position.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QColor>
 #include <QDir>
@@ -49,7 +50,7 @@ std::optional<Mark> findSortMark(const QImage& shot) {
 }
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* tool : {"xvfb-run", "xdotool", "import"})
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
@@ -58,21 +59,22 @@ protected:
 
         // A virtual X server whose display and authority the test's clients share.
         const QString envFile = dir.filePath(QStringLiteral("x-env"));
-        server.start(QStringLiteral("xvfb-run"),
-                     {"-a", "-s", "-screen 0 1280x800x24", "sh", "-c",
-                      QStringLiteral("echo \"$DISPLAY $XAUTHORITY\" > %1; exec sleep 600")
-                          .arg(envFile)});
+        server.start(
+            QStringLiteral("xvfb-run"),
+            {"-a", "-s", "-screen 0 1280x800x24", "sh", "-c",
+             QStringLiteral("echo \"$DISPLAY $XAUTHORITY $$\" > %1; exec sleep 600").arg(envFile)});
         ASSERT_TRUE(server.waitForStarted());
         QElapsedTimer timer;
         timer.start();
         QStringList parts;
-        while (parts.size() < 2 && timer.elapsed() < 30000) {
+        while (parts.size() < 3 && timer.elapsed() < 30000) {
             QThread::msleep(100);
             QFile f(envFile);
             if (f.open(QIODevice::ReadOnly))
                 parts = QString::fromUtf8(f.readAll()).trimmed().split(QLatin1Char(' '));
         }
-        ASSERT_EQ(parts.size(), 2) << "the X server did not start";
+        ASSERT_EQ(parts.size(), 3) << "the X server did not start";
+        holder = parts[2].toLongLong();
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), parts[0]);
         env.insert(QStringLiteral("XAUTHORITY"), parts[1]);
@@ -89,10 +91,9 @@ protected:
             app.kill();
             app.waitForFinished();
         }
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();  // xvfb-run ends its server with the command
-            if (!server.waitForFinished(10000)) server.kill();
-        }
+        // xvfb-run ends its server once its command, the holding sleep, ends.
+        if (holder > 0) ::kill(static_cast<pid_t>(holder), SIGTERM);
+        if (server.state() != QProcess::NotRunning && !server.waitForFinished(10000)) server.kill();
     }
 
     // Runs a client of the X server to its end; its standard output.
@@ -101,8 +102,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(tool, arguments);
         EXPECT_TRUE(p.waitForFinished(timeoutMs)) << tool.toStdString();
-        EXPECT_EQ(p.exitCode(), 0) << tool.toStdString() << ": "
-                                   << p.readAllStandardError().toStdString();
+        EXPECT_EQ(p.exitCode(), 0)
+            << tool.toStdString() << ": " << p.readAllStandardError().toStdString();
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
 
@@ -126,6 +127,7 @@ protected:
 
     QTemporaryDir dir;
     QProcess server;
+    qint64 holder = 0;  // the process that keeps xvfb-run's command running
     QProcess app;
     QProcessEnvironment env;
     QString program;

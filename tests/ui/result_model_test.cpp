@@ -17,13 +17,14 @@ namespace {
 using Table = std::vector<std::vector<std::string>>;  // rows of cells
 
 class ResultModelTest : public ::testing::Test {
-protected:
+  protected:
     // Fills the model like a query run: cells row after row.
-    bool fill(const std::vector<std::string>& columns, const Table& rows, int32_t codePage = 65001) {
+    bool fill(const std::vector<std::string>& columns, const Table& rows,
+              int32_t codePage = 65001) {
         wmi::TextList cells;
         for (const auto& row : rows) cells.insert(cells.end(), row.begin(), row.end());
-        const bool rebuilt = model.Fill(columns, cells, int32_t(columns.size()),
-                                        int32_t(rows.size()), codePage);
+        const bool rebuilt =
+            model.Fill(columns, cells, int32_t(columns.size()), int32_t(rows.size()), codePage);
         EXPECT_TRUE(cells.empty()) << "the cells are taken over";
         return rebuilt;
     }
@@ -101,12 +102,11 @@ TEST_F(ResultModelTest, AResultWithoutColumnsRemovesTheRowsAndKeepsTheColumns) {
 
 TEST_F(ResultModelTest, SortingMatchesAStableSortWithTheCompareRule) {
     // Integers, -1, texts, mixed pairs and many equal keys.
-    const std::vector<std::string> pool = {"-1", "-5", "9", "10", "0x10", "abc", "Zebra",
-                                           "10.5", "", " 7", "4294967296", "-1", "b"};
+    const std::vector<std::string> pool = {"-1",   "-5", "9",  "10",         "0x10", "abc", "Zebra",
+                                           "10.5", "",   " 7", "4294967296", "-1",   "b"};
     std::mt19937 random(7);
     Table rows;
-    for (int r = 0; r < 400; ++r)
-        rows.push_back({pool[random() % pool.size()], std::to_string(r)});
+    for (int r = 0; r < 400; ++r) rows.push_back({pool[random() % pool.size()], std::to_string(r)});
     fill({"Key", "Row"}, rows);
     for (bool ascending : {true, false}) {
         if (model.SortAscending() != ascending) model.ColumnClick(0);

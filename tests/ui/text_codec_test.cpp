@@ -12,9 +12,9 @@ TEST(FromCodePage, DecodesEachCodePageItsOwnWay) {
     } cases[] = {
         {"plain", 1250, u"plain"},
         {"\x8A\x9E\xEC", 1250, u"\u0160\u017E\u011B"},  // Šžě in windows-1250
-        {"\x8A\x9E", 1252, u"\u0160\u017E"},           // the same letters in windows-1252
+        {"\x8A\x9E", 1252, u"\u0160\u017E"},            // the same letters in windows-1252
         {"\xC2\xE0\xF1\xFF", 1251, u"\u0412\u0430\u0441\u044F"},  // Cyrillic
-        {"\xC5\xA0\xC5\xBE", 65001, u"\u0160\u017E"},              // UTF-8
+        {"\xC5\xA0\xC5\xBE", 65001, u"\u0160\u017E"},             // UTF-8
         {"", 1250, u""},
     };
     for (const auto& c : cases)

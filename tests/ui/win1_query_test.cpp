@@ -8,15 +8,15 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "ui/result_model.h"
 #include "ui/query_logic.h"
+#include "ui/result_model.h"
 #include "window_fixture.h"
 
 namespace uitest {
 namespace {
 
 class QueryTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         window = startWindow();
@@ -40,9 +40,9 @@ protected:
     }
     QHeaderView* header() const { return window->ListView1->header(); }
     void clickHeader(int section) {
-        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {},
-                          QPoint(header()->sectionViewportPosition(section) + 4,
-                                 header()->height() / 2));
+        QTest::mouseClick(
+            header()->viewport(), Qt::LeftButton, {},
+            QPoint(header()->sectionViewportPosition(section) + 4, header()->height() / 2));
     }
 
     std::unique_ptr<ui::TMainWin> window;
@@ -54,7 +54,8 @@ TEST_F(QueryTest, ASuccessfulRunShowsTheResultTimeAndHistory) {
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(window->StatusText(2), QStringLiteral("Query execution time: 0.2500 sec"));
     EXPECT_EQ(window->LastQuery, "select Id, Name, Score from Widget");
-    EXPECT_EQ(window->Query2Combo->itemText(0), QStringLiteral("select Id, Name, Score from Widget"));
+    EXPECT_EQ(window->Query2Combo->itemText(0),
+              QStringLiteral("select Id, Name, Score from Widget"));
     EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
 
     const ui::ResultModel& model = *window->ListView1Model;
@@ -83,7 +84,7 @@ TEST_F(QueryTest, HeaderClicksSortByAnyColumnBothWays) {
 TEST_F(QueryTest, SameColumnCountKeepsWidthsAndSortAnotherRebuilds) {
     runQuery(*window, QStringLiteral("select Id, Name, Score from Widget"));
     clickHeader(1);
-    clickHeader(1);  // Name descending
+    clickHeader(1);                   // Name descending
     header()->resizeSection(0, 133);  // the user's width
     runQuery(*window, QStringLiteral("select Id, Name, Note from Widget"));
     const ui::ResultModel& model = *window->ListView1Model;
@@ -145,8 +146,8 @@ TEST_F(QueryTest, HistoryKeepsOneTrimmedEntryPerExactText) {
     runQuery(*window, QStringLiteral("select * from Pair"));
     runQuery(*window, QStringLiteral("SELECT * FROM Pair"));
     runQuery(*window, QStringLiteral("  select Id from Pair  "));
-    EXPECT_EQ(history(), (QStringList{"select Id from Pair", "SELECT * FROM Pair",
-                                      "select * from Pair"}));
+    EXPECT_EQ(history(),
+              (QStringList{"select Id from Pair", "SELECT * FROM Pair", "select * from Pair"}));
     EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("  select Id from Pair  "));
     EXPECT_EQ(window->LastQuery, "  select Id from Pair  ");
 }

@@ -13,7 +13,7 @@ namespace uitest {
 namespace {
 
 class SettingsTest : public WindowTest {
-protected:
+  protected:
     void writeSettings(const std::string& text) {
         QFile file(QString::fromStdString(settingsFile()));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -44,8 +44,7 @@ TEST_F(SettingsTest, HistoriesAndPositionSurviveARestart) {
         EXPECT_TRUE(window->FormCloseQuery());
     }
     auto again = startWindow();
-    EXPECT_EQ(history(*again),
-              (QStringList{"select Label from Pair", "select Id from Pair"}));
+    EXPECT_EQ(history(*again), (QStringList{"select Label from Pair", "select Id from Pair"}));
     EXPECT_EQ(again->Query2Combo->currentText(),
               QStringLiteral("select Caption, HandleCount, ThreadCount from Win32_Process"))
         << "loading the history leaves the box's text";
@@ -118,11 +117,13 @@ TEST_F(SettingsTest, APositionOffEveryScreenKeepsOnlyItsSize) {
     writeSettings(
         "[TMainWin]\r\n"
         "FormVersion=0\r\n"
-        "PixelsPerInch=" + std::to_string(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch())) +
+        "PixelsPerInch=" +
+        std::to_string(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch())) +
         "\r\n"
         "NormPos=-9000,-9000,-8400,-8600\r\n");
     auto window = startWindow();
-    EXPECT_EQ(window->frameGeometry().size(), QSize(600, 400)) << "the stored rectangle has the frame";
+    EXPECT_EQ(window->frameGeometry().size(), QSize(600, 400))
+        << "the stored rectangle has the frame";
     EXPECT_GT(window->x(), -9000);
 }
 

@@ -45,8 +45,8 @@ TEST_F(StartupTest, ClassNamesSortWithoutRegardToCase) {
     std::vector<std::string> mine;
     for (const std::string& name : window->ClassListBox->Items())
         if (name.find("__") != 0) mine.push_back(name);
-    EXPECT_EQ(mine, (std::vector<std::string>{"alpha", "Beta", "gamma", "Pair", "Widget",
-                                              "Zulu_Last"}));
+    EXPECT_EQ(mine,
+              (std::vector<std::string>{"alpha", "Beta", "gamma", "Pair", "Widget", "Zulu_Last"}));
     EXPECT_EQ(window->StatusText(0), QStringLiteral("uihost  root\\cimv2"));
     EXPECT_EQ(window->ClassListBox->currentRow(), -1);
     EXPECT_TRUE(window->ClassListBox->selectedItems().isEmpty());
@@ -96,7 +96,8 @@ TEST_F(StartupTest, AFailedClassListShowsTheErrorAndAnEmptyCount) {
     window->show();
     window->FormActivate();
     ASSERT_EQ(prompts.errors().size(), 1u);
-    EXPECT_TRUE(prompts.errors()[0].startsWith(QStringLiteral("Error: "))) << prompts.errors()[0].toStdString();
+    EXPECT_TRUE(prompts.errors()[0].startsWith(QStringLiteral("Error: ")))
+        << prompts.errors()[0].toStdString();
     EXPECT_FALSE(prompts.shown[0].waitCursor) << "the cursor is restored before the box";
     EXPECT_EQ(window->ClassListBox->count(), 0);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("nosuchhost  root\\nowhere"));
@@ -124,7 +125,8 @@ TEST_F(StartupTest, RefreshReloadsTheClassesOrRunsTheQueryOfTheActiveTab) {
 
     window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
     runQuery(*window, QStringLiteral("select Id from Pair"));
-    window->Query2Combo->setEditText(QStringLiteral("select Id, Label from Pair"));  // edited, not run
+    window->Query2Combo->setEditText(
+        QStringLiteral("select Id, Label from Pair"));  // edited, not run
     window->Refresh1->trigger();
     EXPECT_EQ(loads.count(), 1);
     EXPECT_EQ(queries.count(), 2);
@@ -159,8 +161,8 @@ TEST_F(StartupTest, ResizingKeepsTheValueColumnFillingTheGrid) {
     ui::StringGrid* grid = window->PropGrid;
     window->resize(900, 600);
     QApplication::processEvents();
-    EXPECT_EQ(grid->ColumnWidth(1), std::max(grid->ClientWidth() - grid->ColumnWidth(0) - 5,
-                                             grid->ColumnWidth(0)));
+    EXPECT_EQ(grid->ColumnWidth(1),
+              std::max(grid->ClientWidth() - grid->ColumnWidth(0) - 5, grid->ColumnWidth(0)));
     // The user drags the names wider than the values: resizing changes nothing.
     grid->SetColumnWidth(0, grid->ColumnWidth(1) + 40);
     const int names = grid->ColumnWidth(0);
@@ -257,7 +259,8 @@ TEST_F(StartupTest, PopupMenusArePresentAndDisabledUntilTheirCommandsExist) {
         QStringList seen;
         for (QAction* action : menu->actions()) {
             seen << action->text();
-            EXPECT_FALSE(action->isEnabled() && !action->isSeparator()) << action->text().toStdString();
+            EXPECT_FALSE(action->isEnabled() && !action->isSeparator())
+                << action->text().toStdString();
         }
         EXPECT_EQ(seen, captions) << menu->objectName().toStdString();
     }

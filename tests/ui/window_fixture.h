@@ -18,7 +18,7 @@ namespace uitest {
 extern const char* const kUiHostMof;
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -35,7 +35,7 @@ protected:
     FakePrompts prompts;
     int64_t now = 1'700'000'000'000;  // the fake wall clock, in ms
 
-private:
+  private:
     QTemporaryDir dir_;
     std::string settingsFile_;
 };

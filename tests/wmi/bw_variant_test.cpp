@@ -74,7 +74,8 @@ TEST(RenderValue, EachTagRendersAsOneLine) {
         {"array of strings", arrayOf({{1, 2}}, wbem::VarType::String), "array[1..2]"},
         {"embedded object", Variant::object(nullptr), "Type mismatch"},
     };
-    for (const auto& c : cases) EXPECT_EQ(RenderValue(c.value, 1250, german()), c.expected) << c.what;
+    for (const auto& c : cases)
+        EXPECT_EQ(RenderValue(c.value, 1250, german()), c.expected) << c.what;
 }
 
 TEST(RenderValue, DateShowsTheDatePartInTheShortFormat) {
@@ -88,8 +89,7 @@ TEST(RenderValue, DateShowsTheDatePartInTheShortFormat) {
         {36585.0, "29.02.2000"},    // leap day
         {2958465.5, "31.12.9999"},  // last representable day
         {-657434.0, "01.01.100"},   // first representable day (strftime does not pad %Y)
-        {2958466.0, "Type mismatch"},
-        {-657435.0, "Type mismatch"},
+        {2958466.0, "Type mismatch"}, {-657435.0, "Type mismatch"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RenderValue(Variant::date(c.ole), 1250, german()), c.expected) << c.ole;
@@ -178,9 +178,9 @@ TEST(TextFunctions, NthField) {
         int n;
         const char* expected;
     } cases[] = {
-        {"a,,b", 1, "a"},   {"a,,b", 2, ""},      {"a,,b", 3, "b"},   {"a,,b", 4, ""},
-        {"abc", 5, ""},     {"abc", 0, "abc"},    {"abc", -3, "abc"}, {"", 1, ""},
-        {",x", 1, ""},      {" p1, p2 ", 2, " p2 "}, {"a,b,", 3, ""},
+        {"a,,b", 1, "a"}, {"a,,b", 2, ""},         {"a,,b", 3, "b"},   {"a,,b", 4, ""},
+        {"abc", 5, ""},   {"abc", 0, "abc"},       {"abc", -3, "abc"}, {"", 1, ""},
+        {",x", 1, ""},    {" p1, p2 ", 2, " p2 "}, {"a,b,", 3, ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(wmi::NthField(c.text, c.n, ','), c.expected) << c.text << " #" << c.n;

@@ -15,7 +15,7 @@ using wmitest::RecordingLocators;
 using wmitest::ScopedHost;
 
 class TWMITest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         shop_ = new ScopedHost("wmi-shop", wmitest::kShopMof);
         locked_ = new ScopedHost("wmi-locked", wmitest::kShopMof, "alice", "secret");
@@ -70,8 +70,8 @@ TEST_F(TWMITest, IsAvailableReportsAMissingScriptingComponentInThreeLines) {
     wbem::setLocatorAvailable(true);
     EXPECT_EQ(w.LastError,
               std::string("Class \"ISWbemLocator\" is not registered on the system.\r\n"
-              "Error code: -2147221164\r\n"
-              "Error message: ") +
+                          "Error code: -2147221164\r\n"
+                          "Error message: ") +
                   std::string(wbem::WbemError(wbem::hr::ClassNotRegistered).what()));
     EXPECT_TRUE(w.IsAvailable());
     EXPECT_EQ(w.LastError, "");

@@ -78,7 +78,7 @@ constexpr int kBigCount = 40000;
 constexpr int kSlowCount = 10;
 
 class InstancesThread : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         host_ = new ScopedHost("wmi-threads", kMof);
         locked_ = new ScopedHost("wmi-threads-locked", kMof, "alice", "secret");
@@ -184,8 +184,9 @@ TEST_F(InstancesThread, EachInstanceShowsAsItArrivesWithAPlaceholderAfterIt) {
     select("Slow");
     EXPECT_TRUE(pumpUntil([&] { return list_.lines == TextList{kPlaceholder}; }));
     gate_->allow(2);
-    EXPECT_TRUE(pumpUntil(
-        [&] { return list_.lines == TextList{itemName(0), itemName(1), kPlaceholder}; }));
+    EXPECT_TRUE(pumpUntil([&] {
+        return list_.lines == TextList{itemName(0), itemName(1), kPlaceholder};
+    }));
     EXPECT_TRUE(done_.empty());
     gate_->allow(kSlowCount);
     ASSERT_TRUE(waitForDone());
@@ -201,8 +202,8 @@ TEST_F(InstancesThread, AnotherClassAbandonsTheRunWithoutReportingIt) {
     gate_->allow(kSlowCount);          // the worker was waiting for the 4th
     ASSERT_TRUE(waitForDone());
     pumpFor(100ms);
-    EXPECT_EQ(list_.lines, (TextList{"alpha", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2",
-                                     "gamma"}));
+    EXPECT_EQ(list_.lines,
+              (TextList{"alpha", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2", "gamma"}));
     ASSERT_EQ(done_.size(), 1u);
     EXPECT_EQ(done_[0].count, 3);
 }
@@ -285,14 +286,29 @@ TEST_F(InstancesThread, FailuresEndTheRunWithOneErrorLine) {
         TextList lines;
         int32_t count;
     } cases[] = {
-        {"wrong password", "wmi-threads-locked", "alice", "wrong", "Named",
-         {"WMI Error: Access denied"}, 0},
+        {"wrong password",
+         "wmi-threads-locked",
+         "alice",
+         "wrong",
+         "Named",
+         {"WMI Error: Access denied"},
+         0},
         {"unknown class", "wmi-threads", "", "", "NoSuchClass", {"WMI Error: Invalid class"}, 0},
-        {"unreachable host", "no-such-host.invalid", "", "", "Named",
-         {"WMI Error: The RPC server is unavailable."}, 0},
+        {"unreachable host",
+         "no-such-host.invalid",
+         "",
+         "",
+         "Named",
+         {"WMI Error: The RPC server is unavailable."},
+         0},
         // A walk that breaks down is reported, not passed off as complete.
-        {"provider fails mid-walk", "wmi-threads", "", "", "Failing",
-         {itemName(0), itemName(1), itemName(2), "WMI Error: Provider failure"}, 3},
+        {"provider fails mid-walk",
+         "wmi-threads",
+         "",
+         "",
+         "Failing",
+         {itemName(0), itemName(1), itemName(2), "WMI Error: Provider failure"},
+         3},
     };
     for (const auto& c : cases) {
         done_.clear();

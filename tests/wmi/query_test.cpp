@@ -18,7 +18,7 @@ const std::string kCzech1250 =
     "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2";  // "Žluťoučký kůň"
 
 class Query : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { shop_ = new ScopedHost("wmi-query", wmitest::kShopMof); }
     static void TearDownTestSuite() { delete shop_; }
 
@@ -183,8 +183,7 @@ TEST_F(Query, QueryValuesFetchesOnePropertyAsText) {
         {"child namespaces", "root", true, "", "Name", "__NAMESPACE", true, "cimv2"},
         {"bad class", "root\\cimv2", false, "", "Id", "NoSuchClass", false,
          std::string("Error: ") + wbem::WbemError(wbem::hr::InvalidClass).what()},
-        {"bad namespace", "root\\none", false, "", "Id", "Item", false,
-         "Error: Invalid namespace"},
+        {"bad namespace", "root\\none", false, "", "Id", "Item", false, "Error: Invalid namespace"},
     };
     for (const auto& c : cases) {
         std::string out = "old";
@@ -201,8 +200,8 @@ TEST_F(Query, QueryValuesBoundsTheConnectionWait) {
     wmitest::Recorder& rec = locators.recorder();
     wmi::AuthenticationLevel = 4;
     std::string out;
-    EXPECT_TRUE(wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id",
-                                 "Item", ""));
+    EXPECT_TRUE(
+        wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id", "Item", ""));
     wmi::AuthenticationLevel = 0;
     ASSERT_EQ(rec.connects.size(), 1u);
     EXPECT_EQ(rec.connects[0].securityFlags, 128);

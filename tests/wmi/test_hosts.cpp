@@ -9,7 +9,7 @@ namespace wmitest {
 namespace {
 
 class GeneratedCursor : public wbem::InstanceCursor {
-public:
+  public:
     GeneratedCursor(std::shared_ptr<const wbem::ClassDef> cls, int count, ScopedHost::Fill fill)
         : cls_(std::move(cls)), count_(count), fill_(std::move(fill)) {}
     std::shared_ptr<const wbem::Instance> next() override {
@@ -19,7 +19,7 @@ public:
         return inst;
     }
 
-private:
+  private:
     std::shared_ptr<const wbem::ClassDef> cls_;
     int count_;
     ScopedHost::Fill fill_;
@@ -27,14 +27,14 @@ private:
 };
 
 class GeneratedProvider : public wbem::InstanceProvider {
-public:
+  public:
     GeneratedProvider(int count, ScopedHost::Fill fill) : count_(count), fill_(std::move(fill)) {}
     std::unique_ptr<wbem::InstanceCursor> open(const std::shared_ptr<const wbem::ClassDef>& cls,
                                                const wbem::QueryHints&) const override {
         return std::make_unique<GeneratedCursor>(cls, count_, fill_);
     }
 
-private:
+  private:
     int count_;
     ScopedHost::Fill fill_;
 };
@@ -42,7 +42,7 @@ private:
 // --- Recording wrappers ------------------------------------------------------
 
 class BreakingEnum : public wbem::IEnumVariant {
-public:
+  public:
     BreakingEnum(std::unique_ptr<wbem::IEnumVariant> real, std::shared_ptr<Recorder> rec)
         : real_(std::move(real)), rec_(std::move(rec)) {}
     wbem::HResult Next(wbem::ElementPtr& element) override {
@@ -67,14 +67,14 @@ public:
         return real_->Reset();
     }
 
-private:
+  private:
     std::unique_ptr<wbem::IEnumVariant> real_;
     std::shared_ptr<Recorder> rec_;
     int delivered_ = 0;
 };
 
 class RecordingSet : public wbem::ISWbemObjectSet {
-public:
+  public:
     RecordingSet(std::shared_ptr<wbem::ISWbemObjectSet> real, std::shared_ptr<Recorder> rec)
         : real_(std::move(real)), rec_(std::move(rec)) {}
     std::unique_ptr<wbem::IEnumVariant> NewEnum() override {
@@ -82,19 +82,17 @@ public:
     }
     int32_t Count() override { return real_->Count(); }
 
-private:
+  private:
     std::shared_ptr<wbem::ISWbemObjectSet> real_;
     std::shared_ptr<Recorder> rec_;
 };
 
 class RecordingObject : public wbem::ISWbemObject {
-public:
+  public:
     RecordingObject(std::shared_ptr<wbem::ISWbemObject> real, std::shared_ptr<Recorder> rec)
         : real_(std::move(real)), rec_(std::move(rec)) {}
     std::shared_ptr<wbem::ISWbemObjectPath> Path_() override { return real_->Path_(); }
-    std::shared_ptr<wbem::ISWbemPropertySet> Properties_() override {
-        return real_->Properties_();
-    }
+    std::shared_ptr<wbem::ISWbemPropertySet> Properties_() override { return real_->Properties_(); }
     std::shared_ptr<wbem::ISWbemPropertySet> SystemProperties_() override {
         return real_->SystemProperties_();
     }
@@ -107,13 +105,13 @@ public:
     }
     std::string GetObjectText_(int32_t flags) override { return real_->GetObjectText_(flags); }
 
-private:
+  private:
     std::shared_ptr<wbem::ISWbemObject> real_;
     std::shared_ptr<Recorder> rec_;
 };
 
 class RecordingServices : public wbem::ISWbemServices {
-public:
+  public:
     RecordingServices(std::shared_ptr<wbem::ISWbemServices> real, std::shared_ptr<Recorder> rec)
         : real_(std::move(real)), rec_(std::move(rec)) {}
     std::shared_ptr<wbem::ISWbemObjectSet> SubclassesOf(std::string_view superclass,
@@ -133,7 +131,7 @@ public:
         return wrap(real_->ExecQuery(query, language, flags));
     }
 
-private:
+  private:
     std::shared_ptr<wbem::ISWbemObjectSet> wrap(std::shared_ptr<wbem::ISWbemObjectSet> set) {
         return std::make_shared<RecordingSet>(std::move(set), rec_);
     }
@@ -142,7 +140,7 @@ private:
 };
 
 class RecordingSecurity : public wbem::ISWbemSecurity {
-public:
+  public:
     RecordingSecurity(wbem::ISWbemSecurity& real, std::shared_ptr<Recorder> rec)
         : real_(real), rec_(std::move(rec)) {}
     int32_t AuthenticationLevel() const override { return real_.AuthenticationLevel(); }
@@ -155,13 +153,13 @@ public:
     }
     int32_t ImpersonationLevel() const override { return real_.ImpersonationLevel(); }
 
-private:
+  private:
     wbem::ISWbemSecurity& real_;
     std::shared_ptr<Recorder> rec_;
 };
 
 class RecordingLocator : public wbem::ISWbemLocator {
-public:
+  public:
     explicit RecordingLocator(std::shared_ptr<Recorder> rec)
         : real_(wbem::CreateLocator()), rec_(rec), security_(real_->Security_(), rec) {}
     wbem::ISWbemSecurity& Security_() override { return security_; }
@@ -171,17 +169,17 @@ public:
         int32_t securityFlags, const wbem::IDispatchLike* context) override {
         {
             std::lock_guard lk(rec_->mu);
-            rec_->connects.push_back({std::string(server), std::string(nspace),
-                                      std::string(user), std::string(password), securityFlags,
+            rec_->connects.push_back({std::string(server), std::string(nspace), std::string(user),
+                                      std::string(password), securityFlags,
                                       real_->Security_().AuthenticationLevel()});
         }
         return std::make_shared<RecordingServices>(
-            real_->ConnectServer(server, nspace, user, password, locale, authority,
-                                 securityFlags, context),
+            real_->ConnectServer(server, nspace, user, password, locale, authority, securityFlags,
+                                 context),
             rec_);
     }
 
-private:
+  private:
     std::shared_ptr<wbem::ISWbemLocator> real_;
     std::shared_ptr<Recorder> rec_;
     RecordingSecurity security_;

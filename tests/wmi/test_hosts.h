@@ -17,7 +17,7 @@ namespace wmitest {
 
 // A test host registered for the life of the object.
 class ScopedHost {
-public:
+  public:
     ScopedHost(std::string name, std::string_view mof, std::string user = {},
                std::string password = {});
     ~ScopedHost();
@@ -32,7 +32,7 @@ public:
     using Fill = std::function<void(int index, wbem::Instance& instance)>;
     void generate(const std::string& className, int count, Fill fill);
 
-private:
+  private:
     std::string name_;
     std::shared_ptr<wbem::Repository> repo_;
 };
@@ -62,12 +62,12 @@ struct Recorder {
 // Installs a locator factory wrapping the embedded service's locator so that
 // the recorder sees every connection; restores the default on destruction.
 class RecordingLocators {
-public:
+  public:
     RecordingLocators();
     ~RecordingLocators();
     Recorder& recorder() { return *rec_; }
 
-private:
+  private:
     std::shared_ptr<Recorder> rec_;
 };
 

@@ -87,10 +87,10 @@ void Applier::applyClass(ClassAst& c) {
     NamespaceState& ns = current(c.namePos);
     const std::string name(c.name);
     if (!c.superclass.empty() && !ns.findClass(c.superclass)) {
-        sources_.fail(c.superPos,
-                      "unknown superclass '" + std::string(c.superclass) + "' of class '" + name +
-                          "'",
-                      hr::InvalidSuperclass);
+        sources_.fail(
+            c.superPos,
+            "unknown superclass '" + std::string(c.superclass) + "' of class '" + name + "'",
+            hr::InvalidSuperclass);
     }
     auto def = std::make_shared<ClassDef>();
     def->name = name;
@@ -101,8 +101,8 @@ void Applier::applyClass(ClassAst& c) {
     std::unordered_map<std::string_view, bool, IHash, IEqual> members;
     auto claim = [&](std::string_view member, Pos at) {
         if (!members.emplace(member, true).second) {
-            sources_.fail(at, "'" + std::string(member) + "' is declared twice in class '" + name +
-                                  "'");
+            sources_.fail(
+                at, "'" + std::string(member) + "' is declared twice in class '" + name + "'");
         }
     };
     def->properties.reserve(c.properties.size());
@@ -113,7 +113,8 @@ void Applier::applyClass(ClassAst& c) {
         prop.type = typeDecl(p.type);
         prop.qualifiers = builder_.qualifiers(p.qualifiers, ns_);
         if (p.defaultValue) {
-            prop.defaultValue = builder_.value(*p.defaultValue, prop.type, {"property", p.name}, ns_);
+            prop.defaultValue =
+                builder_.value(*p.defaultValue, prop.type, {"property", p.name}, ns_);
         }
         prop.classOrigin = name;
         prop.isKey = hasTrueQualifier(prop.qualifiers, "Key");

@@ -14,7 +14,7 @@
 namespace wbem::mof {
 
 class Applier {
-public:
+  public:
     Applier(Repository::Transaction& tx, const SourceSet& sources, std::string defaultNamespace);
 
     // Instances are added last, once every alias they use is known, so an
@@ -22,7 +22,7 @@ public:
     // declarations are used up (their strings move into the repository).
     void apply(std::vector<Declaration>& decls);
 
-private:
+  private:
     struct PendingInstance {
         InstanceAst* ast;
         std::string nspace;

@@ -29,7 +29,7 @@ struct AliasTarget {
 using AliasResolver = std::function<AliasTarget(const ValueAst& alias, std::string_view from)>;
 
 class Builder {
-public:
+  public:
     Builder(Repository::Transaction& tx, const SourceSet& sources);
 
     // The value converted to `type`; fails at the value when it does not fit.
@@ -63,7 +63,7 @@ public:
     // The source text of a value, shortened for a message.
     std::string snippet(const ValueAst& v) const;
 
-private:
+  private:
     CimValue scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget& target,
                     std::string_view nspace);
     [[noreturn]] void failType(const ValueAst& v, const CimTypeDecl& type,

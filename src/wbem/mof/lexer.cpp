@@ -30,9 +30,12 @@ size_t utf8Length(unsigned char lead) {
 uint32_t decodeUtf8(std::string_view s, size_t i, size_t len) {
     auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
     switch (len) {
-        case 1: return b(0);
-        case 2: return (b(0) & 0x1Fu) << 6 | (b(1) & 0x3Fu);
-        case 3: return (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
+        case 1:
+            return b(0);
+        case 2:
+            return (b(0) & 0x1Fu) << 6 | (b(1) & 0x3Fu);
+        case 3:
+            return (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
         default:
             return (b(0) & 0x07u) << 18 | (b(1) & 0x3Fu) << 12 | (b(2) & 0x3Fu) << 6 |
                    (b(3) & 0x3Fu);
@@ -48,14 +51,30 @@ size_t readEscape(std::string_view s, size_t i, uint32_t& cp, std::string& error
     }
     char c = s[i + 1];
     switch (c) {
-        case 'b': cp = '\b'; return i + 2;
-        case 't': cp = '\t'; return i + 2;
-        case 'n': cp = '\n'; return i + 2;
-        case 'f': cp = '\f'; return i + 2;
-        case 'r': cp = '\r'; return i + 2;
-        case '"': cp = '"'; return i + 2;
-        case '\'': cp = '\''; return i + 2;
-        case '\\': cp = '\\'; return i + 2;
+        case 'b':
+            cp = '\b';
+            return i + 2;
+        case 't':
+            cp = '\t';
+            return i + 2;
+        case 'n':
+            cp = '\n';
+            return i + 2;
+        case 'f':
+            cp = '\f';
+            return i + 2;
+        case 'r':
+            cp = '\r';
+            return i + 2;
+        case '"':
+            cp = '"';
+            return i + 2;
+        case '\'':
+            cp = '\'';
+            return i + 2;
+        case '\\':
+            cp = '\\';
+            return i + 2;
         case 'x':
         case 'X': {
             size_t j = i + 2;
@@ -123,20 +142,34 @@ Token Lexer::next() {
         return t;
     };
     switch (c) {
-        case '{': return single(Tok::LBrace);
-        case '}': return single(Tok::RBrace);
-        case '[': return single(Tok::LBracket);
-        case ']': return single(Tok::RBracket);
-        case '(': return single(Tok::LParen);
-        case ')': return single(Tok::RParen);
-        case ';': return single(Tok::Semicolon);
-        case ',': return single(Tok::Comma);
-        case ':': return single(Tok::Colon);
-        case '=': return single(Tok::Equals);
-        case '#': return single(Tok::Hash);
-        case '"': return stringLiteral(start);
-        case '\'': return charLiteral(start);
-        default: break;
+        case '{':
+            return single(Tok::LBrace);
+        case '}':
+            return single(Tok::RBrace);
+        case '[':
+            return single(Tok::LBracket);
+        case ']':
+            return single(Tok::RBracket);
+        case '(':
+            return single(Tok::LParen);
+        case ')':
+            return single(Tok::RParen);
+        case ';':
+            return single(Tok::Semicolon);
+        case ',':
+            return single(Tok::Comma);
+        case ':':
+            return single(Tok::Colon);
+        case '=':
+            return single(Tok::Equals);
+        case '#':
+            return single(Tok::Hash);
+        case '"':
+            return stringLiteral(start);
+        case '\'':
+            return charLiteral(start);
+        default:
+            break;
     }
     if (isIdentStart(c)) {
         while (pos_ < text_.size() && isIdentChar(text_[pos_])) ++pos_;
@@ -240,7 +273,8 @@ Token Lexer::number(size_t start) {
     }
     std::string_view ds = text_.substr(digits, intEnd - digits);
     uint64_t v = 0;
-    if (p < n && (text_[p] == 'b' || text_[p] == 'B') && (p + 1 >= n || !isIdentChar(text_[p + 1]))) {
+    if (p < n && (text_[p] == 'b' || text_[p] == 'B') &&
+        (p + 1 >= n || !isIdentChar(text_[p + 1]))) {
         for (char d : ds) {
             if (d != '0' && d != '1') {
                 p = intEnd + 1;
@@ -323,7 +357,8 @@ Token Lexer::charLiteral(size_t start) {
         p += len;
     }
     if (p >= n || text_[p] != '\'') {
-        fail(start, "unterminated character literal (expected a single character and a closing ''')");
+        fail(start,
+             "unterminated character literal (expected a single character and a closing ''')");
     }
     if (cp > 0xFFFF) fail(start, "character does not fit in a char16");
     Token t;
@@ -361,7 +396,8 @@ void appendUnescaped(const SourceSet& sources, Pos bodyPos, std::string_view bod
                 (body[after + 1] == 'x' || body[after + 1] == 'X')) {
                 after2 = readEscape(body, after, lo, error);
             }
-            if (!after2 || lo < 0xDC00 || lo > 0xDFFF) failAt("unpaired UTF-16 surrogate in escape");
+            if (!after2 || lo < 0xDC00 || lo > 0xDFFF)
+                failAt("unpaired UTF-16 surrogate in escape");
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
             after = after2;
         } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
@@ -379,14 +415,21 @@ std::string describeToken(const Token& t) {
         return s.size() > 30 ? std::string(s.substr(0, 27)) + "..." : std::string(s);
     };
     switch (t.kind) {
-        case Tok::End: return "end of file";
-        case Tok::Identifier: return "'" + clip(t.text) + "'";
-        case Tok::Alias: return "alias '$" + clip(t.text) + "'";
+        case Tok::End:
+            return "end of file";
+        case Tok::Identifier:
+            return "'" + clip(t.text) + "'";
+        case Tok::Alias:
+            return "alias '$" + clip(t.text) + "'";
         case Tok::Integer:
-        case Tok::Real: return "number " + clip(t.text);
-        case Tok::String: return "string \"" + clip(t.text) + "\"";
-        case Tok::Char: return "character literal";
-        default: return "'" + std::string(t.text) + "'";
+        case Tok::Real:
+            return "number " + clip(t.text);
+        case Tok::String:
+            return "string \"" + clip(t.text) + "\"";
+        case Tok::Char:
+            return "character literal";
+        default:
+            return "'" + std::string(t.text) + "'";
     }
 }
 

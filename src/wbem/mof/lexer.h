@@ -33,21 +33,21 @@ enum class Tok : uint8_t {
 struct Token {
     Tok kind = Tok::End;
     bool negative = false;
-    uint32_t offset = 0;    // of the first character
-    uint32_t end = 0;       // just past the last character
-    std::string_view text;  // Identifier, Alias: the name; String: the body
+    uint32_t offset = 0;     // of the first character
+    uint32_t end = 0;        // just past the last character
+    std::string_view text;   // Identifier, Alias: the name; String: the body
     uint64_t magnitude = 0;  // Integer; Char code point
     double real = 0;
 };
 
 class Lexer {
-public:
+  public:
     Lexer(const SourceSet& sources, uint32_t file);
 
     Token next();
     uint32_t file() const { return file_; }
 
-private:
+  private:
     [[noreturn]] void fail(size_t at, const std::string& message) const;
     void skipBlanksAndComments();
     Token number(size_t start);

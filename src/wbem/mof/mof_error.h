@@ -8,7 +8,7 @@
 namespace wbem::mof {
 
 class MofError : public WbemError {
-public:
+  public:
     // what() is "FILE(LINE,COLUMN): MESSAGE", or "FILE: MESSAGE" when line is 0
     // (a file that cannot be read at all).
     MofError(std::string file, int line, int column, std::string message,
@@ -20,7 +20,7 @@ public:
     // The message without the position.
     const std::string& message() const { return message_; }
 
-private:
+  private:
     std::string file_;
     int line_;
     int column_;

@@ -117,10 +117,9 @@ void Parser::parseClass(QualifierList qualifiers, std::string_view implied) {
     advance();
     ClassAst cls;
     cls.qualifiers = std::move(qualifiers);
-    if (!implied.empty() && std::none_of(cls.qualifiers.begin(), cls.qualifiers.end(),
-                                         [&](const QualifierAst& q) {
-                                             return iequals(q.name, implied);
-                                         })) {
+    if (!implied.empty() &&
+        std::none_of(cls.qualifiers.begin(), cls.qualifiers.end(),
+                     [&](const QualifierAst& q) { return iequals(q.name, implied); })) {
         QualifierAst q;
         q.name = implied;
         q.pos = here();
@@ -183,7 +182,7 @@ void Parser::parseParameters(MethodAst& method) {
         parseArraySuffix(param.type);
         if (accept(Tok::Equals)) {
             // A default value of a parameter is allowed by the grammar but
-            // has no place in a method's signature; it is checked and dropped.
+            // has no place in a method's signature; it is read and dropped.
             parseValue(false);
         }
         method.parameters.push_back(std::move(param));
@@ -254,16 +253,22 @@ void Parser::parseQualifierDecl() {
         FlavorChange flavors;
         do {
             if (cur_.kind != Tok::Identifier) {
-                failExpected(isScope ? "a scope" : "a flavor", isScope ? " in Scope" : " in Flavor");
+                failExpected(isScope ? "a scope" : "a flavor",
+                             isScope ? " in Scope" : " in Flavor");
             }
             if (isScope) {
                 uint32_t bit = scopeBit(cur_.text);
-                if (!bit) failExpected("a scope (class, association, indication, property, "
-                                       "reference, method, parameter, qualifier or any)", "");
+                if (!bit)
+                    failExpected(
+                        "a scope (class, association, indication, property, "
+                        "reference, method, parameter, qualifier or any)",
+                        "");
                 decl.scopes |= bit;
             } else if (!applyFlavorKeyword(cur_.text, flavors)) {
-                failExpected("a flavor (EnableOverride, DisableOverride, ToSubclass, Restricted, "
-                             "ToInstance, Translatable or Amended)", "");
+                failExpected(
+                    "a flavor (EnableOverride, DisableOverride, ToSubclass, Restricted, "
+                    "ToInstance, Translatable or Amended)",
+                    "");
             }
             advance();
         } while (accept(Tok::Comma));

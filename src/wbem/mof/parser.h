@@ -16,11 +16,11 @@ namespace wbem::mof {
 std::vector<Declaration> parseSources(SourceSet& sources, uint32_t root);
 
 class Parser {
-public:
+  public:
     Parser(SourceSet& sources, uint32_t file, std::vector<Declaration>& out);
     void parse();
 
-private:
+  private:
     // Statements (parser.cpp)
     void parseStatement();
     void parsePragma();

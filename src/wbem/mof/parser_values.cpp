@@ -17,11 +17,11 @@ struct TypeName {
     CimType type;
 };
 constexpr TypeName kTypeNames[] = {
-    {"string", CimType::String},    {"uint16", CimType::UInt16},     {"uint32", CimType::UInt32},
-    {"boolean", CimType::Boolean},  {"uint64", CimType::UInt64},     {"datetime", CimType::DateTime},
-    {"uint8", CimType::UInt8},      {"sint32", CimType::SInt32},     {"sint16", CimType::SInt16},
-    {"sint64", CimType::SInt64},    {"sint8", CimType::SInt8},       {"real32", CimType::Real32},
-    {"real64", CimType::Real64},    {"char16", CimType::Char16},     {"object", CimType::Object},
+    {"string", CimType::String},   {"uint16", CimType::UInt16}, {"uint32", CimType::UInt32},
+    {"boolean", CimType::Boolean}, {"uint64", CimType::UInt64}, {"datetime", CimType::DateTime},
+    {"uint8", CimType::UInt8},     {"sint32", CimType::SInt32}, {"sint16", CimType::SInt16},
+    {"sint64", CimType::SInt64},   {"sint8", CimType::SInt8},   {"real32", CimType::Real32},
+    {"real64", CimType::Real64},   {"char16", CimType::Char16}, {"object", CimType::Object},
 };
 
 }  // namespace
@@ -42,15 +42,24 @@ bool applyFlavorKeyword(std::string_view w, FlavorChange& c) {
         c.clear |= bit;
         c.set &= static_cast<uint8_t>(~bit);
     };
-    if (iequals(w, "EnableOverride")) clear(flavor::DisableOverride);
-    else if (iequals(w, "DisableOverride")) set(flavor::DisableOverride);
-    else if (iequals(w, "ToSubclass")) clear(flavor::Restricted);
-    else if (iequals(w, "Restricted") || iequals(w, "NotToSubclass")) set(flavor::Restricted);
-    else if (iequals(w, "ToInstance")) set(flavor::ToInstance);
-    else if (iequals(w, "NotToInstance")) clear(flavor::ToInstance);
-    else if (iequals(w, "Translatable")) set(flavor::Translatable);
-    else if (iequals(w, "Amended")) set(flavor::Amended);
-    else return false;
+    if (iequals(w, "EnableOverride"))
+        clear(flavor::DisableOverride);
+    else if (iequals(w, "DisableOverride"))
+        set(flavor::DisableOverride);
+    else if (iequals(w, "ToSubclass"))
+        clear(flavor::Restricted);
+    else if (iequals(w, "Restricted") || iequals(w, "NotToSubclass"))
+        set(flavor::Restricted);
+    else if (iequals(w, "ToInstance"))
+        set(flavor::ToInstance);
+    else if (iequals(w, "NotToInstance"))
+        clear(flavor::ToInstance);
+    else if (iequals(w, "Translatable"))
+        set(flavor::Translatable);
+    else if (iequals(w, "Amended"))
+        set(flavor::Amended);
+    else
+        return false;
     return true;
 }
 
@@ -182,9 +191,10 @@ QualifierAst Parser::parseQualifier() {
 void Parser::parseFlavorsAfterColon(FlavorChange& flavors) {
     do {
         if (cur_.kind != Tok::Identifier || !applyFlavorKeyword(cur_.text, flavors)) {
-            failExpected("a flavor (EnableOverride, DisableOverride, ToSubclass, Restricted, "
-                         "ToInstance, Translatable or Amended)",
-                         " after ':'");
+            failExpected(
+                "a flavor (EnableOverride, DisableOverride, ToSubclass, Restricted, "
+                "ToInstance, Translatable or Amended)",
+                " after ':'");
         }
         advance();
     } while (cur_.kind == Tok::Identifier);

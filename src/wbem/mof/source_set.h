@@ -25,7 +25,7 @@ struct Location {
 };
 
 class SourceSet {
-public:
+  public:
     explicit SourceSet(FileLoader loader);
 
     // Registers a text as a file: a byte-order mark is dropped, UTF-16 is
@@ -46,7 +46,7 @@ public:
     Location locate(Pos pos) const;
     [[noreturn]] void fail(Pos pos, const std::string& message, HResult code = hr::Failed) const;
 
-private:
+  private:
     FileLoader loader_;
     std::vector<std::unique_ptr<SourceFile>> files_;
     std::vector<std::string> active_;  // files being read, outermost first

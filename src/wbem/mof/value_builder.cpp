@@ -14,14 +14,18 @@ bool isDigitOrStar(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 CimType inferredType(const ValueAst& v) {
     using K = ValueAst::Kind;
     switch (v.kind) {
-        case K::Bool: return CimType::Boolean;
+        case K::Bool:
+            return CimType::Boolean;
         case K::Integer:
             if (v.negative) return v.magnitude <= 0x80000000ull ? CimType::SInt32 : CimType::SInt64;
             if (v.magnitude <= 0x7FFFFFFFull) return CimType::SInt32;
             return v.magnitude <= 0x7FFFFFFFFFFFFFFFull ? CimType::SInt64 : CimType::UInt64;
-        case K::Real: return CimType::Real64;
-        case K::Char: return CimType::Char16;
-        default: return CimType::String;
+        case K::Real:
+            return CimType::Real64;
+        case K::Char:
+            return CimType::Char16;
+        default:
+            return CimType::String;
     }
 }
 
@@ -30,8 +34,11 @@ CimType inferredType(const ValueAst& v) {
 CimType unified(CimType a, CimType b) {
     if (a == b) return a;
     auto rank = [](CimType t) {
-        return t == CimType::SInt32 ? 1 : t == CimType::SInt64 ? 2 : t == CimType::UInt64 ? 3
-                                                                     : t == CimType::Real64 ? 4 : 0;
+        return t == CimType::SInt32   ? 1
+               : t == CimType::SInt64 ? 2
+               : t == CimType::UInt64 ? 3
+               : t == CimType::Real64 ? 4
+                                      : 0;
     };
     if (rank(a) && rank(b)) return rank(a) > rank(b) ? a : b;
     return a;
@@ -63,14 +70,17 @@ std::string typeText(const CimTypeDecl& t) {
 
 void collectAliases(const ValueAst& v, std::vector<const ValueAst*>& out) {
     switch (v.kind) {
-        case ValueAst::Kind::Alias: out.push_back(&v); break;
+        case ValueAst::Kind::Alias:
+            out.push_back(&v);
+            break;
         case ValueAst::Kind::Array:
             for (const ValueAst& e : v.elements) collectAliases(e, out);
             break;
         case ValueAst::Kind::Instance:
             for (const AssignmentAst& a : v.instance->assignments) collectAliases(a.value, out);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -161,8 +171,11 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
     using K = ValueAst::Kind;
     CimValue raw;
     switch (v.kind) {
-        case K::Null: return CimValue();
-        case K::Bool: raw = CimValue::boolean(v.boolean); break;
+        case K::Null:
+            return CimValue();
+        case K::Bool:
+            raw = CimValue::boolean(v.boolean);
+            break;
         case K::Integer:
             if (!v.negative) {
                 raw = CimValue::uint(v.magnitude);
@@ -193,10 +206,10 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
                 auto lead = s.empty() ? 0u : static_cast<unsigned char>(s[0]);
                 size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
                 if (s.size() != len || len == 4) failType(v, type, target);
-                uint32_t cp = len == 1   ? lead
-                              : len == 2 ? (lead & 0x1Fu) << 6 | (s[1] & 0x3Fu)
-                                         : (lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 |
-                                               (s[2] & 0x3Fu);
+                uint32_t cp = len == 1 ? lead
+                              : len == 2
+                                  ? (lead & 0x1Fu) << 6 | (s[1] & 0x3Fu)
+                                  : (lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu);
                 return CimValue::uint(cp);
             }
             // Checked above; a string needs no conversion, so it moves as is.
@@ -232,14 +245,14 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
             std::shared_ptr<Instance> inst = instance(*v.instance, nspace, nullptr);
             if (!type.refClass.empty() && !inst->cls().derivesFrom(type.refClass)) {
                 fail(v.pos,
-                     "expected an object of class " + type.refClass + " for " + target.kind +
-                         " '" + std::string(target.name) + "', found an instance of " +
-                         inst->cls().name,
+                     "expected an object of class " + type.refClass + " for " + target.kind + " '" +
+                         std::string(target.name) + "', found an instance of " + inst->cls().name,
                      hr::TypeMismatch);
             }
             return CimValue::object(std::move(inst));
         }
-        default: failType(v, type, target);
+        default:
+            failType(v, type, target);
     }
     try {
         return coerceTo(raw, type);

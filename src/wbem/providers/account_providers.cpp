@@ -99,7 +99,8 @@ std::vector<MemberRecord> readMembers(const std::string& nspace) {
             if (known.count(m) && std::find(members.begin(), members.end(), m) == members.end())
                 members.push_back(m);
         for (const PasswdEntry& u : users)
-            if (u.gid == g.gid && std::find(members.begin(), members.end(), u.name) == members.end())
+            if (u.gid == g.gid &&
+                std::find(members.begin(), members.end(), u.name) == members.end())
                 members.push_back(u.name);
         const std::string groupPath =
             fullPath(domain, nspace, accountRelPath("Win32_Group", domain, g.name));
@@ -118,9 +119,13 @@ const Column<UserRecord> kUserColumns[] = {
     {"AccountType", 0, [](const UserRecord&) { return CimValue::uint(512); }},  // normal account
     {"Caption", 0, [](const UserRecord& r) { return textValue(caption(r.domain, r.user.name)); }},
     {"Description", 0,
-     [](const UserRecord& r) { return r.user.gecos.empty() ? CimValue() : textValue(r.user.gecos); }},
+     [](const UserRecord& r) {
+         return r.user.gecos.empty() ? CimValue() : textValue(r.user.gecos);
+     }},
     {"Disabled", part::Shadow,
-     [](const UserRecord& r) { return r.shadow ? CimValue::boolean(r.shadow->locked) : CimValue(); }},
+     [](const UserRecord& r) {
+         return r.shadow ? CimValue::boolean(r.shadow->locked) : CimValue();
+     }},
     {"Domain", 0, [](const UserRecord& r) { return textValue(r.domain); }},
     {"FullName", 0, [](const UserRecord& r) { return textValue(r.user.fullName()); }},
     {"LocalAccount", 0, [](const UserRecord&) { return CimValue::boolean(true); }},
@@ -128,7 +133,9 @@ const Column<UserRecord> kUserColumns[] = {
     {"Name", 0, [](const UserRecord& r) { return textValue(r.user.name); }},
     {"PasswordChangeable", 0, [](const UserRecord&) { return CimValue::boolean(true); }},
     {"PasswordExpires", part::Shadow,
-     [](const UserRecord& r) { return r.shadow ? CimValue::boolean(r.shadow->expires) : CimValue(); }},
+     [](const UserRecord& r) {
+         return r.shadow ? CimValue::boolean(r.shadow->expires) : CimValue();
+     }},
     {"PasswordRequired", part::Shadow,
      [](const UserRecord& r) {
          return r.shadow ? CimValue::boolean(r.shadow->hasPassword) : CimValue();
@@ -182,8 +189,8 @@ std::vector<EnvRecord> readEnvironment(uint32_t, const QueryHints& hints) {
         std::string_view entry(*e);
         const size_t eq = entry.find('=');
         if (eq == std::string_view::npos || eq == 0) continue;
-        out.push_back({sanitizeUtf8(entry.substr(0, eq)), sanitizeUtf8(entry.substr(eq + 1)), user,
-                       false});
+        out.push_back(
+            {sanitizeUtf8(entry.substr(0, eq)), sanitizeUtf8(entry.substr(eq + 1)), user, false});
     }
     const std::string* name = keyText(hints, "Name");
     const std::string* userKey = keyText(hints, "UserName");

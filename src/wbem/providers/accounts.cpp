@@ -28,9 +28,7 @@ bool skippable(std::string_view line) {
 
 }  // namespace
 
-std::string PasswdEntry::fullName() const {
-    return gecos.substr(0, gecos.find(','));
-}
+std::string PasswdEntry::fullName() const { return gecos.substr(0, gecos.find(',')); }
 
 std::vector<PasswdEntry> parsePasswd(std::string_view text) {
     std::vector<PasswdEntry> out;

@@ -27,9 +27,9 @@ struct GroupEntry {
 };
 
 struct ShadowEntry {
-    bool locked = false;         // password field starts with '!'
-    bool hasPassword = false;    // a password hash is set
-    bool expires = false;        // a maximum password age is set
+    bool locked = false;       // password field starts with '!'
+    bool hasPassword = false;  // a password hash is set
+    bool expires = false;      // a maximum password age is set
 };
 
 // Malformed lines (too few fields, non-numeric ids) and NIS "+"/"-" lines

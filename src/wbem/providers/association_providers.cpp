@@ -38,7 +38,7 @@ std::string computerPath(const std::string& server, const std::string& nspace) {
 // Walks /proc (and, for threads, each process's task folder), producing one
 // link per entry as the cursor advances.
 class ProcLinkCursor : public InstanceCursor {
-public:
+  public:
     ProcLinkCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
                    const std::string& root, std::string nspace, bool threads)
         : mapper_(std::move(cls), kComponentColumns, hints),
@@ -73,7 +73,7 @@ public:
         }
     }
 
-private:
+  private:
     std::string processPath(int64_t pid) const {
         return fullPath(server_, nspace_, "Win32_Process.Handle=\"" + std::to_string(pid) + "\"");
     }
@@ -87,7 +87,7 @@ private:
 };
 
 class ProcLinkProvider : public InstanceProvider {
-public:
+  public:
     ProcLinkProvider(std::string nspace, std::string root, bool threads)
         : nspace_(std::move(nspace)), root_(std::move(root)), threads_(threads) {}
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
@@ -95,7 +95,7 @@ public:
         return std::make_unique<ProcLinkCursor>(cls, hints, root_, nspace_, threads_);
     }
 
-private:
+  private:
     std::string nspace_, root_;
     bool threads_;
 };
@@ -147,9 +147,9 @@ std::shared_ptr<const InstanceProvider> makeSystemUsersProvider(std::string nspa
         auto text = readTextFile("/etc/passwd");
         if (!text) return out;
         for (const PasswdEntry& u : parsePasswd(*text))
-            out.push_back({computerPath(server, nspace),
-                           fullPath(server, nspace,
-                                    accountRelPath("Win32_UserAccount", server, u.name))});
+            out.push_back(
+                {computerPath(server, nspace),
+                 fullPath(server, nspace, accountRelPath("Win32_UserAccount", server, u.name))});
         return out;
     });
 }
@@ -161,8 +161,9 @@ std::shared_ptr<const InstanceProvider> makeSystemServicesProvider(std::string n
         for (const ServiceUnit& u : readServiceUnits()) {
             std::string name = u.id;
             if (name.ends_with(".service")) name.resize(name.size() - 8);
-            out.push_back({computerPath(server, nspace),
-                           fullPath(server, nspace, "Win32_Service.Name=" + pathValue(name, true))});
+            out.push_back(
+                {computerPath(server, nspace),
+                 fullPath(server, nspace, "Win32_Service.Name=" + pathValue(name, true))});
         }
         return out;
     });

@@ -11,7 +11,7 @@
 namespace wbem {
 
 struct BlockDevice {
-    std::string name;  // "sda", "nvme0n1", "vda"
+    std::string name;                 // "sda", "nvme0n1", "vda"
     std::optional<uint64_t> sectors;  // in 512-byte units
     std::optional<uint32_t> logicalBlockSize;
     bool removable = false;

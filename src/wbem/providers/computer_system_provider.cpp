@@ -36,7 +36,8 @@ ComputerRecord readComputer(uint32_t needs) {
     if (needs & part::Dns) {
         r.domain = hostDomainSuffix();
         if (r.domain.empty()) {
-            if (auto text = readTextFile("/etc/resolv.conf", 65536)) r.domain = parseResolvConf(*text).domain;
+            if (auto text = readTextFile("/etc/resolv.conf", 65536))
+                r.domain = parseResolvConf(*text).domain;
         }
     }
     if (needs & part::Cpu) {
@@ -65,11 +66,31 @@ std::optional<uint64_t> pcSystemType(const std::optional<std::string>& chassis) 
     auto t = parseUInt(*chassis);
     if (!t) return std::nullopt;
     switch (*t) {
-        case 3: case 4: case 5: case 6: case 7: case 13: case 15: case 16: case 24: case 35:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 13:
+        case 15:
+        case 16:
+        case 24:
+        case 35:
             return 1;  // Desktop
-        case 8: case 9: case 10: case 11: case 12: case 14: case 30: case 31: case 32:
+        case 8:
+        case 9:
+        case 10:
+        case 11:
+        case 12:
+        case 14:
+        case 30:
+        case 31:
+        case 32:
             return 2;  // Mobile
-        case 17: case 23: case 28: case 29:
+        case 17:
+        case 23:
+        case 28:
+        case 29:
             return 4;  // Enterprise Server
         default:
             return 0;  // Unspecified
@@ -79,7 +100,8 @@ std::optional<uint64_t> pcSystemType(const std::optional<std::string>& chassis) 
 std::string systemType(const std::string& machine) {
     if (machine == "x86_64") return "x64-based PC";
     if (machine == "aarch64" || machine == "arm64") return "ARM64-based PC";
-    if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86") return "X86-based PC";
+    if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86")
+        return "X86-based PC";
     return machine + "-based PC";
 }
 
@@ -109,7 +131,9 @@ const Column<R> kColumns[] = {
     {"NumberOfLogicalProcessors", part::Cpu,
      [](const R& r) { return r.logical ? CimValue::uint(r.logical) : CimValue(); }},
     {"NumberOfProcessors", part::Cpu,
-     [](const R& r) { return r.packages.empty() ? CimValue() : CimValue::uint(r.packages.size()); }},
+     [](const R& r) {
+         return r.packages.empty() ? CimValue() : CimValue::uint(r.packages.size());
+     }},
     {"PartOfDomain", 0, [](const R&) { return CimValue::boolean(false); }},
     {"PCSystemType", part::Dmi, [](const R& r) { return uintValue(pcSystemType(r.chassis)); }},
     {"Status", 0, [](const R&) { return constText("OK"); }},

@@ -101,8 +101,10 @@ std::vector<CpuPackage> groupPackages(const std::vector<CpuInfoEntry>& entries) 
         std::set<int> cores;
         bool allKnown = true;
         for (const CpuInfoEntry& e : p.logical) {
-            if (e.coreId) cores.insert(*e.coreId);
-            else allKnown = false;
+            if (e.coreId)
+                cores.insert(*e.coreId);
+            else
+                allKnown = false;
         }
         p.cores = allKnown ? static_cast<int>(cores.size()) : static_cast<int>(p.logical.size());
         out.push_back(std::move(p));

@@ -28,9 +28,9 @@ struct CpuInfoEntry {
 std::vector<CpuInfoEntry> parseCpuInfo(std::string_view text);
 
 struct CpuPackage {
-    int id = 0;                        // physical id
+    int id = 0;                         // physical id
     std::vector<CpuInfoEntry> logical;  // its logical processors, in order
-    int cores = 0;                     // distinct core ids (or logical count when unknown)
+    int cores = 0;                      // distinct core ids (or logical count when unknown)
 };
 
 // Packages in order of their physical id; entries without one count as

@@ -38,11 +38,15 @@ std::vector<DriveRecord> readDrives(uint32_t, const QueryHints& hints) {
 
 using R = DriveRecord;
 
-CimValue captionOf(const R& r) { return r.dev.model ? textValue(r.dev.model) : textValue(r.path()); }
+CimValue captionOf(const R& r) {
+    return r.dev.model ? textValue(r.dev.model) : textValue(r.path());
+}
 
 const Column<R> kColumns[] = {
     {"BytesPerSector", 0,
-     [](const R& r) { return r.dev.logicalBlockSize ? CimValue::uint(*r.dev.logicalBlockSize) : CimValue(); }},
+     [](const R& r) {
+         return r.dev.logicalBlockSize ? CimValue::uint(*r.dev.logicalBlockSize) : CimValue();
+     }},
     {"Capabilities", 0,
      [](const R& r) {
          // 3 random access, 4 supports writing, 7 supports removable media

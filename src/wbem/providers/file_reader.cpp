@@ -31,7 +31,8 @@ ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limi
     size_t used = 0;
     ReadStatus status = ReadStatus::Ok;
     for (;;) {
-        if (out.size() < used + 4096) out.resize(std::min(limit, used + std::max<size_t>(4096, used)));
+        if (out.size() < used + 4096)
+            out.resize(std::min(limit, used + std::max<size_t>(4096, used)));
         if (used >= out.size()) break;  // the limit is reached
         const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n < 0) {

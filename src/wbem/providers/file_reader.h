@@ -21,14 +21,12 @@ ReadStatus readFileAt(int dirfd, const char* path, std::string& out,
                       size_t limit = kMaxPseudoFileSize);
 // The same into a caller's buffer of `capacity` bytes; `length` receives the
 // number of bytes read (a longer file is cut at the capacity).
-ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity,
-                        size_t& length);
+ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity, size_t& length);
 // The target of a symbolic link.
 ReadStatus readLinkAt(int dirfd, const char* path, std::string& out);
 
 // Convenience forms for absolute paths: nullopt on any failure.
-std::optional<std::string> readTextFile(const std::string& path,
-                                        size_t limit = kMaxPseudoFileSize);
+std::optional<std::string> readTextFile(const std::string& path, size_t limit = kMaxPseudoFileSize);
 // A one-value /sys or /proc file with surrounding blanks removed; nullopt
 // when unreadable or empty.
 std::optional<std::string> readSysValue(const std::string& path);
@@ -37,7 +35,7 @@ ReadStatus statusFromErrno(int err);
 
 // A directory descriptor that closes itself.
 class DirFd {
-public:
+  public:
     DirFd() = default;
     explicit DirFd(int fd) : fd_(fd) {}
     DirFd(DirFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
@@ -58,7 +56,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 

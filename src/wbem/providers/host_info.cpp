@@ -32,13 +32,17 @@ std::string unquote(std::string_view v) {
     for (size_t i = 0; i < v.size(); ++i) {
         const char c = v[i];
         if (quote == '\'') {
-            if (c == '\'') quote = 0;
-            else out += c;
+            if (c == '\'')
+                quote = 0;
+            else
+                out += c;
         } else if (c == '\\' && i + 1 < v.size()) {
             out += v[++i];
         } else if (quote == '"') {
-            if (c == '"') quote = 0;
-            else out += c;
+            if (c == '"')
+                quote = 0;
+            else
+                out += c;
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else {
@@ -111,9 +115,9 @@ KernelInfo kernelInfo() {
 }
 
 std::string osArchitecture(std::string_view machine) {
-    if (machine == "x86_64" || machine == "ppc64" || machine == "ppc64le" ||
-        machine == "s390x" || machine == "riscv64" || machine == "mips64" ||
-        machine == "loongarch64" || machine == "sparc64")
+    if (machine == "x86_64" || machine == "ppc64" || machine == "ppc64le" || machine == "s390x" ||
+        machine == "riscv64" || machine == "mips64" || machine == "loongarch64" ||
+        machine == "sparc64")
         return "64-bit";
     if (machine == "aarch64" || machine == "arm64") return "ARM 64-bit Processor";
     if (machine.starts_with("arm")) return "ARM Processor";

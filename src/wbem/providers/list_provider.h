@@ -13,7 +13,7 @@ namespace wbem {
 
 template <class Record>
 class ListProvider : public InstanceProvider {
-public:
+  public:
     // Reads the records; `needs` are the parts the wanted columns use, and
     // the hints let a reader narrow the work to a key.
     using Reader = std::function<std::vector<Record>(uint32_t needs, const QueryHints& hints)>;
@@ -26,9 +26,9 @@ public:
         return std::make_unique<Cursor>(RecordMapper<Record>(cls, columns_, hints), reader_, hints);
     }
 
-private:
+  private:
     class Cursor : public InstanceCursor {
-    public:
+      public:
         Cursor(RecordMapper<Record> mapper, Reader reader, QueryHints hints)
             : mapper_(std::move(mapper)), reader_(std::move(reader)), hints_(std::move(hints)) {}
         std::shared_ptr<const Instance> next() override {
@@ -40,7 +40,7 @@ private:
             return mapper_.build(records_[pos_++]);
         }
 
-    private:
+      private:
         RecordMapper<Record> mapper_;
         Reader reader_;
         QueryHints hints_;

@@ -66,7 +66,8 @@ std::string localeCodeset(const std::string& localeName) {
         if (!cs.empty()) return cs;
     }
     const size_t dot = localeName.find('.');
-    if (dot != std::string::npos) return localeName.substr(dot + 1, localeName.find('@', dot) - dot - 1);
+    if (dot != std::string::npos)
+        return localeName.substr(dot + 1, localeName.find('@', dot) - dot - 1);
     if (localeName == "C" || localeName == "POSIX" || localeName.empty()) return "ANSI_X3.4-1968";
     return "ISO-8859-1";  // the C library's default for a locale without one
 }
@@ -78,18 +79,15 @@ std::optional<unsigned> windowsCodePage(std::string_view codeset) {
         unsigned page;
     };
     static constexpr std::array<Entry, 37> kTable = {{
-        {"UTF8", 65001},      {"ANSIX3.41968", 20127}, {"ANSIX341968", 20127},
-        {"ASCII", 20127},     {"USASCII", 20127},      {"ISO88591", 28591},
-        {"ISO88592", 28592},  {"ISO88593", 28593},     {"ISO88594", 28594},
-        {"ISO88595", 28595},  {"ISO88596", 28596},     {"ISO88597", 28597},
-        {"ISO88598", 28598},  {"ISO88599", 28599},     {"ISO885913", 28603},
-        {"ISO885915", 28605}, {"KOI8R", 20866},        {"KOI8U", 21866},
-        {"EUCJP", 20932},     {"SHIFTJIS", 932},       {"SJIS", 932},
-        {"GB2312", 936},      {"GBK", 936},            {"GB18030", 54936},
-        {"BIG5", 950},        {"BIG5HKSCS", 950},      {"EUCKR", 51949},
-        {"TIS620", 874},      {"CP1250", 1250},        {"CP1251", 1251},
-        {"CP1252", 1252},     {"CP1253", 1253},        {"CP1254", 1254},
-        {"CP1255", 1255},     {"CP1256", 1256},        {"CP1257", 1257},
+        {"UTF8", 65001},     {"ANSIX3.41968", 20127}, {"ANSIX341968", 20127}, {"ASCII", 20127},
+        {"USASCII", 20127},  {"ISO88591", 28591},     {"ISO88592", 28592},    {"ISO88593", 28593},
+        {"ISO88594", 28594}, {"ISO88595", 28595},     {"ISO88596", 28596},    {"ISO88597", 28597},
+        {"ISO88598", 28598}, {"ISO88599", 28599},     {"ISO885913", 28603},   {"ISO885915", 28605},
+        {"KOI8R", 20866},    {"KOI8U", 21866},        {"EUCJP", 20932},       {"SHIFTJIS", 932},
+        {"SJIS", 932},       {"GB2312", 936},         {"GBK", 936},           {"GB18030", 54936},
+        {"BIG5", 950},       {"BIG5HKSCS", 950},      {"EUCKR", 51949},       {"TIS620", 874},
+        {"CP1250", 1250},    {"CP1251", 1251},        {"CP1252", 1252},       {"CP1253", 1253},
+        {"CP1254", 1254},    {"CP1255", 1255},        {"CP1256", 1256},       {"CP1257", 1257},
         {"CP1258", 1258},
     }};
     for (const Entry& e : kTable)
@@ -110,8 +108,8 @@ std::optional<unsigned> localeLcid(const std::string& localeName) {
 std::string localeLanguageTag(const std::string& localeName) {
     char tag[ULOC_FULLNAME_CAPACITY];
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = uloc_toLanguageTag(bareLocale(localeName).c_str(), tag, sizeof tag, true,
-                                         &status);
+    const int32_t n =
+        uloc_toLanguageTag(bareLocale(localeName).c_str(), tag, sizeof tag, true, &status);
     if (U_FAILURE(status) || n <= 0) return "en-US";
     return std::string(tag, static_cast<size_t>(n));
 }

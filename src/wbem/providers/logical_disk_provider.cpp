@@ -87,8 +87,8 @@ std::vector<FsRecord> readVolumes(uint32_t needs, const QueryHints& hints) {
     std::set<std::string> seen;
     const std::string system = computerName();
     auto mounts = readMounts();
-    const bool separateBoot = std::any_of(mounts.begin(), mounts.end(),
-                                          [](const MountEntry& m) { return m.mountPoint == "/boot"; });
+    const bool separateBoot = std::any_of(
+        mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/boot"; });
     // One volume per device: a device mounted in several places is listed
     // at its first mount point.
     for (MountEntry& m : mounts) {
@@ -128,10 +128,12 @@ CimValue errorValue(const FsRecord& r) {
     if (!r.usageRead) return CimValue();
     switch (r.usage.outcome) {
         case BoundedOutcome::TimedOut:
-            return constText("The file system did not answer within 500 ms; its sizes are not known.");
+            return constText(
+                "The file system did not answer within 500 ms; its sizes are not known.");
         case BoundedOutcome::StillBusy:
             return constText(
-                "An earlier query of the file system has not returned yet; its sizes are not known.");
+                "An earlier query of the file system has not returned yet; its sizes are not "
+                "known.");
         case BoundedOutcome::Failed:
             return constText("The file system's sizes could not be read.");
         default:
@@ -141,11 +143,16 @@ CimValue errorValue(const FsRecord& r) {
 
 const char* driveDescription(uint32_t type) {
     switch (type) {
-        case 2: return "Removable Disk";
-        case 4: return "Network Connection";
-        case 5: return "CD-ROM Disc";
-        case 6: return "RAM Disk";
-        default: return "Local Fixed Disk";
+        case 2:
+            return "Removable Disk";
+        case 4:
+            return "Network Connection";
+        case 5:
+            return "CD-ROM Disc";
+        case 6:
+            return "RAM Disk";
+        default:
+            return "Local Fixed Disk";
     }
 }
 
@@ -166,10 +173,13 @@ const Column<R> kDiskColumns[] = {
      [](const R& r) { return usageOk(r) ? uint32Value(r.usage.usage.maxNameLength) : CimValue(); }},
     {"MediaType", 0,
      [](const R& r) {
-         return r.driveType == 3 ? CimValue::uint(12) : r.driveType == 2 ? CimValue::uint(11) : CimValue();
+         return r.driveType == 3   ? CimValue::uint(12)
+                : r.driveType == 2 ? CimValue::uint(11)
+                                   : CimValue();
      }},
     {"Name", 0, [](const R& r) { return textValue(r.mount.mountPoint); }},
-    {"NumberOfBlocks", part::Usage, [](const R& r) { return usageValue(r, &FsUsage::totalBlocks); }},
+    {"NumberOfBlocks", part::Usage,
+     [](const R& r) { return usageValue(r, &FsUsage::totalBlocks); }},
     {"ProviderName", 0,
      [](const R& r) { return r.driveType == 4 ? textValue(r.mount.source) : CimValue(); }},
     {"Size", part::Usage, [](const R& r) { return usageValue(r, &FsUsage::totalBytes); }},
@@ -196,7 +206,8 @@ const Column<R> kVolumeColumns[] = {
     {"MaximumFileNameLength", part::Usage,
      [](const R& r) { return usageOk(r) ? uint32Value(r.usage.usage.maxNameLength) : CimValue(); }},
     {"Name", 0, [](const R& r) { return textValue(r.mount.mountPoint); }},
-    {"NumberOfBlocks", part::Usage, [](const R& r) { return usageValue(r, &FsUsage::totalBlocks); }},
+    {"NumberOfBlocks", part::Usage,
+     [](const R& r) { return usageValue(r, &FsUsage::totalBlocks); }},
     {"Status", part::Usage, statusValue},
     {"SystemCreationClassName", 0, [](const R&) { return constText("Win32_ComputerSystem"); }},
     {"SystemName", 0, [](const R& r) { return constText(r.systemName); }},

@@ -77,17 +77,17 @@ std::vector<MountEntry> parseMountInfo(std::string_view text) {
 
 bool isPseudoFileSystem(std::string_view t) {
     static constexpr std::array<std::string_view, 24> kPseudo = {
-        "proc",     "sysfs",     "cgroup",      "cgroup2",    "devpts",     "mqueue",
-        "debugfs",  "tracefs",   "securityfs",  "pstore",     "bpf",        "configfs",
-        "fusectl",  "hugetlbfs", "autofs",      "binfmt_misc", "rpc_pipefs", "nsfs",
-        "efivarfs", "selinuxfs", "devtmpfs",    "nfsd",       "fuse.gvfsd-fuse", "fuse.portal"};
+        "proc",    "sysfs",           "cgroup",     "cgroup2", "devpts",   "mqueue",    "debugfs",
+        "tracefs", "securityfs",      "pstore",     "bpf",     "configfs", "fusectl",   "hugetlbfs",
+        "autofs",  "binfmt_misc",     "rpc_pipefs", "nsfs",    "efivarfs", "selinuxfs", "devtmpfs",
+        "nfsd",    "fuse.gvfsd-fuse", "fuse.portal"};
     return std::find(kPseudo.begin(), kPseudo.end(), t) != kPseudo.end();
 }
 
 bool isNetworkFileSystem(std::string_view t) {
     static constexpr std::array<std::string_view, 13> kNet = {
-        "nfs",  "nfs4", "cifs",      "smb3",      "smbfs",   "ncpfs",      "afs",
-        "9p",   "ceph", "glusterfs", "fuse.sshfs", "davfs", "fuse.glusterfs"};
+        "nfs", "nfs4", "cifs",      "smb3",       "smbfs", "ncpfs",         "afs",
+        "9p",  "ceph", "glusterfs", "fuse.sshfs", "davfs", "fuse.glusterfs"};
     return std::find(kNet.begin(), kNet.end(), t) != kNet.end();
 }
 
@@ -96,7 +96,8 @@ bool isMemoryFileSystem(std::string_view t) { return t == "tmpfs" || t == "ramfs
 std::vector<MountEntry> dataMounts(const std::vector<MountEntry>& all) {
     auto underKernelTree = [](std::string_view p) {
         for (std::string_view root : {"/proc", "/sys", "/dev"})
-            if (p == root || (p.starts_with(root) && p.size() > root.size() && p[root.size()] == '/'))
+            if (p == root ||
+                (p.starts_with(root) && p.size() > root.size() && p[root.size()] == '/'))
                 return true;
         return false;
     };
@@ -130,8 +131,10 @@ FsUsageResult boundedStatVfs(const std::string& path, std::chrono::milliseconds 
     FsUsageResult out;
     out.outcome = r.outcome;
     if (r.outcome == BoundedOutcome::Done) {
-        if (*r.value) out.usage = **r.value;
-        else out.outcome = BoundedOutcome::Failed;
+        if (*r.value)
+            out.usage = **r.value;
+        else
+            out.outcome = BoundedOutcome::Failed;
     }
     return out;
 }

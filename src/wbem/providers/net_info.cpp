@@ -58,8 +58,10 @@ std::map<std::string, std::vector<std::string>> parseIpv4DefaultRoutes(std::stri
         uint32_t raw = 0;
         bool ok = true;
         for (char c : gw) {
-            int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+            int d = (c >= '0' && c <= '9')   ? c - '0'
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                             : -1;
             if (d < 0) ok = false;
             raw = raw << 4 | static_cast<uint32_t>(d & 15);
         }
@@ -94,8 +96,10 @@ std::map<std::string, std::vector<std::string>> parseIpv6DefaultRoutes(std::stri
             auto byte = f[4].substr(static_cast<size_t>(i) * 2, 2);
             unsigned v = 0;
             for (char c : byte) {
-                int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                                                         : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+                int d = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : -1;
                 if (d < 0) ok = false;
                 v = v << 4 | static_cast<unsigned>(d & 15);
             }
@@ -130,7 +134,8 @@ unsigned prefixOf(const struct sockaddr* mask) {
         p = reinterpret_cast<const uint8_t*>(&reinterpret_cast<const sockaddr_in*>(mask)->sin_addr);
         n = 4;
     } else if (mask->sa_family == AF_INET6) {
-        p = reinterpret_cast<const uint8_t*>(&reinterpret_cast<const sockaddr_in6*>(mask)->sin6_addr);
+        p = reinterpret_cast<const uint8_t*>(
+            &reinterpret_cast<const sockaddr_in6*>(mask)->sin6_addr);
         n = 16;
     }
     for (size_t i = 0; i < n; ++i) bits += static_cast<unsigned>(__builtin_popcount(p[i]));
@@ -191,8 +196,10 @@ std::vector<NetInterface> readInterfaces() {
             if (it == out.end()) continue;
             char buf[INET6_ADDRSTRLEN];
             const void* src = fam == AF_INET
-                                  ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr)
-                                  : static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ifa_addr)->sin6_addr);
+                                  ? static_cast<const void*>(
+                                        &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr)
+                                  : static_cast<const void*>(
+                                        &reinterpret_cast<sockaddr_in6*>(a->ifa_addr)->sin6_addr);
             if (!inet_ntop(fam, src, buf, sizeof buf)) continue;
             InterfaceAddress ia;
             ia.address = buf;

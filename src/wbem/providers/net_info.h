@@ -13,7 +13,7 @@ namespace wbem {
 
 struct ResolvConf {
     std::vector<std::string> nameservers;
-    std::string domain;                 // "domain", else the first "search" entry
+    std::string domain;  // "domain", else the first "search" entry
     std::vector<std::string> search;
 };
 ResolvConf parseResolvConf(std::string_view text);
@@ -38,9 +38,9 @@ struct NetInterface {
     std::string mac;  // "00:1A:2B:3C:4D:5E", empty when the interface has none
     std::optional<uint32_t> mtu;
     std::optional<uint64_t> speedMbps;
-    std::string operState;  // "up", "down", "unknown", ...
-    bool up = false;        // administratively up (IFF_UP)
-    bool physical = false;  // backed by a device
+    std::string operState;            // "up", "down", "unknown", ...
+    bool up = false;                  // administratively up (IFF_UP)
+    bool physical = false;            // backed by a device
     std::optional<uint32_t> arpType;  // /sys/class/net/<if>/type
     std::string driver;
     std::vector<InterfaceAddress> addresses;

@@ -27,7 +27,8 @@ struct AdapterRecord {
 bool matchesIndex(const QueryHints& hints, const char* property, uint32_t index, bool asText) {
     const CimValue* v = hints.equalTo(property);
     if (!v) return true;
-    if (asText) return v->kind() != CimValue::Kind::String || v->asString() == std::to_string(index);
+    if (asText)
+        return v->kind() != CimValue::Kind::String || v->asString() == std::to_string(index);
     if (v->kind() == CimValue::Kind::UInt) return v->asUInt() == index;
     if (v->kind() == CimValue::Kind::SInt) return v->asSInt() == static_cast<int64_t>(index);
     return true;
@@ -83,7 +84,8 @@ uint16_t connectionStatus(const R& r) {
 
 CimValue addressList(const R& r, bool subnets) {
     std::vector<std::string> items;
-    for (const InterfaceAddress& a : r.nic.addresses) items.push_back(subnets ? a.subnet : a.address);
+    for (const InterfaceAddress& a : r.nic.addresses)
+        items.push_back(subnets ? a.subnet : a.address);
     return items.empty() ? CimValue() : stringArray(items);
 }
 
@@ -99,7 +101,8 @@ const Column<R> kAdapterColumns[] = {
     {"Index", 0, [](const R& r) { return CimValue::uint(r.nic.index); }},
     {"Installed", 0, [](const R&) { return CimValue::boolean(true); }},
     {"InterfaceIndex", 0, [](const R& r) { return CimValue::uint(r.nic.index); }},
-    {"MACAddress", 0, [](const R& r) { return r.nic.mac.empty() ? CimValue() : textValue(r.nic.mac); }},
+    {"MACAddress", 0,
+     [](const R& r) { return r.nic.mac.empty() ? CimValue() : textValue(r.nic.mac); }},
     {"Name", 0, [](const R& r) { return textValue(r.nic.name); }},
     {"NetConnectionID", 0, [](const R& r) { return textValue(r.nic.name); }},
     {"NetConnectionStatus", 0, [](const R& r) { return CimValue::uint(connectionStatus(r)); }},
@@ -130,9 +133,13 @@ const Column<R> kConfigColumns[] = {
      [](const R& r) { return r.gateways.empty() ? CimValue() : stringArray(r.gateways); }},
     {"Description", 0, [](const R& r) { return textValue(description(r)); }},
     {"DNSDomain", part::Resolver,
-     [](const R& r) { return r.resolver.domain.empty() ? CimValue() : textValue(r.resolver.domain); }},
+     [](const R& r) {
+         return r.resolver.domain.empty() ? CimValue() : textValue(r.resolver.domain);
+     }},
     {"DNSDomainSuffixSearchOrder", part::Resolver,
-     [](const R& r) { return r.resolver.search.empty() ? CimValue() : stringArray(r.resolver.search); }},
+     [](const R& r) {
+         return r.resolver.search.empty() ? CimValue() : stringArray(r.resolver.search);
+     }},
     {"DNSHostName", 0, [](const R& r) { return textValue(r.dnsHostName); }},
     {"DNSServerSearchOrder", part::Resolver,
      [](const R& r) {
@@ -143,7 +150,8 @@ const Column<R> kConfigColumns[] = {
     {"IPAddress", 0, [](const R& r) { return addressList(r, false); }},
     {"IPEnabled", 0, [](const R& r) { return CimValue::boolean(!r.nic.addresses.empty()); }},
     {"IPSubnet", 0, [](const R& r) { return addressList(r, true); }},
-    {"MACAddress", 0, [](const R& r) { return r.nic.mac.empty() ? CimValue() : textValue(r.nic.mac); }},
+    {"MACAddress", 0,
+     [](const R& r) { return r.nic.mac.empty() ? CimValue() : textValue(r.nic.mac); }},
     {"MTU", 0, [](const R& r) { return r.nic.mtu ? CimValue::uint(*r.nic.mtu) : CimValue(); }},
     {"ServiceName", 0,
      [](const R& r) { return r.nic.driver.empty() ? CimValue() : textValue(r.nic.driver); }},
@@ -153,15 +161,15 @@ const Column<R> kConfigColumns[] = {
 const Column<R> kSettingColumns[] = {
     {"Element", 0,
      [](const R& r) {
-         return CimValue::string(fullPath(
-             r.systemName, r.nspace,
-             "Win32_NetworkAdapter.DeviceID=\"" + std::to_string(r.nic.index) + "\""));
+         return CimValue::string(
+             fullPath(r.systemName, r.nspace,
+                      "Win32_NetworkAdapter.DeviceID=\"" + std::to_string(r.nic.index) + "\""));
      }},
     {"Setting", 0,
      [](const R& r) {
-         return CimValue::string(fullPath(r.systemName, r.nspace,
-                                          "Win32_NetworkAdapterConfiguration.Index=" +
-                                              std::to_string(r.nic.index)));
+         return CimValue::string(
+             fullPath(r.systemName, r.nspace,
+                      "Win32_NetworkAdapterConfiguration.Index=" + std::to_string(r.nic.index)));
      }},
 };
 
@@ -182,10 +190,9 @@ std::shared_ptr<const InstanceProvider> makeNetworkConfigurationProvider(std::st
 }
 
 std::shared_ptr<const InstanceProvider> makeNetworkAdapterSettingProvider(std::string nspace) {
-    return makeListProvider<AdapterRecord>(kSettingColumns,
-                                           [nspace](uint32_t, const QueryHints&) {
-                                               return readAdapters(0, QueryHints{}, nspace);
-                                           });
+    return makeListProvider<AdapterRecord>(kSettingColumns, [nspace](uint32_t, const QueryHints&) {
+        return readAdapters(0, QueryHints{}, nspace);
+    });
 }
 
 }  // namespace wbem

@@ -117,7 +117,8 @@ const Column<R> kColumns[] = {
          std::snprintf(buf, sizeof buf, "%04x", *lcid);
          return CimValue::string(buf);
      }},
-    {"Manufacturer", part::Release, [](const R& r) { return textValue(r.releaseValue("VENDOR_NAME")); }},
+    {"Manufacturer", part::Release,
+     [](const R& r) { return textValue(r.releaseValue("VENDOR_NAME")); }},
     {"MaxNumberOfProcesses", part::Root, [](const R& r) { return uint32Value(r.pidMax); }},
     {"MUILanguages", part::Locale,
      [](const R& r) { return stringArray({localeLanguageTag(r.localeName)}); }},
@@ -134,8 +135,7 @@ const Column<R> kColumns[] = {
     {"OSType", 0, [](const R&) { return CimValue::uint(36); }},  // LINUX
     {"PortableOperatingSystem", 0, [](const R&) { return CimValue::boolean(false); }},
     {"Primary", 0, [](const R&) { return CimValue::boolean(true); }},
-    {"SerialNumber", 0,
-     [](const R&) { return textValue(readSysValue("/etc/machine-id")); }},
+    {"SerialNumber", 0, [](const R&) { return textValue(readSysValue("/etc/machine-id")); }},
     {"SizeStoredInPagingFiles", part::Mem, [](const R& r) { return uintValue(r.mem.swapTotal); }},
     {"Status", 0, [](const R&) { return constText("OK"); }},
     {"SystemDevice", part::Root, [](const R& r) { return textValue(r.rootDevice); }},

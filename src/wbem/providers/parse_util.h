@@ -34,7 +34,7 @@ inline std::optional<uint64_t> parseCanonicalUInt(std::string_view s) {
 
 // Splits `text` at `sep`, one piece per call; the last piece has no separator.
 class Splitter {
-public:
+  public:
     Splitter(std::string_view text, char sep) : rest_(text), sep_(sep) {}
     bool next(std::string_view& piece) {
         if (done_) return false;
@@ -49,7 +49,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string_view rest_;
     char sep_;
     bool done_ = false;
@@ -57,7 +57,7 @@ private:
 
 // Blank-separated words (spaces and tabs).
 class Words {
-public:
+  public:
     explicit Words(std::string_view text) : rest_(text) {}
     bool next(std::string_view& word) {
         size_t b = 0;
@@ -70,7 +70,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string_view rest_;
 };
 

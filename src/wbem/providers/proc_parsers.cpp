@@ -145,12 +145,18 @@ std::string joinCommandLine(std::string_view cmdline) {
 ProcIo parseProcIo(std::string_view text) {
     ProcIo io;
     forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
-        if (key == "rchar") io.rchar = parseUInt(v);
-        else if (key == "wchar") io.wchar = parseUInt(v);
-        else if (key == "syscr") io.syscr = parseUInt(v);
-        else if (key == "syscw") io.syscw = parseUInt(v);
-        else if (key == "read_bytes") io.readBytes = parseUInt(v);
-        else if (key == "write_bytes") io.writeBytes = parseUInt(v);
+        if (key == "rchar")
+            io.rchar = parseUInt(v);
+        else if (key == "wchar")
+            io.wchar = parseUInt(v);
+        else if (key == "syscr")
+            io.syscr = parseUInt(v);
+        else if (key == "syscw")
+            io.syscw = parseUInt(v);
+        else if (key == "read_bytes")
+            io.readBytes = parseUInt(v);
+        else if (key == "write_bytes")
+            io.writeBytes = parseUInt(v);
     });
     return io;
 }
@@ -158,15 +164,24 @@ ProcIo parseProcIo(std::string_view text) {
 MemInfo parseMemInfo(std::string_view text) {
     MemInfo m;
     forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
-        if (key == "MemTotal") m.memTotal = parseKb(v);
-        else if (key == "MemFree") m.memFree = parseKb(v);
-        else if (key == "MemAvailable") m.memAvailable = parseKb(v);
-        else if (key == "Buffers") m.buffers = parseKb(v);
-        else if (key == "Cached") m.cached = parseKb(v);
-        else if (key == "SwapTotal") m.swapTotal = parseKb(v);
-        else if (key == "SwapFree") m.swapFree = parseKb(v);
-        else if (key == "CommitLimit") m.commitLimit = parseKb(v);
-        else if (key == "Committed_AS") m.committedAs = parseKb(v);
+        if (key == "MemTotal")
+            m.memTotal = parseKb(v);
+        else if (key == "MemFree")
+            m.memFree = parseKb(v);
+        else if (key == "MemAvailable")
+            m.memAvailable = parseKb(v);
+        else if (key == "Buffers")
+            m.buffers = parseKb(v);
+        else if (key == "Cached")
+            m.cached = parseKb(v);
+        else if (key == "SwapTotal")
+            m.swapTotal = parseKb(v);
+        else if (key == "SwapFree")
+            m.swapFree = parseKb(v);
+        else if (key == "CommitLimit")
+            m.commitLimit = parseKb(v);
+        else if (key == "Committed_AS")
+            m.committedAs = parseKb(v);
     });
     return m;
 }
@@ -193,7 +208,8 @@ std::optional<double> parseUptime(std::string_view text) {
     return v;
 }
 
-std::vector<std::pair<std::string_view, std::string_view>> parseEnvironBlock(std::string_view text) {
+std::vector<std::pair<std::string_view, std::string_view>> parseEnvironBlock(
+    std::string_view text) {
     std::vector<std::pair<std::string_view, std::string_view>> out;
     Splitter parts(text, '\0');
     std::string_view e;

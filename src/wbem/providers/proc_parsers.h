@@ -71,8 +71,8 @@ ProcIo parseProcIo(std::string_view text);
 
 // /proc/meminfo, figures in KB.
 struct MemInfo {
-    std::optional<uint64_t> memTotal, memFree, memAvailable, buffers, cached, swapTotal,
-        swapFree, commitLimit, committedAs;
+    std::optional<uint64_t> memTotal, memFree, memAvailable, buffers, cached, swapTotal, swapFree,
+        commitLimit, committedAs;
 };
 MemInfo parseMemInfo(std::string_view text);
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstring>
+#include <mutex>
 
 #include "../text.h"
 #include "cim_datetime.h"
@@ -37,15 +39,33 @@ const std::string& ProcessContext::computerName() const {
     return *computerName_;
 }
 
-const std::string& ProcessContext::osName() const {
-    if (!osName_) {
-        std::string device;
-        if (auto text = readTextFile(root_ + "/self/mountinfo")) {
-            for (const MountEntry& m : parseMountInfo(*text))
-                if (m.mountPoint == "/") device = m.source;  // the last one is visible
-        }
-        osName_ = osCaption() + "|/|" + device;
+namespace {
+
+// "<caption>|/|<root device>", kept for a few seconds: it changes only when
+// the system is upgraded or / is remounted, and reading it costs more than a
+// one-process query.
+std::string cachedOsName(const std::string& procRoot) {
+    static std::mutex m;
+    static std::string value, root;
+    static std::chrono::steady_clock::time_point at;
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(m);
+    if (root == procRoot && !value.empty() && now - at < std::chrono::seconds(10)) return value;
+    std::string device;
+    if (auto text = readTextFile(procRoot + "/self/mountinfo")) {
+        for (const MountEntry& e : parseMountInfo(*text))
+            if (e.mountPoint == "/") device = e.source;  // the last one is visible
     }
+    value = osCaption() + "|/|" + device;
+    root = procRoot;
+    at = now;
+    return value;
+}
+
+}  // namespace
+
+const std::string& ProcessContext::osName() const {
+    if (!osName_) osName_ = cachedOsName(root_);
     return *osName_;
 }
 
@@ -139,8 +159,8 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
         if (s == ReadStatus::Gone) return false;
         if (s == ReadStatus::Ok) rec.status = parseProcStatus(std::string_view(small_.get(), len));
     }
-    const bool wantCmdline = (parts & procpart::Cmdline) ||
-                             ((parts & procpart::FullName) && rec.stat.comm.size() >= 15);
+    const bool wantCmdline =
+        (parts & procpart::Cmdline) || ((parts & procpart::FullName) && rec.stat.comm.size() >= 15);
     if (wantCmdline) {
         std::string text;
         const ReadStatus s = readFileAt(dirfd, "cmdline", text);

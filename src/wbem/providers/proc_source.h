@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <string_view>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "file_reader.h"
 #include "proc_parsers.h"
@@ -30,7 +30,7 @@ inline constexpr uint32_t FullName = 64;
 
 // Facts shared by all records of one walk, each read on first use.
 class ProcessContext {
-public:
+  public:
     explicit ProcessContext(std::string procRoot, std::string nspace);
 
     const std::string& procRoot() const { return root_; }
@@ -39,10 +39,10 @@ public:
     long clockTicks() const { return ticks_; }
     long pageSize() const { return pageSize_; }
     const std::string& computerName() const;
-    const std::string& osName() const;         // "<caption>|/|<root device>"
+    const std::string& osName() const;  // "<caption>|/|<root device>"
     const std::string& kernelRelease() const;
 
-private:
+  private:
     std::string root_, nspace_;
     long ticks_, pageSize_;
     mutable std::optional<std::optional<int64_t>> bootTime_;
@@ -50,7 +50,7 @@ private:
 };
 
 struct ProcessRecord {
-    int64_t pid = 0;  // the thread id for thread records
+    int64_t pid = 0;   // the thread id for thread records
     int64_t tgid = 0;  // owning process (equal to pid for processes)
     ProcStat stat;
     std::optional<ProcStatus> status;
@@ -70,7 +70,7 @@ struct ProcessRecord {
 };
 
 class ProcReader {
-public:
+  public:
     explicit ProcReader(const std::string& root);
     bool valid() const { return root_.valid(); }
     int rootFd() const { return root_.get(); }
@@ -81,19 +81,19 @@ public:
     // The same for thread `tid` of process `pid` (/proc/<pid>/task/<tid>).
     bool readThread(int64_t pid, int64_t tid, uint32_t parts, ProcessRecord& rec);
 
-private:
+  private:
     bool readFrom(int dirfd, uint32_t parts, ProcessRecord& rec);
     std::optional<uint64_t> countFds(int dirfd);
 
     DirFd root_;
-    std::string buf_;  // cmdline, which may be long
+    std::string buf_;                // cmdline, which may be long
     std::unique_ptr<char[]> small_;  // stat, status, io: a few KB each
     int fdSizeWorks_ = -1;  // does stat() of a fd directory give the count? -1: not known yet
 };
 
 // The numeric entries of a directory, one per call, read as the walk goes.
 class PidWalker {
-public:
+  public:
     // Walks `path` below `dirfd`; an unreadable directory walks empty.
     PidWalker(int dirfd, const char* path);
     ~PidWalker();
@@ -102,7 +102,7 @@ public:
 
     std::optional<int64_t> next();
 
-private:
+  private:
     DIR* dir_ = nullptr;
 };
 

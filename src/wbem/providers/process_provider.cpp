@@ -110,17 +110,18 @@ const Column<R> kProcessColumns[] = {
      [](const R& r) {
          auto nice = r.stat.field(StatField::Nice);
          if (!nice) return CimValue();
-         return CimValue::uint(windowsPriority(*nice, r.stat.field(StatField::RtPriority).value_or(0),
+         return CimValue::uint(windowsPriority(*nice,
+                                               r.stat.field(StatField::RtPriority).value_or(0),
                                                r.stat.field(StatField::Policy).value_or(0)));
      }},
     {"PrivatePageCount", pp::Status, [](const R& r) { return uintValue(kbToBytes(privateKb(r))); }},
-    {"ProcessId", pp::Stat, [](const R& r) { return CimValue::uint(static_cast<uint64_t>(r.pid)); }},
+    {"ProcessId", pp::Stat,
+     [](const R& r) { return CimValue::uint(static_cast<uint64_t>(r.pid)); }},
     {"ReadOperationCount", pp::Io,
      [](const R& r) { return uintValue(r.io ? r.io->syscr : std::nullopt); }},
     {"ReadTransferCount", pp::Io,
      [](const R& r) { return uintValue(r.io ? r.io->rchar : std::nullopt); }},
-    {"SessionId", pp::Stat,
-     [](const R& r) { return uint32Value(statU(r, StatField::Session)); }},
+    {"SessionId", pp::Stat, [](const R& r) { return uint32Value(statU(r, StatField::Session)); }},
     {"ThreadCount", pp::Stat,
      [](const R& r) { return uint32Value(statU(r, StatField::NumThreads)); }},
     {"UserModeTime", pp::Stat,
@@ -158,7 +159,7 @@ std::optional<int64_t> narrowedPid(const QueryHints& hints) {
 }
 
 class ProcessCursor : public InstanceCursor {
-public:
+  public:
     ProcessCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
                   const std::string& root, const std::string& nspace)
         : mapper_(std::move(cls), kProcessColumns, hints),
@@ -189,7 +190,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     RecordMapper<R> mapper_;
     ProcessContext ctx_;
     ProcReader reader_;
@@ -200,7 +201,7 @@ private:
 };
 
 class ProcessProvider : public InstanceProvider {
-public:
+  public:
     ProcessProvider(std::string nspace, std::string root)
         : nspace_(std::move(nspace)), root_(std::move(root)) {}
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
@@ -208,7 +209,7 @@ public:
         return std::make_unique<ProcessCursor>(cls, hints, root_, nspace_);
     }
 
-private:
+  private:
     std::string nspace_, root_;
 };
 

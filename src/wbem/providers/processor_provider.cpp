@@ -39,14 +39,16 @@ void readCaches(ProcessorRecord& r) {
     std::set<std::string> seen;
     uint64_t l2 = 0, l3 = 0;
     for (const CpuInfoEntry& e : r.package.logical) {
-        const std::string base = "/sys/devices/system/cpu/cpu" + std::to_string(e.processor) + "/cache/";
+        const std::string base =
+            "/sys/devices/system/cpu/cpu" + std::to_string(e.processor) + "/cache/";
         for (int i = 0; i < 16; ++i) {
             const std::string dir = base + "index" + std::to_string(i) + "/";
             auto level = readSysValue(dir + "level");
             if (!level) break;
             auto type = readSysValue(dir + "type").value_or("");
             if (type == "Instruction") continue;
-            auto shared = readSysValue(dir + "shared_cpu_list").value_or(std::to_string(e.processor));
+            auto shared =
+                readSysValue(dir + "shared_cpu_list").value_or(std::to_string(e.processor));
             if (!seen.insert(*level + "/" + type + "/" + shared).second) continue;
             auto size = parseCacheSizeKb(readSysValue(dir + "size").value_or(""));
             if (!size) continue;
@@ -110,8 +112,8 @@ std::optional<uint64_t> currentMhz(const ProcessorRecord& r) {
 std::optional<std::string> caption(const ProcessorRecord& r) {
     const CpuInfoEntry& e = r.first();
     if (!e.family || !e.model || !e.stepping) return std::nullopt;
-    std::string arch = r.machine == "x86_64" ? (e.vendor == "AuthenticAMD" ? "AMD64" : "Intel64")
-                                             : "x86";
+    std::string arch =
+        r.machine == "x86_64" ? (e.vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
     return arch + " Family " + std::to_string(*e.family) + " Model " + std::to_string(*e.model) +
            " Stepping " + std::to_string(*e.stepping);
 }
@@ -151,41 +153,53 @@ const Column<R> kColumns[] = {
                                  : CimValue();
      }},
     {"Manufacturer", 0,
-     [](const R& r) { return r.first().vendor.empty() ? CimValue() : textValue(r.first().vendor); }},
+     [](const R& r) {
+         return r.first().vendor.empty() ? CimValue() : textValue(r.first().vendor);
+     }},
     {"MaxClockSpeed", part::Freq,
      [](const R& r) { return uint32Value(r.maxMhz ? r.maxMhz : currentMhz(r)); }},
     {"Name", 0,
      [](const R& r) {
          return r.first().modelName.empty() ? CimValue() : textValue(r.first().modelName);
      }},
-    {"NumberOfCores", 0, [](const R& r) { return CimValue::uint(static_cast<uint64_t>(r.package.cores)); }},
+    {"NumberOfCores", 0,
+     [](const R& r) { return CimValue::uint(static_cast<uint64_t>(r.package.cores)); }},
     {"NumberOfEnabledCore", 0,
      [](const R& r) { return CimValue::uint(static_cast<uint64_t>(r.package.cores)); }},
-    {"NumberOfLogicalProcessors", 0, [](const R& r) { return CimValue::uint(r.package.logical.size()); }},
+    {"NumberOfLogicalProcessors", 0,
+     [](const R& r) { return CimValue::uint(r.package.logical.size()); }},
     {"ProcessorId", 0, [](const R& r) { return textValue(r.processorId); }},
     {"ProcessorType", 0, [](const R&) { return CimValue::uint(3); }},  // central processor
     {"Revision", 0,
      [](const R& r) {
          const CpuInfoEntry& e = r.first();
          if (!e.model || !e.stepping) return CimValue();
-         return CimValue::uint(static_cast<uint64_t>((*e.model & 0xFF) << 8 | (*e.stepping & 0xFF)));
+         return CimValue::uint(
+             static_cast<uint64_t>((*e.model & 0xFF) << 8 | (*e.stepping & 0xFF)));
      }},
     {"Role", 0, [](const R&) { return constText("CPU"); }},
     {"SecondLevelAddressTranslationExtensions", 0,
-     [](const R& r) { return CimValue::boolean(r.first().hasFlag("ept") || r.first().hasFlag("npt")); }},
+     [](const R& r) {
+         return CimValue::boolean(r.first().hasFlag("ept") || r.first().hasFlag("npt"));
+     }},
     {"Status", 0, [](const R&) { return constText("OK"); }},
     {"StatusInfo", 0, [](const R&) { return CimValue::uint(3); }},  // enabled
     {"Stepping", 0,
      [](const R& r) {
-         return r.first().stepping ? CimValue::string(std::to_string(*r.first().stepping)) : CimValue();
+         return r.first().stepping ? CimValue::string(std::to_string(*r.first().stepping))
+                                   : CimValue();
      }},
     {"SystemCreationClassName", 0, [](const R&) { return constText("Win32_ComputerSystem"); }},
     {"SystemName", 0, [](const R& r) { return constText(r.systemName); }},
     {"ThreadCount", 0, [](const R& r) { return CimValue::uint(r.package.logical.size()); }},
     {"VirtualizationFirmwareEnabled", 0,
-     [](const R& r) { return CimValue::boolean(r.first().hasFlag("vmx") || r.first().hasFlag("svm")); }},
+     [](const R& r) {
+         return CimValue::boolean(r.first().hasFlag("vmx") || r.first().hasFlag("svm"));
+     }},
     {"VMMonitorModeExtensions", 0,
-     [](const R& r) { return CimValue::boolean(r.first().hasFlag("vmx") || r.first().hasFlag("svm")); }},
+     [](const R& r) {
+         return CimValue::boolean(r.first().hasFlag("vmx") || r.first().hasFlag("svm"));
+     }},
 };
 
 }  // namespace

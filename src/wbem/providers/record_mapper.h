@@ -26,7 +26,7 @@ struct Column {
 
 template <class Record>
 class RecordMapper {
-public:
+  public:
     RecordMapper(std::shared_ptr<const ClassDef> cls, std::span<const Column<Record>> columns,
                  const QueryHints& hints)
         : cls_(std::move(cls)) {
@@ -51,7 +51,7 @@ public:
         return inst;
     }
 
-private:
+  private:
     struct Active {
         int slot;
         const Column<Record>* column;

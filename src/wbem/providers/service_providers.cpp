@@ -40,12 +40,16 @@ const Column<S> kServiceColumns[] = {
     {"AcceptPause", 0, [](const S&) { return CimValue::boolean(false); }},
     {"AcceptStop", 0, [](const S& r) { return CimValue::boolean(r.unit.canStop); }},
     {"Caption", 0,
-     [](const S& r) { return textValue(r.unit.description.empty() ? r.name() : r.unit.description); }},
+     [](const S& r) {
+         return textValue(r.unit.description.empty() ? r.name() : r.unit.description);
+     }},
     {"CreationClassName", 0, [](const S&) { return constText("Win32_Service"); }},
     {"Description", 0, [](const S& r) { return textValue(r.unit.description); }},
     {"DesktopInteract", 0, [](const S&) { return CimValue::boolean(false); }},
     {"DisplayName", 0,
-     [](const S& r) { return textValue(r.unit.description.empty() ? r.name() : r.unit.description); }},
+     [](const S& r) {
+         return textValue(r.unit.description.empty() ? r.name() : r.unit.description);
+     }},
     {"ExitCode", 0, [](const S& r) { return uintValue(r.unit.exitStatus); }},
     {"Name", 0, [](const S& r) { return textValue(r.name()); }},
     {"PathName", 0,
@@ -53,8 +57,7 @@ const Column<S> kServiceColumns[] = {
          const std::string& p = r.unit.execArgs.empty() ? r.unit.execPath : r.unit.execArgs;
          return p.empty() ? CimValue() : textValue(p);
      }},
-    {"ProcessId", 0,
-     [](const S& r) { return CimValue::uint(r.unit.mainPid.value_or(0)); }},
+    {"ProcessId", 0, [](const S& r) { return CimValue::uint(r.unit.mainPid.value_or(0)); }},
     {"ServiceType", 0, [](const S&) { return constText("Own Process"); }},
     {"Started", 0, [](const S& r) { return CimValue::boolean(serviceState(r.unit) == "Running"); }},
     {"StartMode", 0, [](const S& r) { return textValue(serviceStartMode(r.unit)); }},

@@ -46,7 +46,9 @@ std::optional<std::string> runProgram(const std::vector<std::string>& argv,
             ok = false;
             break;
         }
-        struct pollfd p {fds[0], POLLIN, 0};
+        struct pollfd p {
+            fds[0], POLLIN, 0
+        };
         const int n = poll(&p, 1, static_cast<int>(left.count()));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {

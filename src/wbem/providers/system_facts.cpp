@@ -58,9 +58,16 @@ std::optional<int64_t> rootBirthTime() {
 }
 
 bool isDmiPlaceholder(std::string_view v) {
-    static constexpr std::string_view kPlaceholders[] = {
-        "To be filled by O.E.M.", "To Be Filled By O.E.M.", "Default string", "Not Specified",
-        "Not Applicable", "System Product Name", "System manufacturer", "OEM", "None", "N/A"};
+    static constexpr std::string_view kPlaceholders[] = {"To be filled by O.E.M.",
+                                                         "To Be Filled By O.E.M.",
+                                                         "Default string",
+                                                         "Not Specified",
+                                                         "Not Applicable",
+                                                         "System Product Name",
+                                                         "System manufacturer",
+                                                         "OEM",
+                                                         "None",
+                                                         "N/A"};
     for (std::string_view p : kPlaceholders)
         if (iequals(v, p)) return true;
     return false;

@@ -1,5 +1,5 @@
 // Providers of the machine as a whole: Win32_OperatingSystem,
-// Win32_ComputerSystem, Win32_Processor, Win32_BIOS, Win32_PhysicalMemory.
+// Win32_ComputerSystem, Win32_Processor, Win32_BIOS.
 #pragma once
 
 #include <memory>
@@ -13,6 +13,5 @@ std::shared_ptr<const InstanceProvider> makeOperatingSystemProvider(std::string 
 std::shared_ptr<const InstanceProvider> makeComputerSystemProvider(std::string nspace);
 std::shared_ptr<const InstanceProvider> makeProcessorProvider(std::string nspace);
 std::shared_ptr<const InstanceProvider> makeBiosProvider(std::string nspace);
-std::shared_ptr<const InstanceProvider> makePhysicalMemoryProvider(std::string nspace);
 
 }  // namespace wbem

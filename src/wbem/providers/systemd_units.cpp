@@ -69,20 +69,30 @@ std::vector<ServiceUnit> parseShowOutput(std::string_view text) {
         const std::string_view key = line.substr(0, eq);
         const std::string_view v = line.substr(eq + 1);
         any = true;
-        if (key == "Id") cur.id = sanitizeUtf8(v);
-        else if (key == "Description") cur.description = sanitizeUtf8(v);
-        else if (key == "LoadState") cur.loadState = sanitizeUtf8(v);
-        else if (key == "ActiveState") cur.activeState = sanitizeUtf8(v);
-        else if (key == "SubState") cur.subState = sanitizeUtf8(v);
-        else if (key == "UnitFileState") cur.unitFileState = sanitizeUtf8(v);
-        else if (key == "User") cur.user = sanitizeUtf8(v);
-        else if (key == "CanStop") cur.canStop = v == "yes";
-        else if (key == "ExecStart") parseExecStart(v, cur);
+        if (key == "Id")
+            cur.id = sanitizeUtf8(v);
+        else if (key == "Description")
+            cur.description = sanitizeUtf8(v);
+        else if (key == "LoadState")
+            cur.loadState = sanitizeUtf8(v);
+        else if (key == "ActiveState")
+            cur.activeState = sanitizeUtf8(v);
+        else if (key == "SubState")
+            cur.subState = sanitizeUtf8(v);
+        else if (key == "UnitFileState")
+            cur.unitFileState = sanitizeUtf8(v);
+        else if (key == "User")
+            cur.user = sanitizeUtf8(v);
+        else if (key == "CanStop")
+            cur.canStop = v == "yes";
+        else if (key == "ExecStart")
+            parseExecStart(v, cur);
         else if (key == "MainPID") {
             if (auto n = parseUInt(v); n && *n > 0 && *n <= UINT32_MAX)
                 cur.mainPid = static_cast<uint32_t>(*n);
         } else if (key == "ExecMainStatus") {
-            if (auto n = parseUInt(v); n && *n <= UINT32_MAX) cur.exitStatus = static_cast<uint32_t>(*n);
+            if (auto n = parseUInt(v); n && *n <= UINT32_MAX)
+                cur.exitStatus = static_cast<uint32_t>(*n);
         }
     }
     flush();
@@ -117,9 +127,9 @@ std::vector<ServiceUnit> readServiceUnits() {
                              "--no-legend", "--no-pager"},
                             kSystemctlLimit))
         for (auto& n : parseUnitNames(*t)) names.insert(n);
-    if (auto t = runProgram({"systemctl", "list-unit-files", "--type=service", "--no-legend",
-                             "--no-pager"},
-                            kSystemctlLimit))
+    if (auto t = runProgram(
+            {"systemctl", "list-unit-files", "--type=service", "--no-legend", "--no-pager"},
+            kSystemctlLimit))
         for (auto& n : parseUnitNames(*t)) names.insert(n);
     std::vector<ServiceUnit> out;
     std::vector<std::string> batch;

@@ -50,14 +50,18 @@ std::vector<ZoneRecord> readZones(const std::string& root) {
             if (!type) break;
             auto t = readTemp(tp + "temp");
             if (!t) continue;
-            if (*type == "critical") z.critical = t;
-            else if (*type == "passive") z.passive = t;
-            else if (*type == "active") z.active.push_back(*t);
+            if (*type == "critical")
+                z.critical = t;
+            else if (*type == "passive")
+                z.passive = t;
+            else if (*type == "active")
+                z.active.push_back(*t);
         }
         out.push_back(std::move(z));
     }
-    std::sort(out.begin(), out.end(),
-              [](const ZoneRecord& a, const ZoneRecord& b) { return a.instanceName < b.instanceName; });
+    std::sort(out.begin(), out.end(), [](const ZoneRecord& a, const ZoneRecord& b) {
+        return a.instanceName < b.instanceName;
+    });
     return out;
 }
 

@@ -16,10 +16,21 @@ namespace pp = procpart;
 // Win32_Thread.ThreadState: 2 running, 5 waiting, 4 terminated, 7 unknown.
 uint32_t threadState(char s) {
     switch (s) {
-        case 'R': return 2;
-        case 'S': case 'D': case 'I': case 'T': case 't': case 'W': return 5;
-        case 'Z': case 'X': case 'x': return 4;
-        default: return 7;
+        case 'R':
+            return 2;
+        case 'S':
+        case 'D':
+        case 'I':
+        case 'T':
+        case 't':
+        case 'W':
+            return 5;
+        case 'Z':
+        case 'X':
+        case 'x':
+            return 4;
+        default:
+            return 7;
     }
 }
 
@@ -58,7 +69,8 @@ const Column<R> kThreadColumns[] = {
          return CimValue::uint(s <= 6 ? s : 0);  // CIM_Thread knows no "Terminated"
      }},
     {"Handle", 0, [](const R& r) { return CimValue::string(std::to_string(r.pid)); }},
-    {"KernelModeTime", pp::Stat, [](const R& r) { return uintValue(ticksToMs(r, StatField::STime)); }},
+    {"KernelModeTime", pp::Stat,
+     [](const R& r) { return uintValue(ticksToMs(r, StatField::STime)); }},
     {"Name", pp::Stat, [](const R& r) { return textValue(r.stat.comm); }},
     {"OSCreationClassName", 0, [](const R&) { return constText("Win32_OperatingSystem"); }},
     {"OSName", 0, [](const R& r) { return constText(r.ctx->osName()); }},
@@ -67,7 +79,8 @@ const Column<R> kThreadColumns[] = {
     {"ProcessCreationClassName", 0, [](const R&) { return constText("Win32_Process"); }},
     {"ProcessHandle", 0, [](const R& r) { return CimValue::string(std::to_string(r.tgid)); }},
     {"ThreadState", pp::Stat, [](const R& r) { return CimValue::uint(threadState(r.stat.state)); }},
-    {"UserModeTime", pp::Stat, [](const R& r) { return uintValue(ticksToMs(r, StatField::UTime)); }},
+    {"UserModeTime", pp::Stat,
+     [](const R& r) { return uintValue(ticksToMs(r, StatField::UTime)); }},
 };
 
 std::optional<int64_t> canonicalId(const QueryHints& hints, const char* property) {
@@ -79,7 +92,7 @@ std::optional<int64_t> canonicalId(const QueryHints& hints, const char* property
 }
 
 class ThreadCursor : public InstanceCursor {
-public:
+  public:
     ThreadCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
                  const std::string& root, const std::string& nspace)
         : mapper_(std::move(cls), kThreadColumns, hints), ctx_(root, nspace), reader_(root) {
@@ -127,7 +140,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     RecordMapper<R> mapper_;
     ProcessContext ctx_;
     ProcReader reader_;
@@ -140,7 +153,7 @@ private:
 };
 
 class ThreadProvider : public InstanceProvider {
-public:
+  public:
     ThreadProvider(std::string nspace, std::string root)
         : nspace_(std::move(nspace)), root_(std::move(root)) {}
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
@@ -148,7 +161,7 @@ public:
         return std::make_unique<ThreadCursor>(cls, hints, root_, nspace_);
     }
 
-private:
+  private:
     std::string nspace_, root_;
 };
 

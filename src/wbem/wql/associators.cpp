@@ -38,7 +38,7 @@ bool inNamespace(const ObjectPath& p, const NamespaceState& ns) {
 
 // Collects results, each class object only once.
 class Results {
-public:
+  public:
     explicit Results(const AssocQuery& q) : q_(q) {}
 
     void addClass(const std::shared_ptr<const ClassDef>& cls) {
@@ -62,13 +62,13 @@ public:
 
     std::vector<ResultObject> take() { return std::move(out_); }
 
-private:
+  private:
     const AssocQuery& q_;
     std::vector<ResultObject> out_;
 };
 
 class AssocWalk {
-public:
+  public:
     AssocWalk(const AssocQuery& q, const std::shared_ptr<const RepositoryState>& repo,
               const NamespaceState& ns)
         : q_(q), repo_(repo), ns_(ns), results_(q) {}
@@ -92,7 +92,7 @@ public:
         return results_.take();
     }
 
-private:
+  private:
     bool associators() const { return q_.kind == QueryKind::Associators; }
 
     std::shared_ptr<const ClassDef> requireClass(const Name& name) const {

@@ -32,7 +32,7 @@ struct Expr {
     ExprKind kind;
     size_t offset;
 
-protected:
+  protected:
     Expr(ExprKind k, size_t o) : kind(k), offset(o) {}
 };
 
@@ -92,7 +92,7 @@ struct Query {
     QueryKind kind;
     size_t offset;
 
-protected:
+  protected:
     Query(QueryKind k, size_t o) : kind(k), offset(o) {}
 };
 

@@ -27,38 +27,52 @@ BoundConstant bindConstant(const Constant& c, const CimTypeDecl& type, CompareOp
                 b.number = parseNumber(v.asString());
                 if (!b.number) mismatch("a numeric property needs a number");
                 break;
-            case CimValue::Kind::Bool: b.number = Number::uint(v.asBool() ? 1 : 0); break;
-            default: b.number = numberOf(v); break;
+            case CimValue::Kind::Bool:
+                b.number = Number::uint(v.asBool() ? 1 : 0);
+                break;
+            default:
+                b.number = numberOf(v);
+                break;
         }
         return b;
     }
     if (t == CimType::Boolean) {
         if (isOrdering(op)) mismatch("booleans compare only with = and <>");
         switch (v.kind()) {
-            case CimValue::Kind::Bool: b.boolean = v.asBool(); break;
-            case CimValue::Kind::UInt: b.boolean = v.asUInt() != 0; break;
-            case CimValue::Kind::SInt: b.boolean = v.asSInt() != 0; break;
+            case CimValue::Kind::Bool:
+                b.boolean = v.asBool();
+                break;
+            case CimValue::Kind::UInt:
+                b.boolean = v.asUInt() != 0;
+                break;
+            case CimValue::Kind::SInt:
+                b.boolean = v.asSInt() != 0;
+                break;
             case CimValue::Kind::String:
                 if (iequals(v.asString(), "true")) {
                     b.boolean = true;
                 } else if (iequals(v.asString(), "false")) {
                     b.boolean = false;
-                } else if (auto n = parseNumber(v.asString());
-                           n && n->kind != Number::Kind::Real) {
+                } else if (auto n = parseNumber(v.asString()); n && n->kind != Number::Kind::Real) {
                     b.boolean = !(n->u == 0 && n->s == 0);
                 } else {
                     mismatch("a boolean property needs TRUE or FALSE");
                 }
                 break;
-            default: mismatch("a boolean property needs TRUE or FALSE");
+            default:
+                mismatch("a boolean property needs TRUE or FALSE");
         }
         return b;
     }
     if (isStringLikeType(t)) {
         // Numbers and booleans meet text properties as their text.
         switch (v.kind()) {
-            case CimValue::Kind::String: b.text = v.asString(); break;
-            case CimValue::Kind::Bool: b.text = v.asBool() ? "TRUE" : "FALSE"; break;
+            case CimValue::Kind::String:
+                b.text = v.asString();
+                break;
+            case CimValue::Kind::Bool:
+                b.text = v.asBool() ? "TRUE" : "FALSE";
+                break;
             default:
                 b.number = numberOf(v);
                 b.text = numberText(*b.number);
@@ -77,7 +91,7 @@ BoundConstant bindConstant(const Constant& c, const CimTypeDecl& type, CompareOp
 }
 
 class Binder {
-public:
+  public:
     Binder(const SelectQuery& q, const NamespaceState& ns, BoundSelect& out)
         : q_(q), ns_(ns), out_(out) {}
 
@@ -100,7 +114,7 @@ public:
         if (!out_.metaClass) makeHints();
     }
 
-private:
+  private:
     static void addUnique(std::vector<std::string>& list, const std::string& name) {
         for (const auto& n : list)
             if (iequals(n, name)) return;
@@ -115,7 +129,8 @@ private:
 
     Resolved resolve(const Name& name) {
         Resolved r;
-        if (iequals(name.text, "__this")) invalidQuery(name.offset, "__this is only valid with ISA");
+        if (iequals(name.text, "__this"))
+            invalidQuery(name.offset, "__this is only valid with ISA");
         if (isSystemPropertyName(name.text)) {
             r.system = true;
             r.operand.systemName = name.text;
@@ -153,7 +168,8 @@ private:
                 return e.kind == ExprKind::And ? makeAnd(std::move(bound))
                                                : makeOr(std::move(bound));
             }
-            case ExprKind::Not: return makeNot(bind(*static_cast<const NotExpr&>(e).operand));
+            case ExprKind::Not:
+                return makeNot(bind(*static_cast<const NotExpr&>(e).operand));
             case ExprKind::Compare: {
                 const auto& c = static_cast<const CompareExpr&>(e);
                 Resolved r = resolve(c.property);
@@ -210,9 +226,12 @@ private:
             if (p->type.type == CimType::Reference || p->type.type == CimType::Object) continue;
             BoundConstant b = bindConstant(c.constant, p->type, c.op);
             CimValue v;
-            if (b.number && !isStringLikeType(p->type.type)) v = b.number->toValue();
-            else if (b.boolean) v = CimValue::boolean(*b.boolean);
-            else if (b.text) v = CimValue::string(*b.text);
+            if (b.number && !isStringLikeType(p->type.type))
+                v = b.number->toValue();
+            else if (b.boolean)
+                v = CimValue::boolean(*b.boolean);
+            else if (b.text)
+                v = CimValue::string(*b.text);
             if (v.isNull()) continue;
             try {
                 out_.hints.equals.emplace_back(p->name, coerceTo(v, p->type));

@@ -10,8 +10,8 @@
 namespace wbem::wql {
 
 CimValue Operand::computeSystem(const Row& row) const {
-    auto v = systemProperty(systemName, *row.cls, row.inst, *row.ctx,
-                            int(row.cls->properties.size()));
+    auto v =
+        systemProperty(systemName, *row.cls, row.inst, *row.ctx, int(row.cls->properties.size()));
     return v ? std::move(*v) : CimValue();
 }
 
@@ -49,18 +49,18 @@ PredicatePtr withOperand(Operand operand, Args&&... args) {
 }
 
 std::vector<PredicatePtr> cheapestFirst(std::vector<PredicatePtr> terms, int& total) {
-    std::stable_sort(terms.begin(), terms.end(),
-                     [](const PredicatePtr& a, const PredicatePtr& b) {
-                         return a->cost() < b->cost();
-                     });
+    std::stable_sort(terms.begin(), terms.end(), [](const PredicatePtr& a, const PredicatePtr& b) {
+        return a->cost() < b->cost();
+    });
     total = 0;
     for (const auto& t : terms) total += t->cost();
     return terms;
 }
 
 class AndPredicate : public Predicate {
-public:
-    explicit AndPredicate(std::vector<PredicatePtr> t) : terms_(cheapestFirst(std::move(t), cost_)) {}
+  public:
+    explicit AndPredicate(std::vector<PredicatePtr> t)
+        : terms_(cheapestFirst(std::move(t), cost_)) {}
     bool test(const Row& row) const override {
         for (const auto& t : terms_)
             if (!t->test(row)) return false;
@@ -68,14 +68,15 @@ public:
     }
     int cost() const override { return cost_; }
 
-private:
+  private:
     int cost_ = 0;
     std::vector<PredicatePtr> terms_;
 };
 
 class OrPredicate : public Predicate {
-public:
-    explicit OrPredicate(std::vector<PredicatePtr> t) : terms_(cheapestFirst(std::move(t), cost_)) {}
+  public:
+    explicit OrPredicate(std::vector<PredicatePtr> t)
+        : terms_(cheapestFirst(std::move(t), cost_)) {}
     bool test(const Row& row) const override {
         for (const auto& t : terms_)
             if (t->test(row)) return true;
@@ -83,24 +84,24 @@ public:
     }
     int cost() const override { return cost_; }
 
-private:
+  private:
     int cost_ = 0;
     std::vector<PredicatePtr> terms_;
 };
 
 class NotPredicate : public Predicate {
-public:
+  public:
     explicit NotPredicate(PredicatePtr p) : operand_(std::move(p)) {}
     bool test(const Row& row) const override { return !operand_->test(row); }
     int cost() const override { return operand_->cost(); }
 
-private:
+  private:
     PredicatePtr operand_;
 };
 
 template <class Source>
 class ComparePredicate : public Predicate {
-public:
+  public:
     ComparePredicate(Source s, ast::CompareOp op, BoundConstant c)
         : source_(std::move(s)), op_(op), constant_(std::move(c)) {
         // An integer constant meets integer values without the general path.
@@ -123,7 +124,7 @@ public:
     }
     int cost() const override { return Source::kCost + (constant_.path ? 4 : 0); }
 
-private:
+  private:
     template <class T>
     bool holdsInt(T value) const {
         __int128 x = static_cast<__int128>(value);
@@ -140,7 +141,7 @@ private:
 
 template <class Source>
 class LikePredicate : public Predicate {
-public:
+  public:
     LikePredicate(Source s, LikePattern p) : source_(std::move(s)), pattern_(std::move(p)) {}
     bool test(const Row& row) const override {
         return source_.with(row, [this](const CimValue* v) {
@@ -148,28 +149,30 @@ public:
             char buf[24];
             std::to_chars_result r{};
             switch (v->kind()) {
-                case CimValue::Kind::String: return pattern_.matches(v->asString());
+                case CimValue::Kind::String:
+                    return pattern_.matches(v->asString());
                 case CimValue::Kind::SInt:
                     r = std::to_chars(buf, buf + sizeof buf, v->asSInt());
                     break;
                 case CimValue::Kind::UInt:
                     r = std::to_chars(buf, buf + sizeof buf, v->asUInt());
                     break;
-                default: return false;
+                default:
+                    return false;
             }
             return pattern_.matches(std::string_view(buf, size_t(r.ptr - buf)));
         });
     }
     int cost() const override { return Source::kCost + 2; }
 
-private:
+  private:
     Source source_;
     LikePattern pattern_;
 };
 
 template <class Source>
 class IsNullPredicate : public Predicate {
-public:
+  public:
     IsNullPredicate(Source s, bool negated) : source_(std::move(s)), negated_(negated) {}
     bool test(const Row& row) const override {
         return source_.with(row, [this](const CimValue* v) {
@@ -179,24 +182,24 @@ public:
     }
     int cost() const override { return Source::kCost; }
 
-private:
+  private:
     Source source_;
     bool negated_;
 };
 
 class IsaThisPredicate : public Predicate {
-public:
+  public:
     explicit IsaThisPredicate(std::string c) : className_(std::move(c)) {}
     bool test(const Row& row) const override { return row.cls->derivesFrom(className_); }
     int cost() const override { return 2; }
 
-private:
+  private:
     std::string className_;
 };
 
 template <class Source>
 class IsaPropertyPredicate : public Predicate {
-public:
+  public:
     IsaPropertyPredicate(Source s, std::string c)
         : source_(std::move(s)), className_(std::move(c)) {}
     bool test(const Row& row) const override {
@@ -204,7 +207,7 @@ public:
     }
     int cost() const override { return Source::kCost + 6; }  // parses a path
 
-private:
+  private:
     bool isa(const Row& row, const CimValue* v) const {
         if (!v) return false;
         if (v->kind() == CimValue::Kind::Object)

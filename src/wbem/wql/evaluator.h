@@ -42,7 +42,7 @@ struct Operand {
 };
 
 class Predicate {
-public:
+  public:
     virtual ~Predicate() = default;
     virtual bool test(const Row& row) const = 0;
     // Rough relative cost of one test, for ordering the terms of AND and OR.

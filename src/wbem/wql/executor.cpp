@@ -1,15 +1,14 @@
 // Runs a parsed query: SELECT over instances (narrowed by hints, filtered by
 // the bound condition) or over class definitions (meta_class); association
 // queries are handed to associators.cpp.
-#include "associators.h"
-#include "binder.h"
-#include "parser.h"
-#include "wql.h"
-
 #include <algorithm>
 #include <deque>
 
 #include "../repository/instance_source.h"
+#include "associators.h"
+#include "binder.h"
+#include "parser.h"
+#include "wql.h"
 
 namespace wbem::wql {
 
@@ -25,7 +24,7 @@ struct ClassLayout {
 };
 
 class LayoutCache {
-public:
+  public:
     explicit LayoutCache(const BoundSelect& b) : b_(b) {}
 
     const ClassLayout& get(const std::shared_ptr<const ClassDef>& cls) {
@@ -51,7 +50,7 @@ public:
         return layouts_.back();
     }
 
-private:
+  private:
     const BoundSelect& b_;
     std::deque<ClassLayout> layouts_;  // stable addresses: matches point into it
     size_t last_ = 0;

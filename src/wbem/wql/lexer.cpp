@@ -13,9 +13,7 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 // Names may carry non-ASCII letters; their UTF-8 bytes are all >= 0x80.
 bool isNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
@@ -24,7 +22,7 @@ bool isNameStart(char c) {
 bool isNameChar(char c) { return isNameStart(c) || isDigit(c); }
 
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view q) : q_(q) {}
 
     std::vector<Token> run() {
@@ -43,10 +41,8 @@ public:
         }
     }
 
-private:
-    char peek(size_t ahead = 0) const {
-        return pos_ + ahead < q_.size() ? q_[pos_ + ahead] : '\0';
-    }
+  private:
+    char peek(size_t ahead = 0) const { return pos_ + ahead < q_.size() ? q_[pos_ + ahead] : '\0'; }
 
     void lexOne(Token& t) {
         char c = q_[pos_];
@@ -60,14 +56,30 @@ private:
         if (c == '{') return lexPath(t);
         ++pos_;
         switch (c) {
-            case '*': t.kind = TokenKind::Star; return;
-            case ',': t.kind = TokenKind::Comma; return;
-            case '(': t.kind = TokenKind::LParen; return;
-            case ')': t.kind = TokenKind::RParen; return;
-            case '.': t.kind = TokenKind::Dot; return;
-            case '-': t.kind = TokenKind::Minus; return;
-            case '+': t.kind = TokenKind::Plus; return;
-            case '=': t.kind = TokenKind::Equal; return;
+            case '*':
+                t.kind = TokenKind::Star;
+                return;
+            case ',':
+                t.kind = TokenKind::Comma;
+                return;
+            case '(':
+                t.kind = TokenKind::LParen;
+                return;
+            case ')':
+                t.kind = TokenKind::RParen;
+                return;
+            case '.':
+                t.kind = TokenKind::Dot;
+                return;
+            case '-':
+                t.kind = TokenKind::Minus;
+                return;
+            case '+':
+                t.kind = TokenKind::Plus;
+                return;
+            case '=':
+                t.kind = TokenKind::Equal;
+                return;
             case '<':
                 if (peek() == '=') {
                     ++pos_;
@@ -94,7 +106,8 @@ private:
                     return;
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         invalidQuery(t.offset, "unexpected character");
     }

@@ -14,8 +14,11 @@ namespace {
 char32_t decode(std::string_view s, size_t& i) {
     auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     unsigned char c = b(i);
-    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
-                                : (c & 0xF8) == 0xF0 ? 4 : 0;
+    size_t len = c < 0x80             ? 1
+                 : (c & 0xE0) == 0xC0 ? 2
+                 : (c & 0xF0) == 0xE0 ? 3
+                 : (c & 0xF8) == 0xF0 ? 4
+                                      : 0;
     if (len == 1) {
         ++i;
         return c;
@@ -160,11 +163,16 @@ std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t
         encode(p.literal_, p.elements_[k].ch);
     }
     if (literal) {
-        if (from >= to && (leading || trailing)) p.mode_ = Mode::Any;
-        else if (leading && trailing) p.mode_ = Mode::Contains;
-        else if (leading) p.mode_ = Mode::Suffix;
-        else if (trailing) p.mode_ = Mode::Prefix;
-        else p.mode_ = Mode::Exact;
+        if (from >= to && (leading || trailing))
+            p.mode_ = Mode::Any;
+        else if (leading && trailing)
+            p.mode_ = Mode::Contains;
+        else if (leading)
+            p.mode_ = Mode::Suffix;
+        else if (trailing)
+            p.mode_ = Mode::Prefix;
+        else
+            p.mode_ = Mode::Exact;
     } else {
         p.literal_.clear();
     }
@@ -173,22 +181,29 @@ std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t
 
 bool LikePattern::matches(std::string_view text) const {
     switch (mode_) {
-        case Mode::Any: return true;
-        case Mode::Exact: return text.size() == literal_.size() && startsWithI(text, literal_);
-        case Mode::Prefix: return startsWithI(text, literal_);
+        case Mode::Any:
+            return true;
+        case Mode::Exact:
+            return text.size() == literal_.size() && startsWithI(text, literal_);
+        case Mode::Prefix:
+            return startsWithI(text, literal_);
         case Mode::Suffix:
             return text.size() >= literal_.size() &&
                    startsWithI(text.substr(text.size() - literal_.size()), literal_);
-        case Mode::Contains: return containsI(text, literal_);
-        case Mode::General: return matchGeneral(text);
+        case Mode::Contains:
+            return containsI(text, literal_);
+        case Mode::General:
+            return matchGeneral(text);
     }
     return false;
 }
 
 bool LikePattern::matchOne(const Element& e, char32_t c) const {
     switch (e.kind) {
-        case Element::Kind::AnyChar: return true;
-        case Element::Kind::Char: return lower(c) == e.ch;
+        case Element::Kind::AnyChar:
+            return true;
+        case Element::Kind::Char:
+            return lower(c) == e.ch;
         case Element::Kind::Set: {
             bool in = false;
             char32_t variants[3] = {c, lower(c), upper(c)};
@@ -197,7 +212,8 @@ bool LikePattern::matchOne(const Element& e, char32_t c) const {
                     if (v >= ranges_[k].first && v <= ranges_[k].second) in = true;
             return in != e.negated;
         }
-        case Element::Kind::Star: return false;
+        case Element::Kind::Star:
+            return false;
     }
     return false;
 }

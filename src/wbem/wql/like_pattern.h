@@ -17,14 +17,14 @@
 namespace wbem::wql {
 
 class LikePattern {
-public:
+  public:
     // Null when the pattern is malformed (a [ without its ]); errorAt then
     // receives the offset of the [ in the pattern.
     static std::optional<LikePattern> compile(std::string_view pattern, size_t* errorAt = nullptr);
 
     bool matches(std::string_view text) const;
 
-private:
+  private:
     enum class Mode : uint8_t { Exact, Prefix, Suffix, Contains, Any, General };
     struct Element {
         enum class Kind : uint8_t { Char, AnyChar, Set, Star } kind;

@@ -24,16 +24,21 @@ constexpr int kMaxDepth = 200;
 
 CompareOp mirrored(CompareOp op) {
     switch (op) {
-        case CompareOp::Less: return CompareOp::Greater;
-        case CompareOp::Greater: return CompareOp::Less;
-        case CompareOp::LessEqual: return CompareOp::GreaterEqual;
-        case CompareOp::GreaterEqual: return CompareOp::LessEqual;
-        default: return op;
+        case CompareOp::Less:
+            return CompareOp::Greater;
+        case CompareOp::Greater:
+            return CompareOp::Less;
+        case CompareOp::LessEqual:
+            return CompareOp::GreaterEqual;
+        case CompareOp::GreaterEqual:
+            return CompareOp::LessEqual;
+        default:
+            return op;
     }
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view q) : toks_(tokenize(q)) {}
 
     std::unique_ptr<Query> run() {
@@ -51,13 +56,15 @@ public:
         return q;
     }
 
-private:
+  private:
     const Token& cur() const { return toks_[i_]; }
     const Token& next() const { return toks_[i_ + 1 < toks_.size() ? i_ + 1 : i_]; }
     void advance() {
         if (i_ + 1 < toks_.size()) ++i_;
     }
-    [[noreturn]] void fail(std::string detail) const { invalidQuery(cur().offset, std::move(detail)); }
+    [[noreturn]] void fail(std::string detail) const {
+        invalidQuery(cur().offset, std::move(detail));
+    }
 
     static bool isWord(const Token& t, std::string_view word) {
         return t.kind == TokenKind::Identifier && iequals(t.text, word);
@@ -142,8 +149,10 @@ private:
             case TokenKind::Integer:
             case TokenKind::Real:
             case TokenKind::Minus:
-            case TokenKind::Plus: return true;
-            default: return isKeyword("TRUE") || isKeyword("FALSE") || isKeyword("NULL");
+            case TokenKind::Plus:
+                return true;
+            default:
+                return isKeyword("TRUE") || isKeyword("FALSE") || isKeyword("NULL");
         }
     }
 
@@ -196,8 +205,10 @@ private:
             case TokenKind::Less:
             case TokenKind::Greater:
             case TokenKind::LessEqual:
-            case TokenKind::GreaterEqual: return true;
-            default: return false;
+            case TokenKind::GreaterEqual:
+                return true;
+            default:
+                return false;
         }
     }
 
@@ -205,12 +216,23 @@ private:
         if (!atCompareOp()) fail("expected a comparison operator");
         CompareOp op = CompareOp::Equal;
         switch (cur().kind) {
-            case TokenKind::NotEqual: op = CompareOp::NotEqual; break;
-            case TokenKind::Less: op = CompareOp::Less; break;
-            case TokenKind::Greater: op = CompareOp::Greater; break;
-            case TokenKind::LessEqual: op = CompareOp::LessEqual; break;
-            case TokenKind::GreaterEqual: op = CompareOp::GreaterEqual; break;
-            default: break;
+            case TokenKind::NotEqual:
+                op = CompareOp::NotEqual;
+                break;
+            case TokenKind::Less:
+                op = CompareOp::Less;
+                break;
+            case TokenKind::Greater:
+                op = CompareOp::Greater;
+                break;
+            case TokenKind::LessEqual:
+                op = CompareOp::LessEqual;
+                break;
+            case TokenKind::GreaterEqual:
+                op = CompareOp::GreaterEqual;
+                break;
+            default:
+                break;
         }
         advance();
         return op;
@@ -295,7 +317,8 @@ private:
         }
         if (!any) fail("expected an ASSOCIATORS OF or REFERENCES OF keyword");
         if (q->kind == QueryKind::Associators && q->classDefsOnly && q->resultClass)
-            invalidQuery(q->resultClass->offset, "ClassDefsOnly and ResultClass exclude one another");
+            invalidQuery(q->resultClass->offset,
+                         "ClassDefsOnly and ResultClass exclude one another");
         return q;
     }
 

@@ -27,8 +27,8 @@ std::string formatQueryError(const QueryError& error, std::string_view query) {
 
     std::string out = error.what();
     if (!error.detail().empty()) out += ": " + error.detail();
-    out += " (line " + std::to_string(line) + ", column " +
-           std::to_string(offset - lineStart + 1) + ")\n";
+    out += " (line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1) +
+           ")\n";
     out += text;
     out += '\n';
     // Tabs stay tabs so that the caret lines up under the same character.

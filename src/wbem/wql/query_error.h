@@ -12,7 +12,7 @@
 namespace wbem::wql {
 
 class QueryError : public WbemError {
-public:
+  public:
     QueryError(HResult code, size_t offset, std::string detail)
         : WbemError(code), offset_(offset), detail_(std::move(detail)) {}
 
@@ -21,7 +21,7 @@ public:
     // What went wrong, e.g. "expected FROM".
     const std::string& detail() const { return detail_; }
 
-private:
+  private:
     size_t offset_;
     std::string detail_;
 };

@@ -13,31 +13,44 @@ bool holds(ast::CompareOp op, Order order) {
     using ast::CompareOp;
     if (order == Order::Unordered) return false;
     switch (op) {
-        case CompareOp::Equal: return order == Order::Equal;
-        case CompareOp::NotEqual: return order != Order::Equal;
-        case CompareOp::Less: return order == Order::Less;
-        case CompareOp::Greater: return order == Order::Greater;
-        case CompareOp::LessEqual: return order != Order::Greater;
-        case CompareOp::GreaterEqual: return order != Order::Less;
+        case CompareOp::Equal:
+            return order == Order::Equal;
+        case CompareOp::NotEqual:
+            return order != Order::Equal;
+        case CompareOp::Less:
+            return order == Order::Less;
+        case CompareOp::Greater:
+            return order == Order::Greater;
+        case CompareOp::LessEqual:
+            return order != Order::Greater;
+        case CompareOp::GreaterEqual:
+            return order != Order::Less;
     }
     return false;
 }
 
 CimValue Number::toValue() const {
     switch (kind) {
-        case Kind::SInt: return CimValue::sint(s);
-        case Kind::UInt: return CimValue::uint(u);
-        case Kind::Real: return CimValue::real(r);
+        case Kind::SInt:
+            return CimValue::sint(s);
+        case Kind::UInt:
+            return CimValue::uint(u);
+        case Kind::Real:
+            return CimValue::real(r);
     }
     return {};
 }
 
 std::optional<Number> numberOf(const CimValue& v) {
     switch (v.kind()) {
-        case CimValue::Kind::SInt: return Number::sint(v.asSInt());
-        case CimValue::Kind::UInt: return Number::uint(v.asUInt());
-        case CimValue::Kind::Real: return Number::real(v.asReal());
-        default: return std::nullopt;
+        case CimValue::Kind::SInt:
+            return Number::sint(v.asSInt());
+        case CimValue::Kind::UInt:
+            return Number::uint(v.asUInt());
+        case CimValue::Kind::Real:
+            return Number::real(v.asReal());
+        default:
+            return std::nullopt;
     }
 }
 
@@ -52,9 +65,12 @@ Order order3(T a, T b) {
 // for (x87 extended or IEEE quad), so mixed real/integer compares are exact.
 long double wide(const Number& n) {
     switch (n.kind) {
-        case Number::Kind::SInt: return static_cast<long double>(n.s);
-        case Number::Kind::UInt: return static_cast<long double>(n.u);
-        case Number::Kind::Real: return static_cast<long double>(n.r);
+        case Number::Kind::SInt:
+            return static_cast<long double>(n.s);
+        case Number::Kind::UInt:
+            return static_cast<long double>(n.u);
+        case Number::Kind::Real:
+            return static_cast<long double>(n.r);
     }
     return 0;
 }
@@ -82,8 +98,8 @@ std::optional<Number> parseNumber(std::string_view text) {
         negative = digits[0] == '-';
         digits.remove_prefix(1);
     }
-    if (digits.empty() || !(std::isdigit(static_cast<unsigned char>(digits[0])) ||
-                            digits[0] == '.'))
+    if (digits.empty() ||
+        !(std::isdigit(static_cast<unsigned char>(digits[0])) || digits[0] == '.'))
         return std::nullopt;
     uint64_t mag = 0;
     std::from_chars_result r{};
@@ -112,9 +128,15 @@ std::string numberText(const Number& n) {
     char buf[64];
     std::to_chars_result r{};
     switch (n.kind) {
-        case Number::Kind::SInt: r = std::to_chars(buf, buf + sizeof buf, n.s); break;
-        case Number::Kind::UInt: r = std::to_chars(buf, buf + sizeof buf, n.u); break;
-        case Number::Kind::Real: r = std::to_chars(buf, buf + sizeof buf, n.r); break;
+        case Number::Kind::SInt:
+            r = std::to_chars(buf, buf + sizeof buf, n.s);
+            break;
+        case Number::Kind::UInt:
+            r = std::to_chars(buf, buf + sizeof buf, n.u);
+            break;
+        case Number::Kind::Real:
+            r = std::to_chars(buf, buf + sizeof buf, n.r);
+            break;
     }
     return std::string(buf, r.ptr);
 }
@@ -152,7 +174,8 @@ Order compareValue(const CimValue& v, const BoundConstant& c) {
             }
             return Order::Unordered;
         }
-        default: return Order::Unordered;
+        default:
+            return Order::Unordered;
     }
 }
 

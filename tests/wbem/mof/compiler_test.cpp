@@ -31,7 +31,8 @@ TEST_P(DefaultValue, IsCoercedToTheDeclaredType) {
     ASSERT_TRUE(cls);
     const PropertyDef* p = cls->property("p");
     ASSERT_TRUE(p);
-    EXPECT_TRUE(p->defaultValue == c.expected) << text << "\ngot " << mofLiteral(p->defaultValue, p->type.type);
+    EXPECT_TRUE(p->defaultValue == c.expected)
+        << text << "\ngot " << mofLiteral(p->defaultValue, p->type.type);
 }
 
 CimValue arr(CimValue::Array a) { return CimValue::array(std::move(a)); }
@@ -61,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         LiteralCase{"string", "\"a\" \"b\"\n  \"c\"", s("abc")},
         LiteralCase{"string", "\"tab\\there \\\"q\\\" \\\\\"", s("tab\there \"q\" \\")},
         LiteralCase{"string", "\"\\x263A \\X00e9\"", s("\xE2\x98\xBA \xC3\xA9")},
-        LiteralCase{"string", "'c'", s("c")},
-        LiteralCase{"string", "\"\"", s("")},
+        LiteralCase{"string", "'c'", s("c")}, LiteralCase{"string", "\"\"", s("")},
         LiteralCase{"string", "NULL", CimValue()},
         LiteralCase{"datetime", "\"20240105134501.250000+060\"", s("20240105134501.250000+060")},
         LiteralCase{"datetime", "\"00000000001500.000000:000\"", s("00000000001500.000000:000")},
@@ -134,25 +134,32 @@ INSTANTIATE_TEST_SUITE_P(
         BadValueCase{"uint8", "256", "expected a value of type uint8 for property 'p', found 256"},
         BadValueCase{"uint8", "-1", "expected a value of type uint8 for property 'p', found -1"},
         BadValueCase{"sint8", "128", "expected a value of type sint8 for property 'p', found 128"},
-        BadValueCase{"sint64", "-9223372036854775809",
-                     "expected a value of type sint64 for property 'p', found -9223372036854775809"},
+        BadValueCase{
+            "sint64", "-9223372036854775809",
+            "expected a value of type sint64 for property 'p', found -9223372036854775809"},
         BadValueCase{"uint8", "1.5", "expected a value of type uint8 for property 'p', found 1.5"},
         BadValueCase{"boolean", "1", "expected a value of type boolean for property 'p', found 1"},
         BadValueCase{"boolean", "\"TRUE\"",
                      "expected a value of type boolean for property 'p', found \"TRUE\""},
         BadValueCase{"string", "5", "expected a value of type string for property 'p', found 5"},
-        BadValueCase{"uint32", "\"5\"", "expected a value of type uint32 for property 'p', found \"5\""},
+        BadValueCase{"uint32", "\"5\"",
+                     "expected a value of type uint32 for property 'p', found \"5\""},
         BadValueCase{"datetime", "\"2024-01-05\"",
                      "expected a value of type datetime for property 'p', found \"2024-01-05\""},
-        BadValueCase{"char16", "\"ab\"", "expected a value of type char16 for property 'p', found \"ab\""},
-        BadValueCase{"char16", "\"\"", "expected a value of type char16 for property 'p', found \"\""},
-        BadValueCase{"real32", "1e39", "expected a value of type real32 for property 'p', found 1e39"},
-        BadValueCase{"uint8", "{1, 2}", "expected a value of type uint8 for property 'p', found {1, 2}"},
+        BadValueCase{"char16", "\"ab\"",
+                     "expected a value of type char16 for property 'p', found \"ab\""},
+        BadValueCase{"char16", "\"\"",
+                     "expected a value of type char16 for property 'p', found \"\""},
+        BadValueCase{"real32", "1e39",
+                     "expected a value of type real32 for property 'p', found 1e39"},
+        BadValueCase{"uint8", "{1, 2}",
+                     "expected a value of type uint8 for property 'p', found {1, 2}"},
         BadValueCase{"uint8[]", "{1, ^300}",
                      "expected a value of type uint8 for property 'p', found 300"},
         BadValueCase{"CIM_X REF", "\"\"",
                      "expected a value of type CIM_X ref for property 'p', found \"\""},
-        BadValueCase{"CIM_X REF", "5", "expected a value of type CIM_X ref for property 'p', found 5"},
+        BadValueCase{"CIM_X REF", "5",
+                     "expected a value of type CIM_X ref for property 'p', found 5"},
         BadValueCase{"uint32", "\"a very long text that goes on\"\n     \" and on and on\"",
                      "expected a value of type uint32 for property 'p', found \"a very long text "
                      "that goes on\" \" and on..."}));
@@ -365,8 +372,10 @@ TEST(Classes, Errors) {
          hr::InvalidSuperclass},
         {"class A { };\nclass B : A { };\nclass A : B { };", 3, 7,
          "cannot add class 'A': Invalid superclass", hr::InvalidSuperclass},
-        {"class A { string x; uint8 X; };", 1, 27, "'X' is declared twice in class 'A'", hr::Failed},
-        {"class A { string x; uint32 x(); };", 1, 28, "'x' is declared twice in class 'A'", hr::Failed},
+        {"class A { string x; uint8 X; };", 1, 27, "'X' is declared twice in class 'A'",
+         hr::Failed},
+        {"class A { string x; uint32 x(); };", 1, 28, "'x' is declared twice in class 'A'",
+         hr::Failed},
         {"class A { uint32 M(string a, uint8 A); };", 1, 36,
          "parameter 'A' is declared twice in method 'M'", hr::Failed},
         {"class A { Part p = instance of Part { }; };", 1, 32, "unknown class 'Part'",

@@ -26,12 +26,12 @@ TEST(Errors, ReadAsFileLineColumnAndCause) {
         {"class A {\n  string s = \"abc;\n};",
          "test.mof(2,14): unterminated string (missing '\"' before the end of the line)",
          hr::Failed},
-        {"class A {\n  string s\n};", "test.mof(3,1): expected ';' after property declaration, found '}'",
-         hr::Failed},
+        {"class A {\n  string s\n};",
+         "test.mof(3,1): expected ';' after property declaration, found '}'", hr::Failed},
         {"#pragma include(\"Core/CIM_Foo.mof\")",
          "Core/CIM_Foo.mof(4,1): expected ';' after property declaration, found '}'", hr::Failed},
-        {"class A : CIM_Missing {\n};", "test.mof(1,11): unknown superclass 'CIM_Missing' of class 'A'",
-         hr::InvalidSuperclass},
+        {"class A : CIM_Missing {\n};",
+         "test.mof(1,11): unknown superclass 'CIM_Missing' of class 'A'", hr::InvalidSuperclass},
         {"class A {\n  uint8 Small = 300;\n};",
          "test.mof(2,17): expected a value of type uint8 for property 'Small', found 300",
          hr::TypeMismatch},
@@ -40,8 +40,8 @@ TEST(Errors, ReadAsFileLineColumnAndCause) {
          hr::TypeMismatch},
         {"\n#pragma include(\"Core/CIM_Bar.mof\")",
          "Core/CIM_Bar.mof(2,1): cannot open include file 'Core/CIM_Nope.mof'", hr::Failed},
-        {"  #pragma include(\"CIM_Gone.mof\")", "test.mof(1,3): cannot open include file 'CIM_Gone.mof'",
-         hr::Failed},
+        {"  #pragma include(\"CIM_Gone.mof\")",
+         "test.mof(1,3): cannot open include file 'CIM_Gone.mof'", hr::Failed},
     };
     for (const Case& c : cases) {
         auto f = compileError(c.text, files);
@@ -90,8 +90,8 @@ TEST(Errors, ParsedBeforeApplied) {
     Repository repo;
     Repository::Transaction tx(repo);
     tx.ns(testing::kTestNamespace, true);
-    EXPECT_THROW(compileText(tx, "class A { };\n#pragma namespace(\"n2\")\nclass B { ",
-                             "bad.mof", testing::testOptions()),
+    EXPECT_THROW(compileText(tx, "class A { };\n#pragma namespace(\"n2\")\nclass B { ", "bad.mof",
+                             testing::testOptions()),
                  MofError);
     EXPECT_FALSE(tx.ns(testing::kTestNamespace, false).findClass("A"));
     EXPECT_FALSE(tx.hasNamespace("root\\test\\n2"));

@@ -28,8 +28,7 @@ const char* kClasses = R"(
 std::vector<std::shared_ptr<const Instance>> instancesOf(const NamespaceState& ns,
                                                          const char* cls) {
     auto it = ns.instances.find(cls);
-    return it == ns.instances.end() ? std::vector<std::shared_ptr<const Instance>>{}
-                                    : it->second;
+    return it == ns.instances.end() ? std::vector<std::shared_ptr<const Instance>>{} : it->second;
 }
 
 std::shared_ptr<const Instance> byKey(const NamespaceState& ns, const char* cls,
@@ -62,8 +61,7 @@ TEST(Instances, ValuesDefaultsAndAliasesInAnyOrder) {
     auto holders = instancesOf(ns, "Holder");
     ASSERT_EQ(holders.size(), 1u);
     EXPECT_TRUE(*holders[0]->find("Link") == CimValue::string(relPathOf(*edges[1])));
-    EXPECT_EQ(relPathOf(*edges[1]),
-              "Edge.From=\"Node.Name=\\\"b\\\"\",To=\"Node.Name=\\\"a\\\"\"");
+    EXPECT_EQ(relPathOf(*edges[1]), "Edge.From=\"Node.Name=\\\"b\\\"\",To=\"Node.Name=\\\"a\\\"\"");
 }
 
 TEST(Instances, AliasAcrossNamespacesIsAFullPath) {
@@ -147,11 +145,12 @@ TEST(Instances, Errors) {
          "class 'Abs' is abstract and cannot have instances", hr::InvalidOperation},
         {"instance of Node { Name = \"n\"; Color = 1; };", "Color",
          "class 'Node' has no property 'Color'", hr::NotFound},
-        {"instance of Node { Name = \"n\"; name = \"m\"; };", "name =",
-         "property 'name' is set twice", hr::Failed},
-        {"instance of Node { Size = 1; };", "Node {", "key property 'Name' of class 'Node' has no value",
+        {"instance of Node { Name = \"n\"; name = \"m\"; };",
+         "name =", "property 'name' is set twice", hr::Failed},
+        {"instance of Node { Size = 1; };", "Node {",
+         "key property 'Name' of class 'Node' has no value", hr::Failed},
+        {"instance of Node { Name = \"n\"; Next = $zz; };", "$zz", "unknown alias '$zz'",
          hr::Failed},
-        {"instance of Node { Name = \"n\"; Next = $zz; };", "$zz", "unknown alias '$zz'", hr::Failed},
         {"instance of Node as $a { Name = \"1\"; };\ninstance of Node as $A { Name = \"2\"; };",
          "$A", "alias '$A' is already defined", hr::Failed},
         {"class Loop { [Key] Loop REF Self; };\ninstance of Loop as $l { Self = $l; };", "$l;",
@@ -163,11 +162,13 @@ TEST(Instances, Errors) {
         {"instance of Node as $a { Name = \"a\"; Size = $a; };", "$a;",
          "expected a value of type uint32 for property 'Size', found $a", hr::TypeMismatch},
         {"instance of Holder as $h { Id = 1; };\ninstance of Node { Name = \"n\"; Next = $h; };",
-         "$h;", "expected a value of type Node ref for property 'Next', found $h (an instance of Holder)",
+         "$h;",
+         "expected a value of type Node ref for property 'Next', found $h (an instance of Holder)",
          hr::TypeMismatch},
-        {"class D { Node REF n = $a; };", "$a", "an alias can only be used as a property value of an instance",
-         hr::Failed},
-        {"instance of Node as $a { Name = \"a\"; };\nclass D { Node n = instance of Node { Name = \"x\"; Next = $a; }; };",
+        {"class D { Node REF n = $a; };", "$a",
+         "an alias can only be used as a property value of an instance", hr::Failed},
+        {"instance of Node as $a { Name = \"a\"; };\nclass D { Node n = instance of Node { Name = "
+         "\"x\"; Next = $a; }; };",
          "$a;", "an alias can only be used as a property value of an instance", hr::Failed},
         {"instance of Node as $a { Name = \"a\"; };\nclass R { [Key] Node REF n; Box b; };\n"
          "instance of R { n = $a; b = instance of Box { Id = \"x\"; Content = $a; }; };",
@@ -176,8 +177,8 @@ TEST(Instances, Errors) {
         {"instance of Box { Id = \"b\"; Content = instance of Other { }; };", "instance of Other",
          "expected an object of class Part for property 'Content', found an instance of Other",
          hr::TypeMismatch},
-        {"instance of Box { Id = \"b\"; Any = instance of Box { Id = \"c\"; Nope = 1; }; };", "Nope",
-         "class 'Box' has no property 'Nope'", hr::NotFound},
+        {"instance of Box { Id = \"b\"; Any = instance of Box { Id = \"c\"; Nope = 1; }; };",
+         "Nope", "class 'Box' has no property 'Nope'", hr::NotFound},
         {"instance of Box { Id = \"b\"; Content = \"text\"; };", "\"text\"",
          "expected a value of type object:Part for property 'Content', found \"text\"",
          hr::TypeMismatch},

@@ -50,34 +50,30 @@ TEST_P(LexNumber, ReadsValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Literals, LexNumber,
-    ::testing::Values(NumberCase{"0", Tok::Integer, 0, false, 0},
-                      NumberCase{"42", Tok::Integer, 42, false, 0},
-                      NumberCase{"-17", Tok::Integer, 17, true, 0},
-                      NumberCase{"+5", Tok::Integer, 5, false, 0},
-                      NumberCase{"0x1F", Tok::Integer, 31, false, 0},
-                      NumberCase{"-0X10", Tok::Integer, 16, true, 0},
-                      NumberCase{"0xFFFFFFFFFFFFFFFF", Tok::Integer, UINT64_MAX, false, 0},
-                      NumberCase{"017", Tok::Integer, 15, false, 0},
-                      NumberCase{"101b", Tok::Integer, 5, false, 0},
-                      NumberCase{"-1101B", Tok::Integer, 13, true, 0},
-                      NumberCase{"0b", Tok::Integer, 0, false, 0},
-                      NumberCase{"18446744073709551615", Tok::Integer, UINT64_MAX, false, 0},
-                      NumberCase{"1.5", Tok::Real, 0, false, 1.5},
-                      NumberCase{"-2e3", Tok::Real, 0, true, -2000},
-                      NumberCase{".5", Tok::Real, 0, false, 0.5},
-                      NumberCase{"-.25", Tok::Real, 0, true, -0.25},
-                      NumberCase{"2E-2", Tok::Real, 0, false, 0.02},
-                      NumberCase{"1.e+2", Tok::Real, 0, false, 100},
-                      NumberCase{"3.", Tok::Real, 0, false, 3}));
+    ::testing::Values(
+        NumberCase{"0", Tok::Integer, 0, false, 0}, NumberCase{"42", Tok::Integer, 42, false, 0},
+        NumberCase{"-17", Tok::Integer, 17, true, 0}, NumberCase{"+5", Tok::Integer, 5, false, 0},
+        NumberCase{"0x1F", Tok::Integer, 31, false, 0},
+        NumberCase{"-0X10", Tok::Integer, 16, true, 0},
+        NumberCase{"0xFFFFFFFFFFFFFFFF", Tok::Integer, UINT64_MAX, false, 0},
+        NumberCase{"017", Tok::Integer, 15, false, 0},
+        NumberCase{"101b", Tok::Integer, 5, false, 0},
+        NumberCase{"-1101B", Tok::Integer, 13, true, 0},
+        NumberCase{"0b", Tok::Integer, 0, false, 0},
+        NumberCase{"18446744073709551615", Tok::Integer, UINT64_MAX, false, 0},
+        NumberCase{"1.5", Tok::Real, 0, false, 1.5}, NumberCase{"-2e3", Tok::Real, 0, true, -2000},
+        NumberCase{".5", Tok::Real, 0, false, 0.5}, NumberCase{"-.25", Tok::Real, 0, true, -0.25},
+        NumberCase{"2E-2", Tok::Real, 0, false, 0.02},
+        NumberCase{"1.e+2", Tok::Real, 0, false, 100}, NumberCase{"3.", Tok::Real, 0, false, 3}));
 
 TEST(Lexer, TokensOfADeclarationWithPositions) {
     auto l = lex("[Key] /* c */ CIM_Foo REF $a = \"x\\\"y\" 'c';\n  // tail\n#pragma");
     std::vector<Tok> kinds;
     for (const Token& t : l->tokens) kinds.push_back(t.kind);
-    EXPECT_EQ(kinds, (std::vector<Tok>{Tok::LBracket, Tok::Identifier, Tok::RBracket,
-                                       Tok::Identifier, Tok::Identifier, Tok::Alias, Tok::Equals,
-                                       Tok::String, Tok::Char, Tok::Semicolon, Tok::Hash,
-                                       Tok::Identifier, Tok::End}));
+    EXPECT_EQ(kinds,
+              (std::vector<Tok>{Tok::LBracket, Tok::Identifier, Tok::RBracket, Tok::Identifier,
+                                Tok::Identifier, Tok::Alias, Tok::Equals, Tok::String, Tok::Char,
+                                Tok::Semicolon, Tok::Hash, Tok::Identifier, Tok::End}));
     EXPECT_EQ(l->tokens[3].text, "CIM_Foo");
     EXPECT_EQ(l->tokens[3].offset, 14u);
     EXPECT_EQ(l->tokens[5].text, "a");
@@ -92,7 +88,7 @@ TEST(Lexer, CharLiterals) {
     struct Case {
         const char* text;
         uint32_t cp;
-    } cases[] = {{"'A'", 'A'},   {"'\\x41'", 0x41},     {"'\\n'", '\n'},      {"'\\''", '\''},
+    } cases[] = {{"'A'", 'A'},     {"'\\x41'", 0x41},    {"'\\n'", '\n'},       {"'\\''", '\''},
                  {"'\\\\'", '\\'}, {"'\xC3\xA9'", 0xE9}, {"'\\X20AC'", 0x20AC}, {"'\"'", '"'}};
     for (const Case& c : cases) {
         auto l = lex(c.text);
@@ -209,17 +205,28 @@ TEST(Unescape, RejectsBadEscapesAtTheBackslash) {
 TEST(SourceSet, NormalisesEncodings) {
     SourceSet sources(nullptr);
     // UTF-8 with a byte-order mark; UTF-16 LE and BE with theirs; stray bytes.
-    EXPECT_EQ(sources.text(sources.add("a", "\xEF\xBB\xBF" "class")), "class");
-    EXPECT_EQ(sources.text(sources.add("b", std::string("\xFF\xFE" "c\0\xE9\0", 6))),
+    EXPECT_EQ(sources.text(sources.add("a",
+                                       "\xEF\xBB\xBF"
+                                       "class")),
+              "class");
+    EXPECT_EQ(sources.text(sources.add("b", std::string("\xFF\xFE"
+                                                        "c\0\xE9\0",
+                                                        6))),
               "c\xC3\xA9");
     EXPECT_EQ(sources.text(sources.add("c", std::string("\xFE\xFF\xD8\x3D\xDE\x00", 6))),
               "\xF0\x9F\x98\x80");
     EXPECT_EQ(sources.text(sources.add("d", std::string("\xFF\xFE\x00\xD8x", 5))),
               "\xEF\xBF\xBD\xEF\xBF\xBD");  // lone surrogate, odd byte
-    EXPECT_EQ(sources.text(sources.add("e", "a\xFF" "b")), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(sources.text(sources.add("e",
+                                       "a\xFF"
+                                       "b")),
+              "a\xEF\xBF\xBD"
+              "b");
     // Past the first eight-byte words, valid and invalid alike.
-    EXPECT_EQ(sources.text(sources.add("f", "0123456789abcdef\xC3\xA9")), "0123456789abcdef\xC3\xA9");
-    EXPECT_EQ(sources.text(sources.add("g", "0123456789abcdefgh\xC3")), "0123456789abcdefgh\xEF\xBF\xBD");
+    EXPECT_EQ(sources.text(sources.add("f", "0123456789abcdef\xC3\xA9")),
+              "0123456789abcdef\xC3\xA9");
+    EXPECT_EQ(sources.text(sources.add("g", "0123456789abcdefgh\xC3")),
+              "0123456789abcdefgh\xEF\xBF\xBD");
 }
 
 TEST(SourceSet, ColumnsCountCharacters) {

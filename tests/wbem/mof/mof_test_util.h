@@ -32,8 +32,8 @@ inline Options testOptions(std::map<std::string, std::string> files = {}) {
 
 // Compiles `text` (as "test.mof") into root\test of a fresh repository and
 // commits. Compile errors fail the test with their message.
-inline std::shared_ptr<const RepositoryState> compiled(std::string_view text,
-                                                       std::map<std::string, std::string> files = {}) {
+inline std::shared_ptr<const RepositoryState> compiled(
+    std::string_view text, std::map<std::string, std::string> files = {}) {
     auto repo = std::make_shared<Repository>();
     Repository::Transaction tx(*repo);
     tx.ns(kTestNamespace, true);

@@ -125,8 +125,9 @@ TEST(Parser, QualifierDeclarations) {
 }
 
 TEST(Parser, AssociationAndIndicationKeywords) {
-    auto p = parse("association A { X REF a; };\n[Association] association B { };\n"
-                   "indication E { };");
+    auto p = parse(
+        "association A { X REF a; };\n[Association] association B { };\n"
+        "indication E { };");
     ASSERT_EQ(p->decls.size(), 3u);
     ASSERT_EQ(p->at<ClassAst>(0).qualifiers.size(), 1u);
     EXPECT_EQ(p->at<ClassAst>(0).qualifiers[0].name, "Association");
@@ -198,10 +199,19 @@ TEST(Parser, IncludeFailures) {
     } cases[] = {
         {{}, "test.mof", 2, 1, "cannot open include file 'missing.mof'"},
         {{{"missing.mof", "#pragma include(\"test.mof\")"}},
-         "missing.mof", 1, 1, "include cycle: 'test.mof' is already being read"},
+         "missing.mof",
+         1,
+         1,
+         "include cycle: 'test.mof' is already being read"},
         {{{"missing.mof", "#pragma include(\"./missing.mof\")"}},
-         "missing.mof", 1, 1, "include cycle: 'missing.mof' is already being read"},
-        {{{"missing.mof", "class X { string s }"}}, "missing.mof", 1, 20,
+         "missing.mof",
+         1,
+         1,
+         "include cycle: 'missing.mof' is already being read"},
+        {{{"missing.mof", "class X { string s }"}},
+         "missing.mof",
+         1,
+         20,
          "expected ';' after property declaration, found '}'"},
     };
     for (const Case& c : cases) {
@@ -262,8 +272,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "expected ';' after property declaration, found '}'"},
         SyntaxCase{"class A { string s; }\nclass B { };", 2, 1,
                    "expected ';' after the class declaration, found 'class'"},
-        SyntaxCase{"class A { string s;", 1, 20, "expected '}' to close the class, found end of file"},
-        SyntaxCase{"class A string s; };", 1, 9, "expected ':' or '{' after the class name, found 'string'"},
+        SyntaxCase{"class A { string s;", 1, 20,
+                   "expected '}' to close the class, found end of file"},
+        SyntaxCase{"class A string s; };", 1, 9,
+                   "expected ':' or '{' after the class name, found 'string'"},
         SyntaxCase{"class : B { };", 1, 7, "expected a class name after 'class', found ':'"},
         SyntaxCase{"class A { [Key string s; };", 1, 16,
                    "expected ',' or ']' in the qualifier list, found 'string'"},
@@ -272,22 +284,27 @@ INSTANTIATE_TEST_SUITE_P(
                    "expected a property or method name after the type, found ';'"},
         SyntaxCase{"class A { uint32 M(string a b); };", 1, 29,
                    "expected ',' or ')' after parameter, found 'b'"},
-        SyntaxCase{"class A { uint32 M() };", 1, 22, "expected ';' after method declaration, found '}'"},
+        SyntaxCase{"class A { uint32 M() };", 1, 22,
+                   "expected ';' after method declaration, found '}'"},
         SyntaxCase{"class A { void M(); };", 1, 11,
                    "methods without a return value (void) are not supported"},
         SyntaxCase{"class A { uint8 a[0]; };", 1, 19, "array size must be a positive number"},
         SyntaxCase{"class A { uint8 a[] = {{1}}; };", 1, 24, "arrays cannot contain arrays"},
-        SyntaxCase{"class A { uint8 a[] = {1 2}; };", 1, 26, "expected ',' or '}' in the array value, found number 2"},
+        SyntaxCase{"class A { uint8 a[] = {1 2}; };", 1, 26,
+                   "expected ',' or '}' in the array value, found number 2"},
         SyntaxCase{"class A { string s = ; };", 1, 22, "expected a value, found ';'"},
-        SyntaxCase{"[Description($x)] class A { };", 1, 14, "expected a constant value, found alias '$x'"},
+        SyntaxCase{"[Description($x)] class A { };", 1, 14,
+                   "expected a constant value, found alias '$x'"},
         SyntaxCase{"[Description(\"x\" : ToSubclass)] class A { };", 1, 18,
                    "expected ')' after the qualifier's value, found ':'"},
         SyntaxCase{"[Read : Sometimes] class A { };", 1, 9,
                    "expected a flavor (EnableOverride, DisableOverride, ToSubclass, Restricted, "
                    "ToInstance, Translatable or Amended) after ':', found 'Sometimes'"},
         SyntaxCase{"instance A { };", 1, 10, "expected 'of' after 'instance', found 'A'"},
-        SyntaxCase{"instance of A as B { };", 1, 18, "expected an alias ($name) after 'as', found 'B'"},
-        SyntaxCase{"instance of A { x = 1 };", 1, 23, "expected ';' after the property value, found '}'"},
+        SyntaxCase{"instance of A as B { };", 1, 18,
+                   "expected an alias ($name) after 'as', found 'B'"},
+        SyntaxCase{"instance of A { x = 1 };", 1, 23,
+                   "expected ';' after the property value, found '}'"},
         SyntaxCase{"instance of A { x = 1; }", 1, 25,
                    "expected ';' after the instance declaration, found end of file"},
         SyntaxCase{"instance of A { x = instance of B as $b { }; };", 1, 38,
@@ -295,7 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
         SyntaxCase{"qualifier Q : boolean, Scope(nowhere);", 1, 30,
                    "expected a scope (class, association, indication, property, reference, "
                    "method, parameter, qualifier or any), found 'nowhere'"},
-        SyntaxCase{"qualifier Q : CIM_X;", 1, 15, "expected a type of the qualifier, found 'CIM_X'"},
+        SyntaxCase{"qualifier Q : CIM_X;", 1, 15,
+                   "expected a type of the qualifier, found 'CIM_X'"},
         SyntaxCase{"qualifier Q : boolean, Scope(any), Scope(any);", 1, 36,
                    "expected 'Flavor' in the qualifier declaration, found 'Scope'"},
         SyntaxCase{"[Key] qualifier Q : boolean;", 1, 7,

@@ -1,10 +1,9 @@
 // Namespaces, includes and files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 #include "mof_test_util.h"
 #include "wbem/mof/applier.h"
@@ -31,8 +30,8 @@ TEST(PragmaNamespace, Forms) {
         {"child\\\\grand", "root\\test\\child\\grand"},
     };
     for (const Case& c : cases) {
-        auto state = compiled(std::string("#pragma namespace(\"") + c.pragma +
-                              "\")\nclass Here { };\n");
+        auto state =
+            compiled(std::string("#pragma namespace(\"") + c.pragma + "\")\nclass Here { };\n");
         const NamespaceState* ns = state->find(c.where);
         ASSERT_TRUE(ns) << c.pragma;
         EXPECT_TRUE(ns->findClass("Here")) << c.pragma;
@@ -88,14 +87,16 @@ TEST(Pragmas, OthersAreAccepted) {
     auto state = compiled(
         "#pragma locale(\"en_US\")\n#pragma classflags(\"forceupdate\")\n"
         "#pragma instanceflags(\"updateonly\")\n#pragma deleteclass(\"Gone\", NOFAIL)\n"
-        "#pragma autorecover\n#pragma source(\"\\\\\\\\.\\\\root\\\\x\")\n#pragma Unknown(1, 2.5, TRUE)\n"
+        "#pragma autorecover\n#pragma source(\"\\\\\\\\.\\\\root\\\\x\")\n#pragma Unknown(1, 2.5, "
+        "TRUE)\n"
         "class Kept { };");
     EXPECT_TRUE(testNs(state).findClass("Kept"));
 }
 
 TEST(PragmaInclude, RelativeToTheIncludingFileAndNamespacesCarryOn) {
     std::map<std::string, std::string> files = {
-        {"schema/Core/a.mof", "class A { };\n#pragma include(\"../Extra/b.mof\")\nclass C : B { };"},
+        {"schema/Core/a.mof",
+         "class A { };\n#pragma include(\"../Extra/b.mof\")\nclass C : B { };"},
         {"schema/Extra/b.mof", "#pragma namespace(\"sub\")\nclass B : A_In_Sub { };"},
     };
     // b.mof moves on to root\test\sub; what follows the include stays there.
@@ -103,7 +104,8 @@ TEST(PragmaInclude, RelativeToTheIncludingFileAndNamespacesCarryOn) {
     EXPECT_EQ(f.file, "schema/Extra/b.mof");
     EXPECT_EQ(f.message, "unknown superclass 'A_In_Sub' of class 'B'");
 
-    files["schema/Extra/b.mof"] = "#pragma namespace(\"sub\")\nclass A_In_Sub { };\nclass B : A_In_Sub { };";
+    files["schema/Extra/b.mof"] =
+        "#pragma namespace(\"sub\")\nclass A_In_Sub { };\nclass B : A_In_Sub { };";
     auto state = compiled("#pragma include(\"schema/Core/a.mof\")", files);
     EXPECT_TRUE(testNs(state).findClass("A"));
     const NamespaceState* sub = state->find("root\\test\\sub");
@@ -114,8 +116,9 @@ TEST(PragmaInclude, RelativeToTheIncludingFileAndNamespacesCarryOn) {
 
 TEST(CompileFile, ThroughTheLoader) {
     Repository repo;
-    Options o = testing::testOptions({{"dir/main.mof", "#pragma include(\"part.mof\")\nclass M : P { };"},
-                                      {"dir/part.mof", "class P { };"}});
+    Options o =
+        testing::testOptions({{"dir/main.mof", "#pragma include(\"part.mof\")\nclass M : P { };"},
+                              {"dir/part.mof", "class P { };"}});
     {
         Repository::Transaction tx(repo);
         compileFile(tx, "dir/main.mof", o);

@@ -7,7 +7,7 @@ namespace wbem::mof {
 namespace {
 
 class CimSchema : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         repo_ = new Repository();
         Repository::Transaction tx(*repo_);
@@ -117,7 +117,8 @@ TEST_F(CimSchema, QualifierValuesAndDefaults) {
     ASSERT_TRUE(maxLen);
     EXPECT_EQ(maxLen->type, CimType::UInt32);  // from the declaration, not the literal
     EXPECT_TRUE(maxLen->value == CimValue::uint(64));
-    const Qualifier* description = findQualifier(me->property("Caption")->qualifiers, "Description");
+    const Qualifier* description =
+        findQualifier(me->property("Caption")->qualifiers, "Description");
     ASSERT_TRUE(description);
     EXPECT_EQ(description->value.asString().rfind("The Caption property is a short", 0), 0u);
     EXPECT_TRUE(description->flavors & flavor::Translatable);

@@ -1,7 +1,8 @@
+#include "wbem/providers/cim_datetime.h"
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "wbem/providers/cim_datetime.h"
 
 namespace wbem {
 namespace {

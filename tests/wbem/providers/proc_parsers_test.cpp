@@ -1,7 +1,7 @@
 // The /proc parsers on literal text, hostile and malformed input included.
-#include <gtest/gtest.h>
-
 #include "wbem/providers/proc_parsers.h"
+
+#include <gtest/gtest.h>
 
 namespace wbem {
 namespace {
@@ -45,15 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StatCase{"plain", "1234 (bash) S" + kTail, true, "bash", 'S', 1, 1234, 3, 5000, 800, 1},
         // The name may hold blanks, parentheses and newlines; it ends at the last ')'.
-        StatCase{"hostile_name", "42 (a (b) c\nd) R" + kTail, true, "a (b) c\nd", 'R', 1, 1234,
-                 3, 5000, 800, 1},
+        StatCase{"hostile_name", "42 (a (b) c\nd) R" + kTail, true, "a (b) c\nd", 'R', 1, 1234, 3,
+                 5000, 800, 1},
         StatCase{"name_is_paren", "7 ()) Z" + kTail, true, ")", 'Z', 1, 1234, 3, 5000, 800, 1},
         StatCase{"empty_name", "8 () I" + kTail, true, "", 'I', 1, 1234, 3, 5000, 800, 1},
         StatCase{"cut_after_state", "9 (x) S", true, "x", 'S', {}, {}, {}, {}, {}, {}},
         StatCase{"cut_in_fields", "9 (x) S 1 2", true, "x", 'S', 1, 2, {}, {}, {}, {}},
         StatCase{"cut_after_name", "9 (x)", true, "x", '?', {}, {}, {}, {}, {}, {}},
-        StatCase{"garbage_field_ends_list", "9 (x) S 1 two 3 4", true, "x", 'S', 1, {}, {}, {}, {},
-                 {}},
+        StatCase{
+            "garbage_field_ends_list", "9 (x) S 1 two 3 4", true, "x", 'S', 1, {}, {}, {}, {}, {}},
         StatCase{"bad_state", "9 (x) SS 1 2", true, "x", '?', {}, {}, {}, {}, {}, {}},
         StatCase{"empty", "", false, "", '?', {}, {}, {}, {}, {}, {}},
         StatCase{"no_name", "1234 bash S 1", false, "", '?', {}, {}, {}, {}, {}, {}},

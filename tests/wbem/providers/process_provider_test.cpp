@@ -1,4 +1,6 @@
 // Win32_Process over a /proc tree made by the test, and on the real machine.
+#include "wbem/providers/process_provider.h"
+
 #include <gtest/gtest.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 
 #include "test_support.h"
 #include "wbem/providers/cim_datetime.h"
-#include "wbem/providers/process_provider.h"
 #include "wbem/text.h"
 
 namespace wbem {
@@ -29,7 +30,7 @@ std::string statLine(int pid, std::string_view comm, int ppid, int threads, long
 
 // A /proc tree with a boot time and a few processes of different shapes.
 class FakeProcTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         tree.write("stat", "cpu 1 2 3\nbtime 1700000000\n");
         addProcess(1, "init", 0, "/sbin/init\0splash\0"s);
@@ -87,7 +88,8 @@ TEST_F(FakeProcTest, MapsEveryFileToItsProperties) {
     EXPECT_EQ(test::uintOf(*p, "PrivatePageCount"), 500u * 1024);
     EXPECT_EQ(test::uintOf(*p, "PeakVirtualSize"), 9000u * 1024);
     EXPECT_EQ(test::uintOf(*p, "VirtualSize"), 8192000u);
-    EXPECT_EQ(test::uintOf(*p, "WorkingSetSize"), 300u * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)));
+    EXPECT_EQ(test::uintOf(*p, "WorkingSetSize"),
+              300u * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)));
     EXPECT_EQ(test::uintOf(*p, "ReadTransferCount"), 10u);
     EXPECT_EQ(test::uintOf(*p, "WriteOperationCount"), 2u);
     EXPECT_EQ(test::uintOf(*p, "Priority"), 8u);
@@ -155,7 +157,7 @@ TEST_F(FakeProcTest, TruncatedStatGivesNullsForTheMissingFields) {
 }
 
 TEST_F(FakeProcTest, VanishedAndMalformedProcessesAreSkipped) {
-    tree.remove("42/stat");             // exited between the listing and the read
+    tree.remove("42/stat");            // exited between the listing and the read
     tree.write("77/stat", "garbage");  // not a stat line at all
     tree.mkdir("notapid");
     tree.mkdir("0123");  // not canonical: not a process folder
@@ -237,7 +239,7 @@ TEST(PriorityTest, MapsNiceAndRealTimeOntoWindowsLevels) {
         int64_t nice, rt, policy;
         uint32_t expected;
     };
-    const Case cases[] = {{0, 0, 0, 8},  {19, 0, 0, 1},   {-20, 0, 0, 15}, {10, 0, 0, 4},
+    const Case cases[] = {{0, 0, 0, 8},   {19, 0, 0, 1},   {-20, 0, 0, 15}, {10, 0, 0, 4},
                           {-5, 0, 0, 10}, {0, 1, 1, 17},   {0, 99, 2, 31},  {0, 50, 1, 24},
                           {40, 0, 0, 1},  {-40, 0, 0, 15}, {0, 50, 0, 8}};
     for (const Case& c : cases)

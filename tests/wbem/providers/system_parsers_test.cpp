@@ -44,11 +44,11 @@ TEST(CodePageTest, MapsCharacterSetsToWindowsCodePages) {
         std::optional<unsigned> page;
     };
     const Case cases[] = {
-        {"UTF-8", 65001},          {"utf8", 65001},       {"ISO-8859-1", 28591},
-        {"ISO-8859-15", 28605},    {"ISO-8859-2", 28592}, {"ANSI_X3.4-1968", 20127},
-        {"CP1252", 1252},          {"windows-1251", 1251}, {"KOI8-R", 20866},
-        {"GB18030", 54936},        {"EUC-JP", 20932},     {"BIG5-HKSCS", 950},
-        {"ISO-8859-16", {}},       {"windows-9999", {}},  {"", {}},
+        {"UTF-8", 65001},       {"utf8", 65001},        {"ISO-8859-1", 28591},
+        {"ISO-8859-15", 28605}, {"ISO-8859-2", 28592},  {"ANSI_X3.4-1968", 20127},
+        {"CP1252", 1252},       {"windows-1251", 1251}, {"KOI8-R", 20866},
+        {"GB18030", 54936},     {"EUC-JP", 20932},      {"BIG5-HKSCS", 950},
+        {"ISO-8859-16", {}},    {"windows-9999", {}},   {"", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(windowsCodePage(c.codeset), c.page) << c.codeset;
 }
@@ -94,7 +94,8 @@ TEST(CpuInfoTest, GroupsLogicalProcessorsIntoPackages) {
 }
 
 TEST(CpuInfoTest, WithoutTopologyEachLogicalProcessorIsACore) {
-    auto packages = groupPackages(parseCpuInfo("processor : 0\nProcessor : ARMv7\n\nprocessor : 1\n"));
+    auto packages =
+        groupPackages(parseCpuInfo("processor : 0\nProcessor : ARMv7\n\nprocessor : 1\n"));
     ASSERT_EQ(packages.size(), 1u);
     EXPECT_EQ(packages[0].cores, 2);
     EXPECT_EQ(packages[0].logical[0].modelName, "ARMv7");

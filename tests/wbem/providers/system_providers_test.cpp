@@ -75,7 +75,8 @@ TEST(LiveOperatingSystemTest, OneInstanceWithTheMachinesFacts) {
 
     size_t procs = 0;
     for (const auto& e : std::filesystem::directory_iterator("/proc"))
-        if (e.path().filename().string().find_first_not_of("0123456789") == std::string::npos) ++procs;
+        if (e.path().filename().string().find_first_not_of("0123456789") == std::string::npos)
+            ++procs;
     EXPECT_NEAR(static_cast<double>(test::uintOf(os, "NumberOfProcesses")),
                 static_cast<double>(procs), 5.0);
     EXPECT_EQ(test::stringOf(os, "OSArchitecture"), osArchitecture(u.machine));
@@ -91,7 +92,8 @@ TEST(LiveComputerSystemTest, OneInstanceNamedAfterTheHost) {
     EXPECT_EQ(test::uintOf(cs, "NumberOfLogicalProcessors"),
               static_cast<uint64_t>(sysconf(_SC_NPROCESSORS_CONF)));
     EXPECT_GE(test::uintOf(cs, "NumberOfProcessors"), 1u);
-    EXPECT_LE(test::uintOf(cs, "NumberOfProcessors"), test::uintOf(cs, "NumberOfLogicalProcessors"));
+    EXPECT_LE(test::uintOf(cs, "NumberOfProcessors"),
+              test::uintOf(cs, "NumberOfLogicalProcessors"));
     EXPECT_EQ(test::uintOf(cs, "TotalPhysicalMemory"), meminfo()["MemTotal"] * 1024);
     // A key condition naming another computer finds nothing.
     QueryHints other;

@@ -111,7 +111,10 @@ void checkScalar(const CimValue& v, CimType t, const std::string& where,
         case CimType::SInt32:
         case CimType::SInt64: {
             if (v.kind() != K::SInt) return bad("expected a signed integer");
-            const int bits = t == CimType::SInt8 ? 8 : t == CimType::SInt16 ? 16 : t == CimType::SInt32 ? 32 : 64;
+            const int bits = t == CimType::SInt8    ? 8
+                             : t == CimType::SInt16 ? 16
+                             : t == CimType::SInt32 ? 32
+                                                    : 64;
             if (bits < 64) {
                 const int64_t lim = int64_t{1} << (bits - 1);
                 if (v.asSInt() < -lim || v.asSInt() >= lim) bad("out of range");
@@ -124,7 +127,10 @@ void checkScalar(const CimValue& v, CimType t, const std::string& where,
         case CimType::UInt64:
         case CimType::Char16: {
             if (v.kind() != K::UInt) return bad("expected an unsigned integer");
-            const int bits = t == CimType::UInt8 ? 8 : (t == CimType::UInt16 || t == CimType::Char16) ? 16 : t == CimType::UInt32 ? 32 : 64;
+            const int bits = t == CimType::UInt8                              ? 8
+                             : (t == CimType::UInt16 || t == CimType::Char16) ? 16
+                             : t == CimType::UInt32                           ? 32
+                                                                              : 64;
             if (bits < 64 && v.asUInt() >= (uint64_t{1} << bits)) bad("out of range");
             return;
         }
@@ -166,8 +172,10 @@ std::vector<std::string> typeProblems(const Instance& inst) {
                 continue;
             }
             for (const CimValue& e : v.asArray()) {
-                if (e.isNull()) problems.push_back(where + ": null element");
-                else checkScalar(e, p.type.type, where, problems);
+                if (e.isNull())
+                    problems.push_back(where + ": null element");
+                else
+                    checkScalar(e, p.type.type, where, problems);
             }
         } else {
             checkScalar(v, p.type.type, where, problems);

@@ -45,7 +45,7 @@ bool isCimDateTime(std::string_view s);
 
 // A temporary directory removed with everything in it at the end.
 class TempTree {
-public:
+  public:
     TempTree();
     ~TempTree();
     TempTree(const TempTree&) = delete;
@@ -57,7 +57,7 @@ public:
     void mkdir(const std::string& relPath) const;
     void remove(const std::string& relPath) const;
 
-private:
+  private:
     std::string root_;
 };
 

@@ -27,43 +27,45 @@ void expectAll(const std::shared_ptr<Repository>& repo, const std::vector<Case>&
 
 TEST(WqlAssociators, EndpointsWithEachKeyword) {
     auto repo = sampleRepository();
-    expectAll(repo, {
-        // alpha: L1 -> 1, L2 -> 2, S2 -> 1 (again: once per association), P1 -> Beta.
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"}", "1 2 1 Beta"},
-        {"associators of {base.name=\"ALPHA\"}", "1 2 1 Beta"},
-        {"ASSOCIATORS OF {\\\\HOST\\root\\test:Base.Name=\"alpha\"}", "1 2 1 Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link", "1 2 1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = StrongLink", "1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Peer", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Other", ""},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Base", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Other", "1 2 1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Derived", ""},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Left", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Right", ""},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Owner", "1 2 1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Item", "1 2 1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = right", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Owner", ""},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Special", "1 2 1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Nothing", ""},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredAssocQualifier = Aggregation",
-         "1"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly", "class:Other class:Base"},
-        {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link ResultRole = Item "
-         "Role = Owner RequiredQualifier = Special RequiredAssocQualifier = Association",
-         "1 2 1"},
-        // Other 1 is linked to alpha twice; a reference may name a base class
-        // of the object it means.
-        {"ASSOCIATORS OF {Other.Id=1}", "alpha alpha"},
-        {"ASSOCIATORS OF {Other=1}", "alpha alpha"},
-        {"ASSOCIATORS OF {Derived.Name=\"gamma_7\"}", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"gamma_7\"}", "Beta"},
-        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Left", "gamma_7"},
-        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Right", "alpha"},
-        {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE ResultClass = Derived", "gamma_7"},
-        {"ASSOCIATORS OF {Holder.Id=1}", ""},
-    });
+    expectAll(
+        repo,
+        {
+            // alpha: L1 -> 1, L2 -> 2, S2 -> 1 (again: once per association), P1 -> Beta.
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"}", "1 2 1 Beta"},
+            {"associators of {base.name=\"ALPHA\"}", "1 2 1 Beta"},
+            {"ASSOCIATORS OF {\\\\HOST\\root\\test:Base.Name=\"alpha\"}", "1 2 1 Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link", "1 2 1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = StrongLink", "1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Peer", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Other", ""},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Base", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Other", "1 2 1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultClass = Derived", ""},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Left", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Right", ""},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE Role = Owner", "1 2 1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Item", "1 2 1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = right", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ResultRole = Owner", ""},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Special", "1 2 1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Nothing", ""},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE RequiredAssocQualifier = Aggregation",
+             "1"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly", "class:Other class:Base"},
+            {"ASSOCIATORS OF {Base.Name=\"alpha\"} WHERE AssocClass = Link ResultRole = Item "
+             "Role = Owner RequiredQualifier = Special RequiredAssocQualifier = Association",
+             "1 2 1"},
+            // Other 1 is linked to alpha twice; a reference may name a base class
+            // of the object it means.
+            {"ASSOCIATORS OF {Other.Id=1}", "alpha alpha"},
+            {"ASSOCIATORS OF {Other=1}", "alpha alpha"},
+            {"ASSOCIATORS OF {Derived.Name=\"gamma_7\"}", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"gamma_7\"}", "Beta"},
+            {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Left", "gamma_7"},
+            {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE Role = Right", "alpha"},
+            {"ASSOCIATORS OF {Base.Name=\"Beta\"} WHERE ResultClass = Derived", "gamma_7"},
+            {"ASSOCIATORS OF {Holder.Id=1}", ""},
+        });
 }
 
 TEST(WqlAssociators, KeysOnlyGivesPartialObjectsWithTheKeys) {
@@ -78,39 +80,43 @@ TEST(WqlAssociators, KeysOnlyGivesPartialObjectsWithTheKeys) {
 
 TEST(WqlReferences, AssociationsWithEachKeyword) {
     auto repo = sampleRepository();
-    expectAll(repo, {
-        {"REFERENCES OF {Base.Name=\"alpha\"}", "L1 L2 S2 P1"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = StrongLink", "S2"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = Link", "L1 L2 S2"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Owner", "L1 L2 S2"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Left", "P1"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Aggregation", "S2"},
-        {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly",
-         "class:Link class:StrongLink class:Peer"},
-        {"REFERENCES OF {Base.Name=\"Beta\"}", "S1 P1 P2"},
-        {"REFERENCES OF {Base.Name=\"Beta\"} WHERE Role = Right", "P1"},
-        {"REFERENCES OF {Other.Id=3}", "S1"},
-        {"REFERENCES OF {Derived.Name=\"gamma_7\"}", "P2"},
-    });
+    expectAll(
+        repo,
+        {
+            {"REFERENCES OF {Base.Name=\"alpha\"}", "L1 L2 S2 P1"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = StrongLink", "S2"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ResultClass = Link", "L1 L2 S2"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Owner", "L1 L2 S2"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE Role = Left", "P1"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE RequiredQualifier = Aggregation", "S2"},
+            {"REFERENCES OF {Base.Name=\"alpha\"} WHERE ClassDefsOnly",
+             "class:Link class:StrongLink class:Peer"},
+            {"REFERENCES OF {Base.Name=\"Beta\"}", "S1 P1 P2"},
+            {"REFERENCES OF {Base.Name=\"Beta\"} WHERE Role = Right", "P1"},
+            {"REFERENCES OF {Other.Id=3}", "S1"},
+            {"REFERENCES OF {Derived.Name=\"gamma_7\"}", "P2"},
+        });
 }
 
 TEST(WqlSchemaAssociations, ClassSourcesGiveClasses) {
     auto repo = sampleRepository();
-    expectAll(repo, {
-        {"ASSOCIATORS OF {Base}", "class:Other class:Base"},
-        {"ASSOCIATORS OF {Base} WHERE SchemaOnly", "class:Other class:Base"},
-        {"ASSOCIATORS OF {Derived} WHERE SchemaOnly", "class:Other class:Base"},
-        {"ASSOCIATORS OF {Other} WHERE SchemaOnly", "class:Base"},
-        {"ASSOCIATORS OF {Base} WHERE AssocClass = Peer SchemaOnly", "class:Base"},
-        {"ASSOCIATORS OF {Base} WHERE ResultRole = Item", "class:Other"},
-        {"ASSOCIATORS OF {Base} WHERE ResultClass = Other", "class:Other"},
-        {"ASSOCIATORS OF {Base} WHERE RequiredQualifier = Special", "class:Other"},
-        {"ASSOCIATORS OF {Base} WHERE RequiredAssocQualifier = Aggregation", "class:Other"},
-        {"REFERENCES OF {Base} WHERE SchemaOnly", "class:Link class:StrongLink class:Peer"},
-        {"REFERENCES OF {Other}", "class:Link class:StrongLink"},
-        {"REFERENCES OF {Base} WHERE Role = Left", "class:Peer"},
-        {"REFERENCES OF {Holder}", ""},
-    });
+    expectAll(
+        repo,
+        {
+            {"ASSOCIATORS OF {Base}", "class:Other class:Base"},
+            {"ASSOCIATORS OF {Base} WHERE SchemaOnly", "class:Other class:Base"},
+            {"ASSOCIATORS OF {Derived} WHERE SchemaOnly", "class:Other class:Base"},
+            {"ASSOCIATORS OF {Other} WHERE SchemaOnly", "class:Base"},
+            {"ASSOCIATORS OF {Base} WHERE AssocClass = Peer SchemaOnly", "class:Base"},
+            {"ASSOCIATORS OF {Base} WHERE ResultRole = Item", "class:Other"},
+            {"ASSOCIATORS OF {Base} WHERE ResultClass = Other", "class:Other"},
+            {"ASSOCIATORS OF {Base} WHERE RequiredQualifier = Special", "class:Other"},
+            {"ASSOCIATORS OF {Base} WHERE RequiredAssocQualifier = Aggregation", "class:Other"},
+            {"REFERENCES OF {Base} WHERE SchemaOnly", "class:Link class:StrongLink class:Peer"},
+            {"REFERENCES OF {Other}", "class:Link class:StrongLink"},
+            {"REFERENCES OF {Base} WHERE Role = Left", "class:Peer"},
+            {"REFERENCES OF {Holder}", ""},
+        });
 }
 
 TEST(WqlAssociators, Refusals) {

@@ -105,7 +105,9 @@ TEST(LikePattern, UnclosedSetIsRejectedWithItsOffset) {
 TEST(LikePattern, InvalidUtf8InTextIsHarmless) {
     auto p = LikePattern::compile("a_c");
     ASSERT_TRUE(p);
-    EXPECT_TRUE(p->matches("a\xFF" "c"));
+    EXPECT_TRUE(
+        p->matches("a\xFF"
+                   "c"));
     EXPECT_FALSE(p->matches("a\xC3"));
     auto q = LikePattern::compile("%\xC3\xA9%");
     ASSERT_TRUE(q);

@@ -14,7 +14,7 @@ using namespace test;
 // Records the hints of every open() and returns all its instances, whatever
 // the hints say, so the tests also show that the query still filters.
 class CountingProvider : public InstanceProvider {
-public:
+  public:
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
                                          const QueryHints& hints) const override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -40,22 +40,22 @@ public:
         return calls_.size();
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::vector<QueryHints> calls_;
 };
 
 class WqlNarrowing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         repo_ = std::make_shared<Repository>();
         provider_ = std::make_shared<CountingProvider>();
         Repository::Transaction tx(*repo_);
         tx.ns(kNs, true);
-        tx.addClass(kNs, classDef("Proc", "",
-                                  {prop("Handle", CimType::UInt32, true),
-                                   prop("Name", CimType::String), prop("Threads", CimType::UInt32),
-                                   prop("Expensive", CimType::String)}));
+        tx.addClass(
+            kNs, classDef("Proc", "",
+                          {prop("Handle", CimType::UInt32, true), prop("Name", CimType::String),
+                           prop("Threads", CimType::UInt32), prop("Expensive", CimType::String)}));
         tx.setProvider(kNs, "Proc", provider_);
         tx.commit();
     }

@@ -90,12 +90,8 @@ TEST(WqlParser, NullTests) {
         const char* where;
         bool negated;
     };
-    const Case cases[] = {{"P IS NULL", false},
-                          {"P is not null", true},
-                          {"P = NULL", false},
-                          {"P <> NULL", true},
-                          {"P != NULL", true},
-                          {"NULL = P", false}};
+    const Case cases[] = {{"P IS NULL", false}, {"P is not null", true}, {"P = NULL", false},
+                          {"P <> NULL", true},  {"P != NULL", true},     {"NULL = P", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         auto q = parseQuery(std::string("SELECT * FROM C WHERE ") + c.where);
@@ -184,7 +180,7 @@ TEST(WqlParser, RejectsWhatWqlLacks) {
         {"ASSOCIATORS OF {C.K=1} WHERE Role = A Role = B", 38},  // keyword twice
         {"ASSOCIATORS OF {C.K=1} WHERE ClassDefsOnly ResultClass = D", 57},
         {"ASSOCIATORS OF {C.K=1} WHERE ClassDefsOnly KeysOnly", 43},
-        {"REFERENCES OF {C.K=1} WHERE AssocClass = A", 28},      // not for REFERENCES
+        {"REFERENCES OF {C.K=1} WHERE AssocClass = A", 28},  // not for REFERENCES
         {"REFERENCES OF {C.K=1} WHERE ResultRole = A", 28},
         {"REFERENCES OF {C.K=1} WHERE RequiredAssocQualifier = A", 28},
         {"ASSOCIATORS OF {C.K=1} extra", 23},
@@ -203,8 +199,8 @@ TEST(WqlParser, RejectsWhatWqlLacks) {
 }
 
 TEST(WqlParser, DeepNestingIsRefusedNotACrash) {
-    std::string deep = "SELECT * FROM C WHERE " + std::string(100000, '(') + "P = 1" +
-                       std::string(100000, ')');
+    std::string deep =
+        "SELECT * FROM C WHERE " + std::string(100000, '(') + "P = 1" + std::string(100000, ')');
     EXPECT_THROW(parseQuery(deep), QueryError);
     std::string nots = "SELECT * FROM C WHERE ";
     for (int i = 0; i < 50000; ++i) nots += "NOT ";

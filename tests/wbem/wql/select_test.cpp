@@ -10,7 +10,7 @@ namespace {
 using namespace test;
 
 class WqlSelect : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { repo_ = sampleRepository(); }
     static void TearDownTestSuite() { repo_.reset(); }
     static std::shared_ptr<Repository> repo_;
@@ -116,7 +116,8 @@ TEST_F(WqlSelect, ResultsOfValidQueries) {
         {"SELECT * FROM Holder WHERE Emb ISA 'Other'", "2"},
         {"SELECT * FROM Holder WHERE Emb IS NOT NULL", "1 2"},
         {"SELECT * FROM Holder WHERE Ref = 'base.name=\"ALPHA\"'", "1"},
-        {"SELECT * FROM Holder WHERE Ref = '\\\\\\\\HOST\\\\root\\\\test:Base.Name=\"alpha\"'", "1"},
+        {"SELECT * FROM Holder WHERE Ref = '\\\\\\\\HOST\\\\root\\\\test:Base.Name=\"alpha\"'",
+         "1"},
         {"SELECT * FROM Holder WHERE Ref <> 'Base.Name=\"alpha\"'", "2"},
         {"SELECT * FROM Link WHERE Item = 'Other.Id=1'", "L1 S2"},
         {"SELECT * FROM Link", "L1 L2 S1 S2"},
@@ -240,17 +241,17 @@ TEST(WqlSelectLayouts, InstancesOfAnOlderDefinitionAreReadByTheirOwnSlots) {
     {
         Repository::Transaction tx(*repo);
         tx.ns(kNs, true);
-        auto v1 = tx.addClass(kNs, classDef("Item", "",
-                                            {prop("Name", CimType::String, true),
-                                             prop("Size", CimType::UInt32)}));
+        auto v1 = tx.addClass(
+            kNs, classDef("Item", "",
+                          {prop("Name", CimType::String, true), prop("Size", CimType::UInt32)}));
         auto old = std::make_shared<Instance>(v1);
         old->set("Name", CimValue::string("old"));
         old->set("Size", CimValue::uint(50));
         tx.addInstance(kNs, old);
-        auto v2 = tx.addClass(kNs, classDef("Item", "",
-                                            {prop("Size", CimType::UInt32),
-                                             prop("Color", CimType::String),
-                                             prop("Name", CimType::String, true)}));
+        auto v2 = tx.addClass(
+            kNs, classDef("Item", "",
+                          {prop("Size", CimType::UInt32), prop("Color", CimType::String),
+                           prop("Name", CimType::String, true)}));
         auto fresh = std::make_shared<Instance>(v2);
         fresh->set("Name", CimValue::string("new"));
         fresh->set("Size", CimValue::uint(70));

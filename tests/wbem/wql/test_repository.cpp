@@ -56,24 +56,23 @@ std::shared_ptr<Repository> sampleRepository() {
     auto otherDef = classDef("Other", "", {prop("Id", CimType::UInt32, true)});
     otherDef->qualifiers.push_back(flag("Special"));
     auto other = tx.addClass(kNs, otherDef);
-    auto holder = tx.addClass(
-        kNs, classDef("Holder", "",
-                      {prop("Id", CimType::UInt32, true),
-                       prop("Ref", CimType::Reference, false, false, "Base"),
-                       prop("Emb", CimType::Object)}));
-    auto linkDef = classDef("Link", "",
-                            {prop("Owner", CimType::Reference, true, false, "Base"),
-                             prop("Item", CimType::Reference, true, false, "Other"),
-                             prop("Label", CimType::String)});
+    auto holder = tx.addClass(kNs, classDef("Holder", "",
+                                            {prop("Id", CimType::UInt32, true),
+                                             prop("Ref", CimType::Reference, false, false, "Base"),
+                                             prop("Emb", CimType::Object)}));
+    auto linkDef = classDef(
+        "Link", "",
+        {prop("Owner", CimType::Reference, true, false, "Base"),
+         prop("Item", CimType::Reference, true, false, "Other"), prop("Label", CimType::String)});
     linkDef->qualifiers.push_back(flag("Association"));
     auto link = tx.addClass(kNs, linkDef);
     auto strongDef = classDef("StrongLink", "Link", {});
     strongDef->qualifiers.push_back(flag("Aggregation"));
     auto strong = tx.addClass(kNs, strongDef);
-    auto peerDef = classDef("Peer", "",
-                            {prop("Left", CimType::Reference, true, false, "Base"),
-                             prop("Right", CimType::Reference, true, false, "Base"),
-                             prop("Label", CimType::String)});
+    auto peerDef = classDef(
+        "Peer", "",
+        {prop("Left", CimType::Reference, true, false, "Base"),
+         prop("Right", CimType::Reference, true, false, "Base"), prop("Label", CimType::String)});
     peerDef->qualifiers.push_back(flag("Association"));
     auto peer = tx.addClass(kNs, peerDef);
 
@@ -154,12 +153,16 @@ std::string show(const std::vector<ResultObject>& results) {
             continue;
         }
         const CimValue* label = r.instance->find("Label");
-        const CimValue* v = label ? label : (r.cls->keys.empty() ? nullptr
-                                                                 : &r.instance->value(r.cls->keys[0]));
-        if (!v || v->isNull()) out += "?";
-        else if (v->kind() == CimValue::Kind::String) out += v->asString();
-        else if (v->kind() == CimValue::Kind::UInt) out += std::to_string(v->asUInt());
-        else out += mofLiteral(*v, CimType::String);
+        const CimValue* v =
+            label ? label : (r.cls->keys.empty() ? nullptr : &r.instance->value(r.cls->keys[0]));
+        if (!v || v->isNull())
+            out += "?";
+        else if (v->kind() == CimValue::Kind::String)
+            out += v->asString();
+        else if (v->kind() == CimValue::Kind::UInt)
+            out += std::to_string(v->asUInt());
+        else
+            out += mofLiteral(*v, CimType::String);
     }
     return out;
 }

@@ -90,8 +90,8 @@ TEST(CompareValue, NullsArraysAndObjectsNeverCompare) {
     c.number = Number::uint(1);
     c.text = "1";
     c.boolean = true;
-    for (const CimValue& v : {CimValue(), CimValue::array({CimValue::uint(1)}),
-                              CimValue::object(nullptr)}) {
+    for (const CimValue& v :
+         {CimValue(), CimValue::array({CimValue::uint(1)}), CimValue::object(nullptr)}) {
         EXPECT_EQ(compareValue(v, c), Order::Unordered);
         for (auto op : {ast::CompareOp::Equal, ast::CompareOp::NotEqual, ast::CompareOp::Less,
                         ast::CompareOp::GreaterEqual})
