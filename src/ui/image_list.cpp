@@ -1,6 +1,6 @@
 #include "ui/image_list.h"
 
-#include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -25,10 +25,11 @@ QImage renderImage(int index, int size) {
 }
 
 ImageList::ImageList() {
+    // Twice the size as well on screens with more than one device pixel per pixel.
+    const int scales = qApp && qApp->devicePixelRatio() > 1.0 ? 2 : 1;
     for (int i = 0; i < kCount; ++i) {
         QIcon icon;
-        // Twice the size as well, for screens with two device pixels per pixel.
-        for (int scale : {1, 2}) {
+        for (int scale = 1; scale <= scales; ++scale) {
             QPixmap pixmap = QPixmap::fromImage(renderImage(i, kSize * scale));
             pixmap.setDevicePixelRatio(scale);
             icon.addPixmap(pixmap);

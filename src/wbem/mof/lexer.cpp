@@ -411,25 +411,33 @@ void appendUnescaped(const SourceSet& sources, Pos bodyPos, std::string_view bod
 }
 
 std::string describeToken(const Token& t) {
-    auto clip = [](std::string_view s) {
-        return s.size() > 30 ? std::string(s.substr(0, 27)) + "..." : std::string(s);
+    // Built by appending: GCC 12 warns (-Wrestrict, wrongly) on "'" + std::string.
+    auto quoted = [](std::string out, std::string_view s, std::string_view close) {
+        if (s.size() > 30) {
+            out.append(s.substr(0, 27));
+            out.append("...");
+        } else {
+            out.append(s);
+        }
+        out.append(close);
+        return out;
     };
     switch (t.kind) {
         case Tok::End:
             return "end of file";
         case Tok::Identifier:
-            return "'" + clip(t.text) + "'";
+            return quoted("'", t.text, "'");
         case Tok::Alias:
-            return "alias '$" + clip(t.text) + "'";
+            return quoted("alias '$", t.text, "'");
         case Tok::Integer:
         case Tok::Real:
-            return "number " + clip(t.text);
+            return quoted("number ", t.text, "");
         case Tok::String:
-            return "string \"" + clip(t.text) + "\"";
+            return quoted("string \"", t.text, "\"");
         case Tok::Char:
             return "character literal";
         default:
-            return "'" + std::string(t.text) + "'";
+            return quoted("'", t.text, "'");
     }
 }
 

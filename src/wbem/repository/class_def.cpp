@@ -48,8 +48,9 @@ void ClassDef::finalize() {
     keys.clear();
     for (size_t i = 0; i < properties.size(); ++i) {
         auto& p = properties[i];
-        p.isKey = p.isKey || hasTrueQualifier(p.qualifiers, "key") ||
-                  hasTrueQualifier(p.qualifiers, "CIM_Key");
+        // Only Key makes a key: WMI marks the DMTF keys it does not use in
+        // paths with CIM_Key, which leaves them ordinary properties.
+        p.isKey = p.isKey || hasTrueQualifier(p.qualifiers, "key");
         index_.emplace(p.name, int(i));
         alphabetical.push_back(int(i));
     }

@@ -68,9 +68,9 @@ private:
 CimValue keyValue(const PathKey& key, const PropertyDef& prop) {
     if (key.quoted || isStringLikeType(prop.type.type)) return CimValue::string(key.value);
     try {
-        if (isSignedType(prop.type.type)) return CimValue::sint(std::stoll(key.value, nullptr, 0));
+        if (isSignedType(prop.type.type)) return CimValue::sint(std::stoll(key.value, nullptr, 10));
         if (isUnsignedType(prop.type.type))
-            return CimValue::uint(std::stoull(key.value, nullptr, 0));
+            return CimValue::uint(std::stoull(key.value, nullptr, 10));
         if (isRealType(prop.type.type)) return CimValue::real(std::stod(key.value));
     } catch (const std::exception&) {
     }

@@ -16,13 +16,16 @@ bool isNameChar(char c) {
            c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-// Reads a quoted value starting at s[i] == '"'; leaves i after the closing quote.
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+// Reads a value quoted with " or ' starting at s[i]; leaves i after the
+// closing quote.
 std::string readQuoted(std::string_view s, size_t& i) {
     std::string out;
-    ++i;
+    const char quote = s[i++];
     while (i < s.size()) {
         char c = s[i++];
-        if (c == '"') return out;
+        if (c == quote) return out;
         if (c == '\\') {
             if (i >= s.size()) badPath();
             out += s[i++];
@@ -42,7 +45,7 @@ ObjectPath parseObjectPath(std::string_view text) {
     // \\server\namespace:  or //server/namespace:
     // The namespace part ends at the first ':' that comes before any key.
     size_t colon = s.find(':');
-    if (colon != std::string_view::npos && s.substr(0, colon).find_first_of("=\"") != std::string_view::npos)
+    if (colon != std::string_view::npos && s.substr(0, colon).find_first_of("=\"'") != std::string_view::npos)
         colon = std::string_view::npos;
     if (colon != std::string_view::npos) {
         std::string ns(s.substr(0, colon));
@@ -69,7 +72,7 @@ ObjectPath parseObjectPath(std::string_view text) {
             return p;
         }
         PathKey k;
-        if (i < s.size() && s[i] == '"') {
+        if (i < s.size() && isQuote(s[i])) {
             k.value = readQuoted(s, i);
             k.quoted = true;
         } else {
@@ -90,7 +93,7 @@ ObjectPath parseObjectPath(std::string_view text) {
         PathKey k;
         k.name = std::string(s.substr(b, i - b));
         ++i;
-        if (i < s.size() && s[i] == '"') {
+        if (i < s.size() && isQuote(s[i])) {
             k.value = readQuoted(s, i);
             k.quoted = true;
         } else {

@@ -174,6 +174,9 @@ public:
     }
 
     std::shared_ptr<ISWbemPropertySet> Properties_() override {
+        // Callers walk the set several times (a query result's shape, names and
+        // values): build it once. An object serves one thread at a time.
+        if (properties_) return properties_;
         std::vector<std::shared_ptr<ISWbemProperty>> items;
         for (int slot : visibleSlots()) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
@@ -183,7 +186,8 @@ public:
                                                        def.classOrigin,
                                                        iequals(def.classOrigin, v_.cls->name)));
         }
-        return std::make_shared<PropertySet>(std::move(items));
+        properties_ = std::make_shared<PropertySet>(std::move(items));
+        return properties_;
     }
 
     std::shared_ptr<ISWbemPropertySet> SystemProperties_() override {
@@ -283,6 +287,7 @@ private:
     }
 
     ObjectView v_;
+    std::shared_ptr<ISWbemPropertySet> properties_;
 };
 
 }  // namespace

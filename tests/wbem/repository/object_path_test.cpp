@@ -52,6 +52,7 @@ TEST(ObjectPath, SamePathIgnoresCaseKeyOrderAndMissingNamespace) {
         bool same;
     } cases[] = {
         {R"(C.A="x",B=1)", R"(c.b=1,a="X")", true},
+        {R"(C.A='x y',B=1)", R"(c.b=1,a="X Y")", true},  // WQL paths often use single quotes
         {R"(\\S\root:C.A="x")", R"(C.A="x")", true},
         {R"(\\S\root:C.A="x")", R"(\\S\other:C.A="x")", false},
         {R"(C.A="x")", R"(C.A="y")", false},
