@@ -79,6 +79,11 @@ class ProgramTest : public ::testing::Test {
         env.insert(QStringLiteral("DISPLAY"), parts[0]);
         env.insert(QStringLiteral("XAUTHORITY"), parts[1]);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Under LeakSanitizer, leaks of the system's D-Bus library do not count.
+        QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+        if (!lsan.isEmpty()) lsan += QLatin1Char(':');
+        env.insert(QStringLiteral("LSAN_OPTIONS"),
+                   lsan + QStringLiteral("suppressions=" CIMSCOPE_TEST_DATA "/program_lsan.supp"));
 
         // The program's folder holds its settings file: run a copy from a fresh one.
         program = dir.filePath(QStringLiteral("cimscope"));
