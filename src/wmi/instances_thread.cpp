@@ -45,8 +45,8 @@ LiveThreads& live() {
 // step takes it before it reads anything it carries, which orders the two
 // for the sanitizer as the queue does for real.
 std::mutex& postMutex() {
-    static std::mutex mu;
-    return mu;
+    static auto* mu = new std::mutex;  // outlives any worker still leaving at exit
+    return *mu;
 }
 
 template <class Step>

@@ -2,6 +2,13 @@
 // window's instance list, one line per instance, while the window stays
 // responsive. One worker thread that sleeps while idle, keeps its WMI
 // connection between runs and frees itself after Terminate.
+//
+// The list is only ever touched on the window thread. Each instance's line is
+// queued for it and taken in order, at most every 10 ms, so that a fast
+// enumeration does not cost one thread switch per instance; the end of a run
+// (FinishRun and OnDone) runs there while the worker waits. Every request
+// (SetTarget, Restart) starts a new run, and lines or ends of a run the window
+// has since moved on from are dropped there.
 #pragma once
 
 #include <atomic>
