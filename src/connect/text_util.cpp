@@ -4,17 +4,6 @@
 
 namespace settings {
 
-namespace {
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-}  // namespace
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 std::optional<int32_t> parseInt32(std::string_view s) {
     bool hadPlus = !s.empty() && s.front() == '+';
     if (hadPlus) s.remove_prefix(1);

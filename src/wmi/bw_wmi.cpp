@@ -1,5 +1,7 @@
 #include "wmi/bw_wmi.h"
 
+#include "wbem/text.h"
+
 #include <mutex>
 
 namespace wmi {
@@ -70,12 +72,7 @@ std::shared_ptr<wbem::ISWbemServices> OpenServices(std::string_view host, std::s
     return services;
 }
 
-std::string Trimmed(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return std::string(text.substr(b, e - b));
-}
+std::string Trimmed(std::string_view text) { return std::string(wbem::trimmed(text)); }
 
 std::shared_ptr<wbem::ISWbemServices> TWMI::OpenServices(int32_t securityFlags) const {
     return wmi::OpenServices(Host, Namespace, User, Password, securityFlags);
