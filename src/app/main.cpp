@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "connect/program_dir.h"
+#include "help/hh.h"
 #include "ui/dialog_prompts.h"
 #include "ui/win1.h"
 #include "wmi/instances_thread.h"
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cimscope"));
 
+    // The help file beside the program and the library that reads it; the
+    // help window closes and the library is released when this ends.
+    help::HelpSession helpSession(settings::ProgramDir());
     ui::DialogPrompts prompts;
     ui::MainWindowOptions options;
     options.settingsFile = settings::SettingsFileName();

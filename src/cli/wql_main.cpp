@@ -1,4 +1,4 @@
-// wql: runs one WQL query and prints the result as a table.
+// wql: runs one WQL query and prints the result as a table, CSV, TSV or an HTML report.
 #include <iostream>
 
 #include "wql_options.h"

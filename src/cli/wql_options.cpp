@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "wbem/text.h"
+
 namespace cli {
 
 namespace {
@@ -14,6 +16,46 @@ bool takeOption(const std::string& arg, const char* name, std::string& value) {
         if (std::tolower(static_cast<unsigned char>(arg[i])) != prefix[i]) return false;
     value = arg.substr(prefix.size());
     return true;
+}
+
+std::optional<OutputFormat> formatNamed(const std::string& name) {
+    const std::string n = wbem::lowered(name);
+    if (n == "table") return OutputFormat::Table;
+    if (n == "csv") return OutputFormat::Csv;
+    if (n == "tsv") return OutputFormat::Tsv;
+    if (n == "html") return OutputFormat::Html;
+    return std::nullopt;
+}
+
+// COLUMN, COLUMN:asc or COLUMN:desc. Property names hold no ":", so a last
+// ":" always starts the direction.
+std::optional<SortKey> sortKeyOf(const std::string& value, std::string& error) {
+    SortKey key;
+    key.column = value;
+    if (const size_t colon = value.rfind(':'); colon != std::string::npos) {
+        const std::string direction = wbem::lowered(value.substr(colon + 1));
+        if (direction != "asc" && direction != "desc") {
+            error = "bad sort direction \"" + value.substr(colon + 1) + "\": expected asc or desc";
+            return std::nullopt;
+        }
+        key.ascending = direction == "asc";
+        key.column = value.substr(0, colon);
+    }
+    if (key.column.empty()) {
+        error = "-sort: needs a column name or number";
+        return std::nullopt;
+    }
+    if (key.column[0] >= '0' && key.column[0] <= '9') {
+        // Names start with a letter or "_", so digits are a number.
+        const char* begin = key.column.data();
+        const char* end = begin + key.column.size();
+        auto [stop, ec] = std::from_chars(begin, end, key.number);
+        if (ec != std::errc() || stop != end || key.number < 1) {
+            error = "bad sort column \"" + key.column + "\": expected a name or a number from 1";
+            return std::nullopt;
+        }
+    }
+    return key;
 }
 
 }  // namespace
@@ -30,7 +72,11 @@ const char* wqlUsage() {
            "  -codepage:N       code page of the printed values (default: the target's own)\n"
            "  -mof:FILE         compile a MOF file into the namespace first (repeatable)\n"
            "  -classes          list the namespace's classes instead of running a query\n"
-           "  -out:FILE         write the output to FILE\n";
+           "  -out:FILE         write the output to FILE\n"
+           "  -format:FORMAT    table (default), csv, tsv or html (a report naming the\n"
+           "                    host, namespace and query)\n"
+           "  -sort:COLUMN[:desc]  sort the rows by a column, given by name or 1-based\n"
+           "                    number; :desc for descending (default: result order)\n";
 }
 
 std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
@@ -75,6 +121,16 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.outFile = v;
+        } else if (takeOption(arg, "format", v)) {
+            auto format = formatNamed(v);
+            if (!format) {
+                error = "bad format \"" + v + "\": expected table, csv, tsv or html";
+                return std::nullopt;
+            }
+            o.format = *format;
+        } else if (takeOption(arg, "sort", v)) {
+            o.sort = sortKeyOf(v, error);
+            if (!o.sort) return std::nullopt;
         } else if (arg == "-classes") {
             o.listClasses = true;
         } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
@@ -83,6 +139,10 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
         } else {
             rest.push_back(arg);
         }
+    }
+    if (o.listClasses && (o.sort || o.format != OutputFormat::Table)) {
+        error = "-classes prints a plain list: -sort: and -format: apply to a query";
+        return std::nullopt;
     }
     if (o.listClasses ? !rest.empty() : rest.size() != 1) {
         error = o.listClasses ? "-classes takes no query" : "expected one query";

@@ -8,6 +8,16 @@
 
 namespace cli {
 
+enum class OutputFormat { Table, Csv, Tsv, Html };
+
+// "-sort:COLUMN[:asc|:desc]": a column name (letter case ignored when no
+// column matches exactly) or a 1-based column number.
+struct SortKey {
+    std::string column;
+    int number = 0;  // the column's number when given as one, else 0
+    bool ascending = true;
+};
+
 struct WqlOptions {
     std::string host = ".";
     std::string nspace = "root\\cimv2";
@@ -18,6 +28,8 @@ struct WqlOptions {
     std::vector<std::string> mofFiles;
     bool listClasses = false;
     std::string outFile;
+    OutputFormat format = OutputFormat::Table;
+    std::optional<SortKey> sort;  // none: rows stay in the order of the result
     std::string query;
 };
 

@@ -4,6 +4,12 @@
 #include <charconv>
 #include <fstream>
 
+#include "export/delimited.h"
+#include "export/export_format.h"
+#include "export/html_report.h"
+#include "export/report_time.h"
+#include "ostream_device.h"
+#include "result_rows.h"
 #include "text_table.h"
 #include "wbem/errors.h"
 #include "wbem/service/hosts.h"
@@ -46,6 +52,37 @@ int fail(std::ostream& err, const std::string& text) {
     return 1;
 }
 
+// The result in the chosen format, rows in `order`. False with `error` when
+// the output cannot be written.
+bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTable& table,
+                 std::vector<int32_t> order, std::ostream& out, std::string& error) {
+    if (o.format == OutputFormat::Table) {
+        std::vector<std::string> cells;
+        cells.reserve(table.Cells.size());
+        const auto width = static_cast<size_t>(table.ColumnCount);
+        for (int32_t row : order)
+            cells.insert(cells.end(), table.Cells.begin() + static_cast<ptrdiff_t>(row * width),
+                         table.Cells.begin() + static_cast<ptrdiff_t>((row + 1) * width));
+        flattenLines(cells);
+        writeTextTable(out, table.Columns, cells, (conn.CodePage & 0xFFFF) == 65001);
+        return true;
+    }
+    const TableView view(table, std::move(order));
+    OstreamDevice device(out);
+    device.open(QIODevice::WriteOnly);
+    if (o.format == OutputFormat::Html) {
+        exporter::ReportInfo info;
+        info.host = conn.Host;
+        info.nameSpace = conn.Namespace;
+        info.query = wmi::Trimmed(o.query);
+        info.generatedAt = exporter::CurrentReportTime();
+        return exporter::WriteHtmlReport(view, info, device, error);
+    }
+    const char separator =
+        o.format == OutputFormat::Csv ? exporter::kCsvSeparator : exporter::kTsvSeparator;
+    return exporter::WriteDelimited(view, separator, device, error);
+}
+
 }  // namespace
 
 int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
@@ -78,8 +115,20 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         conn.CodePage = o.codePage ? o.codePage : targetCodePage(conn);
         wmi::ResultTable table;
         if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
-        flattenLines(table.Cells);
-        writeTextTable(*out, table.Columns, table.Cells, (conn.CodePage & 0xFFFF) == 65001);
+        std::vector<int32_t> order = resultOrder(table);
+        // A result without rows has no columns either: nothing to sort by.
+        if (o.sort && table.ColumnCount > 0) {
+            std::string error;
+            const std::optional<int> column = sortColumnOf(table.Columns, *o.sort, error);
+            if (!column) {
+                err << "wql: " << error << '\n';
+                return 2;
+            }
+            order = sortedRows(table, *column, o.sort->ascending);
+        }
+        std::string error;
+        if (!writeResult(o, conn, table, std::move(order), *out, error))
+            return fail(err, "Error: " + error);
     }
     out->flush();
     if (!*out) return fail(err, "Error: cannot write the output");

@@ -7,8 +7,9 @@
 
 namespace cli {
 
-// Runs what the options say; returns the exit code (0, or 1 after printing
-// "Error: " and the description to `err`).
+// Runs what the options say; returns the exit code: 0, 1 after printing
+// "Error: " and the description to `err`, or 2 when -sort: names a column the
+// result does not have.
 int runWql(const WqlOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -16,6 +16,7 @@
 
 #include "export/maker.h"
 #include "ui/column_list_box.h"
+#include "ui/find_win.h"
 #include "ui/grid_rules.h"
 #include "ui/instance_line_box.h"
 #include "ui/prompts.h"
@@ -58,8 +59,9 @@ void TMainWin::FormCreate() {
     resize(724, 471 + menuBar()->sizeHint().height());
     PageControl1->setCurrentIndex(0);
 
-    // The connect dialog's host list has its one built-in entry.
-    DialogHistories.host = {"localhost"};
+    // The connect dialog and the namespace chooser live as long as the window;
+    // the dialog's combo boxes hold the host and namespace histories.
+    CreateConnectDialogs();
 
     WMI = std::make_unique<wmi::TWMI>();
     WMI->SetHost("localhost");
@@ -73,6 +75,9 @@ void TMainWin::FormCreate() {
                                      const std::string& error) {
         InstancesDone(thread, count, error);
     };
+
+    // The find dialog lives as long as the window, and so does its history.
+    FindDialog = new TFindDialog(this);
 }
 
 TMainWin::~TMainWin() {
@@ -209,11 +214,6 @@ bool TMainWin::FormCloseQuery() {
     bool canClose = true;
     HandBackQuery(canClose);
     return canClose;
-}
-
-void TMainWin::HandBackQuery(bool& canClose) {
-    // Nothing to offer yet: the hand-back to the calling program attaches here.
-    (void)canClose;
 }
 
 // --- Instance thread ----------------------------------------------------------------------

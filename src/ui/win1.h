@@ -15,6 +15,7 @@
 
 #include "connect/placement.h"
 #include "connect/settings.h"
+#include "help/url_opener.h"
 #include "ui/command_line.h"
 #include "ui/image_list.h"
 #include "wmi/bw_wmi.h"
@@ -37,6 +38,9 @@ class InstanceLineBox;
 class Prompts;
 class ResultModel;
 class StringGrid;
+class TFindDialog;
+class TConnectForm;
+class TNameSpaceForm;
 
 struct MainWindowOptions {
     // Full name of the settings file (the program passes settings::SettingsFileName()).
@@ -69,7 +73,7 @@ class TMainWin : public QMainWindow {
     void LoadSettings(const settings::ProfileFile& file);
     bool SaveSettings();  // histories and placement, one atomic write
     // The offer of the query to the calling program at close; it may clear
-    // canClose. Comes with the hand-back; until then it lets every close pass.
+    // canClose (win1_handback.cpp).
     void HandBackQuery(bool& canClose);
 
     // --- Query tab ---------------------------------------------------------------
@@ -77,6 +81,50 @@ class TMainWin : public QMainWindow {
     bool Query2ComboKeyPress(char key);  // true when the key was consumed
     void ListView1ColumnClick(int column);
     void Query1BtnClick();
+
+    // --- Class browser, instance browser, clipboard commands -------------------------
+    // ClassListBoxClick runs at every selection change of ClassListBox that
+    // signals and at a click on the entry already selected; code that selects
+    // a class without it being the user's choice (the search) blocks the
+    // list's signals meanwhile.
+    void ClassListBoxClick();
+    void PopupMenu1Popup();
+    void Selectfrom1Click();
+    void Refresh2Click();
+    // Runs at every selection change of InstanceListBox and at a click on the
+    // line that is already selected.
+    void InstanceListBoxClick();
+    void PopupMenu2Popup();
+    void CopyPropert1Click();
+    void PopupMenu3Popup();
+    void Copy1item1Click();
+    void Copylist1Click();
+    void PopupMenu4Popup();
+    void Copymethod1Click();
+    void Copyallmethods1Click();
+
+    // --- Find ----------------------------------------------------------------------
+    void Search1Click();
+    void Findagain1Click();
+    // Searches the list of the active page with the last search's text and
+    // options, from the top or after the current entry, and tells the user.
+    void FindNext(bool fromStart);
+
+    // --- Export --------------------------------------------------------------------
+    void Savequeryresultas1Click();
+
+    // --- Connect dialog and namespace chooser (win1_connect.cpp) ------------------------
+    // Fills the connect dialog from the connection; on OK applies it, reloads
+    // the class list and takes the host's code set as CodePage.
+    void Connecttoremotehost1Click();
+
+    // --- Help and information (win1_help.cpp) ------------------------------------------
+    void Help2Click();      // the help window at the program's start page
+    void Homepage1Click();  // the address held by Homepage1
+    void Support1Click();   // a support mail naming the version and the system
+    void About1Click();     // the About box, until the user closes it
+    // Opens web and mail addresses; tests put their own in its place.
+    help::UrlOpener OpenUrl = help::DefaultUrlOpener();
 
     // --- Instance thread -----------------------------------------------------------
     void InstancesDone(wmi::TWMIInstancesThread* thread, int32_t count, const std::string& error);
@@ -102,9 +150,20 @@ class TMainWin : public QMainWindow {
     CommandLineParams Params;  // CallerWindow and CommandLineQuery
     std::string LastQuery;
     std::string CurrentClass;
+    std::string SelectFromQuery;  // what Selectfrom1 runs, set when PopupMenu1 opens
+    // A reload of the class list (or the search) emptied what the views showed
+    // of CurrentClass: selecting that class again shows it anew instead of
+    // being taken for a repeated notification.
+    bool CurrentClassCleared = false;
     // The histories of the dialogs that are not built yet; the query history
-    // lives in Query2Combo.
+    // lives in Query2Combo, the search history in FindDialog->FindText, the
+    // host and namespace histories in ConnectForm's combo boxes.
     settings::Histories DialogHistories;
+    // The last search, exactly as typed, and its options.
+    QString SearchText;
+    bool SearchMatchCase = false;
+    bool SearchWholeWord = false;
+    QString LastExportFile;  // proposed by the next save dialog
 
     // --- Controls (owned by the window) --------------------------------------------------
     // Shared with the views that draw from it, which Qt may ask for pictures
@@ -137,6 +196,10 @@ class TMainWin : public QMainWindow {
     QTreeView* ListView1 = nullptr;
     ResultModel* ListView1Model = nullptr;
     std::array<QLabel*, 3> StatusPanels{};
+    TFindDialog* FindDialog = nullptr;  // made once, kept with its history
+    // Made once; ConnectForm's combo boxes hold the host and namespace histories.
+    TConnectForm* ConnectForm = nullptr;
+    TNameSpaceForm* NameSpaceForm = nullptr;
 
     // Main menu
     QMenu* Action1 = nullptr;
@@ -153,7 +216,7 @@ class TMainWin : public QMainWindow {
     QAction* Support1 = nullptr;
     QAction* About1 = nullptr;
 
-    // Popup menus; their commands come with the class and instance browsers.
+    // Popup menus of the class page; each enables its items as it opens.
     QMenu* PopupMenu1 = nullptr;
     QAction* Refresh2 = nullptr;
     QAction* Selectfrom1 = nullptr;
@@ -193,6 +256,15 @@ class TMainWin : public QMainWindow {
     settings::WindowPlacement CurrentPlacement() const;
     settings::ScreenInfo CurrentScreen() const;
     void ApplyPlacement(const settings::WindowPlacement& placement);
+
+    // Class browser, instance browser and clipboard commands: their signals,
+    // menus and keys, attached once the controls exist.
+    void wireClassBrowser();
+    void wireInstanceBrowser();
+    void wireClipboard();
+    void BuildMethodsTree(bool reportFailure);
+
+    void CreateConnectDialogs();
 
     Prompts& prompts_;
     MainWindowOptions options_;

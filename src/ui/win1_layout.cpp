@@ -244,13 +244,20 @@ void TMainWin::buildMainMenu() {
     separator(Help1, "N1");
     About1 = item(Help1, "About1", QStringLiteral("About"), kImageNone);
 
-    // Commands whose dialogs and viewers come later stay disabled until then.
-    for (QAction* later :
-         {Connecttoremotehost1, Search1, Findagain1, Help2, Homepage1, Support1, About1})
-        later->setEnabled(false);
-
     connect(Refresh1, &QAction::triggered, this, [this] { Refresh1Click(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    // Find and export.
+    connect(Search1, &QAction::triggered, this, [this] { Search1Click(); });
+    connect(Findagain1, &QAction::triggered, this, [this] { Findagain1Click(); });
+    connect(Savequeryresultas1, &QAction::triggered, this, [this] { Savequeryresultas1Click(); });
+    // Connect to host/namespace.
+    connect(Connecttoremotehost1, &QAction::triggered, this,
+            [this] { Connecttoremotehost1Click(); });
+    // Help and information.
+    connect(Help2, &QAction::triggered, this, [this] { Help2Click(); });
+    connect(Homepage1, &QAction::triggered, this, [this] { Homepage1Click(); });
+    connect(Support1, &QAction::triggered, this, [this] { Support1Click(); });
+    connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
 
 void TMainWin::buildPopupMenus() {
@@ -258,7 +265,7 @@ void TMainWin::buildPopupMenus() {
     auto item = [](QMenu* popup, const char* name, const QString& caption) {
         QAction* action = popup->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
-        action->setEnabled(false);  // the copy and query commands attach later
+        action->setEnabled(false);  // each menu enables its items as it opens
         return action;
     };
 
@@ -281,6 +288,11 @@ void TMainWin::buildPopupMenus() {
     Copymethod1 = item(PopupMenu4, "Copymethod1", QStringLiteral("Copy method"));
     Copyallmethods1 = item(PopupMenu4, "Copyallmethods1", QStringLiteral("Copy all methods"));
     attachPopup(TreeView1, PopupMenu4);
+
+    // The class and instance browsers and their copy commands.
+    wireClassBrowser();
+    wireInstanceBrowser();
+    wireClipboard();
 }
 
 }  // namespace ui

@@ -5,16 +5,43 @@
 #include <QScreen>
 #include <exception>
 
+#include "ui/connect_win.h"
+#include "ui/find_win.h"
 #include "ui/text_codec.h"
 #include "ui/win1.h"
 
 namespace ui {
+
+namespace {
+
+settings::HistoryList comboHistory(const QComboBox& combo) {
+    settings::HistoryList list;
+    for (int i = 0; i < combo.count(); ++i) list.push_back(toSystem(combo.itemText(i)));
+    return list;
+}
+
+// Replaces the combo box's list; the text shown in its edit field stays.
+void setComboHistory(QComboBox& combo, const settings::HistoryList& list) {
+    const QString shown = combo.currentText();
+    QStringList items;
+    for (const std::string& entry : list) items.push_back(fromSystem(entry));
+    combo.clear();
+    combo.addItems(items);
+    combo.setCurrentIndex(-1);
+    combo.setEditText(shown);
+}
+
+}  // namespace
 
 settings::Histories TMainWin::CollectHistories() const {
     settings::Histories histories = DialogHistories;
     histories.query.clear();
     for (int i = 0; i < Query2Combo->count(); ++i)
         histories.query.push_back(toSystem(Query2Combo->itemText(i)));
+    histories.search = comboHistory(*FindDialog->FindText);
+    // --- Connect dialog: its combo boxes hold these two.
+    histories.host = comboHistory(*ConnectForm->HostCombo);
+    histories.nspace = comboHistory(*ConnectForm->wmiPathCombo);
     return histories;
 }
 
@@ -35,6 +62,13 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
         Query2Combo->setEditText(shown);
 
         histories.query.clear();
+        setComboHistory(*FindDialog->FindText, histories.search);
+        histories.search.clear();
+        // --- Connect dialog
+        setComboHistory(*ConnectForm->HostCombo, histories.host);
+        setComboHistory(*ConnectForm->wmiPathCombo, histories.nspace);
+        histories.host.clear();
+        histories.nspace.clear();
         DialogHistories = std::move(histories);
     } catch (const std::exception&) {
         // The remaining reads are skipped without a message.

@@ -25,6 +25,7 @@ class FakePrompts : public ui::Prompts {
     std::vector<Shown> shown;
     std::deque<bool> answers;                      // for question(), in order
     std::deque<std::optional<QString>> saveFiles;  // for saveFile(), in order
+    std::vector<ui::SaveRequest> saveRequests;     // what each saveFile() was asked
 
     void error(const QString& text) override { record(Kind::Error, text); }
     void plain(const QString& text) override { record(Kind::Plain, text); }
@@ -41,11 +42,14 @@ class FakePrompts : public ui::Prompts {
     }
     std::optional<QString> saveFile(const ui::SaveRequest& request) override {
         record(Kind::Save, request.title);
+        saveRequests.push_back(request);
         if (saveFiles.empty()) {
             ADD_FAILURE() << "unexpected save dialog";
             return std::nullopt;
         }
-        auto answer = saveFiles.front();
+        // Copied by hand: g++ 12 takes a copied optional<QString> for uninitialised.
+        std::optional<QString> answer;
+        if (saveFiles.front()) answer.emplace(*saveFiles.front());
         saveFiles.pop_front();
         return answer;
     }

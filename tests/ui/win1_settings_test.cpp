@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include "connect/profile_file.h"
+#include "ui/connect_win.h"
+#include "ui/find_win.h"
 #include "window_fixture.h"
 
 namespace uitest {
@@ -87,8 +89,9 @@ TEST_F(SettingsTest, LoadingFollowsTheFileAndKeepsWhatItDoesNotOwn) {
     auto window = startWindow({"-authlevel:7"});  // out of range: the file's level stays
     EXPECT_EQ(history(*window), (QStringList{"select Id from Pair", "  select Label from Pair  "}));
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 4);
-    EXPECT_EQ(window->DialogHistories.search, (settings::HistoryList{"needle"}));
-    EXPECT_EQ(window->DialogHistories.host, (settings::HistoryList{"localhost"}))
+    ASSERT_EQ(window->FindDialog->FindText->count(), 1);
+    EXPECT_EQ(window->FindDialog->FindText->itemText(0), QStringLiteral("needle"));
+    EXPECT_EQ(window->ConnectForm->HostHistory(), (settings::HistoryList{"localhost"}))
         << "no host history: the built-in entry stays";
 
     wmi::AuthenticationLevel = 2;  // as the connect dialog would

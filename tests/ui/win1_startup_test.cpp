@@ -224,16 +224,16 @@ TEST_F(StartupTest, TheMainMenuHasItsCaptionsShortcutsAndImages) {
         bool image;
         bool enabled;
     } items[] = {
-        {window->Connecttoremotehost1, "&Connect to host/namespace...", {}, true, false},
+        {window->Connecttoremotehost1, "&Connect to host/namespace...", {}, true, true},
         {window->Refresh1, "&Refresh", QKeySequence(Qt::Key_F5), true, true},
         {window->Savequeryresultas1, "Save query result as...", {}, false, false},
         {window->Exit1, "&Exit", QKeySequence(Qt::ALT | Qt::Key_X), true, true},
-        {window->Search1, "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), true, false},
-        {window->Findagain1, "Search &again", QKeySequence(Qt::Key_F3), true, false},
-        {window->Help2, "Help", QKeySequence(Qt::Key_F1), true, false},
-        {window->Homepage1, "Home page", {}, true, false},
-        {window->Support1, "Support", {}, true, false},
-        {window->About1, "About", {}, false, false},
+        {window->Search1, "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), true, true},
+        {window->Findagain1, "Search &again", QKeySequence(Qt::Key_F3), true, true},
+        {window->Help2, "Help", QKeySequence(Qt::Key_F1), true, true},
+        {window->Homepage1, "Home page", {}, true, true},
+        {window->Support1, "Support", {}, true, true},
+        {window->About1, "About", {}, false, true},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text(), QString::fromUtf8(item.caption));

@@ -1,0 +1,79 @@
+#include "ui/clipboard_text.h"
+
+#include <QItemSelectionModel>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <set>
+
+#include "ui/image_list.h"
+#include "ui/method_tree.h"
+#include "ui/string_grid.h"
+
+namespace ui {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+void appendParameterLines(QString& text, const QTreeWidgetItem& method) {
+    for (int i = 0; i < method.childCount(); ++i) {
+        const QTreeWidgetItem& parameter = *method.child(i);
+        text += NodeImageIndex(parameter) == kImageInParameter ? QStringLiteral("  in ")
+                                                               : QStringLiteral("  out ");
+        text += parameter.text(0) + kLineEnd;
+    }
+}
+
+}  // namespace
+
+QString TrimmedText(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20) ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20) --end;
+    return text.mid(begin, end - begin);
+}
+
+QString PropertyLinesText(const std::vector<GridRow>& rows) {
+    QString text;
+    for (const GridRow& row : rows)
+        if (!TrimmedText(row.name).isEmpty() || !TrimmedText(row.value).isEmpty())
+            text += row.name + QStringLiteral(": ") + row.value + kLineEnd;
+    return text;
+}
+
+std::vector<GridRow> SelectedGridRows(const StringGrid& grid) {
+    std::set<int> rows;
+    for (const QModelIndex& index : grid.selectionModel()->selectedIndexes())
+        rows.insert(index.row() + 1);  // the header is grid row 0
+    std::vector<GridRow> out;
+    out.reserve(rows.size());
+    for (int row : rows) out.push_back({grid.Cell(0, row), grid.Cell(1, row)});
+    return out;
+}
+
+QString ListText(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines) text += line + kLineEnd;
+    return text;
+}
+
+QString MethodText(const QTreeWidgetItem& method) {
+    QString text = method.text(0) + kLineEnd;
+    appendParameterLines(text, method);
+    return text;
+}
+
+QString AllMethodsText(const QTreeWidget& tree) {
+    QString text;
+    // Parameters have no children, so this gives each method's line followed
+    // by its parameters' lines.
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&tree)); *it; ++it) {
+        const QTreeWidgetItem& node = **it;
+        if (!node.parent()) text += node.text(0) + kLineEnd;
+        appendParameterLines(text, node);
+    }
+    return text;
+}
+
+}  // namespace ui

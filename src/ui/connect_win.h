@@ -1,0 +1,78 @@
+// TConnectForm: the modal dialog in which the user chooses host, namespace,
+// user name, password and authentication level. It lives as long as the main
+// window, so its host and namespace combo boxes hold those two histories.
+// It only edits its controls; the main window applies them on OK.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include "connect/settings.h"
+#include "ui/modal_runner.h"
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace ui {
+
+class TComputerPicker;
+class TNameSpaceForm;
+
+class TConnectForm : public QDialog {
+    Q_OBJECT
+
+  public:
+    // The chooser is the one BitBtn1 opens; it must outlive this dialog.
+    TConnectForm(TNameSpaceForm& chooser, QWidget* parent = nullptr);
+
+    // Shows the dialog modally (through Runner when set); QDialog::Accepted on OK.
+    int Execute();
+
+    // BitBtn1 ("Browse name spaces") is enabled exactly when the host is not empty.
+    void FormActivate();
+    void HostComboExit();
+    void BitBtn2Click();  // pick a computer
+    void BitBtn1Click();  // choose a namespace
+    void OkBtnClick();    // record the host and namespace histories
+
+    // The histories the combo boxes hold, most recent first.
+    settings::HistoryList HostHistory() const;
+    settings::HistoryList NamespaceHistory() const;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;  // "Host"
+    QLabel* Label2 = nullptr;  // "Name space"
+    QLabel* Label3 = nullptr;  // "Auth. level"
+    QLabel* Label4 = nullptr;  // "Login"
+    QLabel* Label5 = nullptr;  // "Password"
+    QComboBox* HostCombo = nullptr;
+    QToolButton* BitBtn2 = nullptr;
+    QComboBox* wmiPathCombo = nullptr;
+    QToolButton* BitBtn1 = nullptr;
+    QComboBox* AuthLevelCombo = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLineEdit* UserEdit = nullptr;
+    QLineEdit* PswdEdit = nullptr;
+    QPushButton* OkBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    TComputerPicker* BrowseForComp1 = nullptr;
+
+    ModalRunner Runner;                                // empty: exec()
+    QString HostsFile = QStringLiteral("/etc/hosts");  // the picker's names besides the history
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+
+    TNameSpaceForm& chooser_;
+};
+
+}  // namespace ui

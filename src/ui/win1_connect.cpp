@@ -1,0 +1,54 @@
+// The main window's connect command: the connect dialog filled from the
+// connection, and on OK the new connection, the class list and the host's
+// code page.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "ui/connect_logic.h"
+#include "ui/connect_win.h"
+#include "ui/namespace_dlg.h"
+#include "ui/text_codec.h"
+#include "ui/wait_cursor.h"
+#include "ui/win1.h"
+
+namespace ui {
+
+void TMainWin::CreateConnectDialogs() {
+    NameSpaceForm = new TNameSpaceForm(prompts_, this);
+    ConnectForm = new TConnectForm(*NameSpaceForm, this);
+}
+
+void TMainWin::Connecttoremotehost1Click() {
+    TConnectForm& form = *ConnectForm;
+    form.HostCombo->setEditText(fromSystem(WMI->Host));
+    form.wmiPathCombo->setEditText(fromSystem(WMI->Namespace));
+    form.UserEdit->setText(fromSystem(WMI->User));
+    form.PswdEdit->setText(fromSystem(WMI->Password));
+    const int32_t level = wmi::AuthenticationLevel;
+    form.AuthLevelCombo->setCurrentIndex(
+        level >= 0 && level < form.AuthLevelCombo->count() ? int(level) : -1);
+
+    const bool ok = form.Execute() == QDialog::Accepted;
+    const std::string password = toSystem(form.PswdEdit->text());
+    // The dialog outlives its use; the password it was given does not.
+    form.PswdEdit->clear();
+    if (!ok) return;
+
+    WMI->SetHost(wmi::Trimmed(toSystem(form.HostCombo->currentText())));
+    WMI->SetNamespace(wmi::Trimmed(toSystem(form.wmiPathCombo->currentText())));
+    WMI->User = toSystem(form.UserEdit->text());
+    WMI->Password = password;
+    if (form.AuthLevelCombo->currentIndex() >= 0)
+        wmi::AuthenticationLevel = form.AuthLevelCombo->currentIndex();
+    LoadClassList();
+
+    // The host's own code set renders its query results from now on; a host
+    // or namespace that cannot tell keeps the code page there was.
+    WaitCursor wait;
+    std::string answer;
+    if (wmi::QueryValues(WMI->Host, WMI->Namespace, WMI->User, answer, 1250, false, "", "CodeSet",
+                         "Win32_OperatingSystem", WMI->Password))
+        WMI->CodePage = CodePageFromCodeSet(answer);
+}
+
+}  // namespace ui

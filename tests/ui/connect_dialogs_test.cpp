@@ -1,0 +1,525 @@
+// The connect dialog, the computer picker and the namespace chooser, driven
+// through the main window's connect command with runners that play the user.
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "connect/profile_file.h"
+#include "ui/column_list_box.h"
+#include "ui/computer_picker.h"
+#include "ui/connect_logic.h"
+#include "ui/connect_win.h"
+#include "ui/namespace_dlg.h"
+#include "wbem/service/hosts.h"
+#include "window_fixture.h"
+
+// Failures show the texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace uitest {
+namespace {
+
+// Namespaces under root, among them the four an eager walk does not enter,
+// each with a child that shows whether it was entered.
+const char* const kNamespaceMof = R"MOF(
+class Win32_OperatingSystem { [key] string Name; string CodeSet; };
+instance of Win32_OperatingSystem { Name = "Test OS"; CodeSet = "1252"; };
+#pragma namespace("\\\\.\\root\\cimv2\\Sub\\Leaf")
+#pragma namespace("\\\\.\\root\\ServiceModel\\Inner")
+#pragma namespace("\\\\.\\root\\SECURITY\\Inner")
+#pragma namespace("\\\\.\\root\\RSOP\\User\\Inner")
+#pragma namespace("\\\\.\\root\\RSOP\\Computer\\ms_409\\Inner")
+#pragma namespace("\\\\.\\root\\RSOP\\Computer\\ms_407\\Inner")
+#pragma namespace("\\\\.\\root\\WMI")
+)MOF";
+
+// Remote by the chooser's rule, with credentials.
+constexpr const char* kRemote = "nshost";
+// Local by the chooser's rule, yet a test host.
+constexpr const char* kLocalByRule = "127.0.0.5";
+
+// The tree as indented lines; "*" marks a node whose children were enumerated.
+QStringList treeLines(const QTreeWidget& tree) {
+    QStringList lines;
+    std::function<void(const QTreeWidgetItem*, int)> walk = [&](const QTreeWidgetItem* node,
+                                                                int depth) {
+        lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0) +
+                     (ui::TNameSpaceForm::Marked(node) ? QStringLiteral("*") : QString());
+        for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
+    };
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
+    return lines;
+}
+
+QTreeWidgetItem* nodeAt(const QTreeWidget& tree, const QString& path) {
+    const QStringList parts = path.split(QLatin1Char('\\'));
+    QTreeWidgetItem* node = tree.topLevelItemCount() ? tree.topLevelItem(0) : nullptr;
+    if (!node || node->text(0) != parts.front()) return nullptr;
+    for (qsizetype p = 1; p < parts.size() && node; ++p) {
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; i < node->childCount() && !next; ++i)
+            if (node->child(i)->text(0) == parts[p]) next = node->child(i);
+        node = next;
+    }
+    return node;
+}
+
+QStringList itemsOf(const QComboBox& combo) {
+    QStringList items;
+    for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
+    return items;
+}
+
+class ConnectTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        wbem::registerTestHost(kRemote, kNamespaceMof, "Admin", "pw1");
+        wbem::registerTestHost(kLocalByRule, kNamespaceMof);
+    }
+    void TearDown() override {
+        wbem::unregisterTestHost(kRemote);
+        wbem::unregisterTestHost(kLocalByRule);
+        WindowTest::TearDown();
+    }
+
+    // Plays the user of the connect dialog: `edit` changes the controls,
+    // then OK (or Cancel) is clicked.
+    static void answerConnect(ui::TMainWin& window, std::function<void(ui::TConnectForm&)> edit,
+                              bool ok = true) {
+        window.ConnectForm->Runner = [edit, ok](QDialog& dialog) {
+            auto& form = static_cast<ui::TConnectForm&>(dialog);
+            if (edit) edit(form);
+            QTest::mouseClick(ok ? form.OkBtn : form.CancelBtn, Qt::LeftButton);
+            return dialog.result();
+        };
+    }
+    static void fill(ui::TConnectForm& form, const QString& host, const QString& nspace,
+                     const QString& user = {}, const QString& password = {}) {
+        form.HostCombo->setEditText(host);
+        form.wmiPathCombo->setEditText(nspace);
+        form.UserEdit->setText(user);
+        form.PswdEdit->setText(password);
+    }
+    // Connects as a user would through the dialog.
+    static void connectTo(ui::TMainWin& window, const QString& host, const QString& nspace,
+                          const QString& user = {}, const QString& password = {}) {
+        answerConnect(window,
+                      [=](ui::TConnectForm& form) { fill(form, host, nspace, user, password); });
+        window.Connecttoremotehost1Click();
+    }
+
+    // Plays the user of the namespace chooser: selects the node at `path`
+    // (none when empty) and clicks OK, or Cancel.
+    static void answerChooser(ui::TMainWin& window, const QString& path, bool ok = true,
+                              int* shown = nullptr) {
+        window.NameSpaceForm->Runner = [path, ok, shown](QDialog& dialog) {
+            auto& form = static_cast<ui::TNameSpaceForm&>(dialog);
+            if (shown) ++*shown;
+            form.TreeView1->clearSelection();
+            if (!path.isEmpty()) {
+                QTreeWidgetItem* node = nodeAt(*form.TreeView1, path);
+                EXPECT_TRUE(node) << path.toStdString();
+                if (node) node->setSelected(true);
+            }
+            QTest::mouseClick(ok ? form.OkBtn : form.CancelBtn, Qt::LeftButton);
+            return dialog.result();
+        };
+    }
+};
+
+TEST_F(ConnectTest, ControlsCaptionsHintsAndTabOrder) {
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Connect to"));
+    EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("localhost"));
+    EXPECT_EQ(itemsOf(*form.HostCombo), QStringList{QStringLiteral("localhost")});
+    EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(form.wmiPathCombo->count(), 0);
+    EXPECT_FALSE(form.AuthLevelCombo->isEditable());
+    EXPECT_EQ(itemsOf(*form.AuthLevelCombo),
+              (QStringList{"Default", "None", "Connect", "Call", "Packet", "Packet Integrity",
+                           "Packet Privacy"}));
+    EXPECT_EQ(form.PswdEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(form.BitBtn2->toolTip(), QStringLiteral("Browse network"));
+    EXPECT_EQ(form.BitBtn1->toolTip(), QStringLiteral("Browse name spaces"));
+    EXPECT_TRUE(form.OkBtn->isDefault());
+    EXPECT_EQ(window->NameSpaceForm->windowTitle(), QStringLiteral("Choose namespace"));
+    EXPECT_EQ(form.BrowseForComp1->windowTitle(), QStringLiteral("Select computer"));
+    EXPECT_TRUE(window->Connecttoremotehost1->isEnabled());
+
+    const std::vector<QWidget*> order{form.HostCombo, form.wmiPathCombo, form.AuthLevelCombo,
+                                      form.UserEdit,  form.PswdEdit,     form.BitBtn2,
+                                      form.BitBtn1,   form.OkBtn,        form.CancelBtn};
+    std::vector<QWidget*> chain;
+    QWidget* w = form.HostCombo;
+    do {
+        if (std::find(order.begin(), order.end(), w) != order.end() &&
+            std::find(chain.begin(), chain.end(), w) == chain.end())
+            chain.push_back(w);
+        w = w->nextInFocusChain();
+    } while (w != form.HostCombo);
+    EXPECT_EQ(chain, order);
+}
+
+TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
+    auto window = startWindow({"-user:someone", "-pswd:old", "-authlevel:2"});
+    int shown = 0;
+    window->ConnectForm->Runner = [&](QDialog& dialog) {
+        ++shown;
+        auto& form = static_cast<ui::TConnectForm&>(dialog);
+        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("uihost"));
+        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+        EXPECT_EQ(form.UserEdit->text(), QStringLiteral("someone"));
+        EXPECT_EQ(form.PswdEdit->text(), QStringLiteral("old"));
+        EXPECT_EQ(form.AuthLevelCombo->currentIndex(), 2);
+        fill(form, QStringLiteral("  nshost\t"), QStringLiteral(" root\\cimv2 "),
+             QStringLiteral("Admin"), QStringLiteral("pw1"));
+        form.AuthLevelCombo->setCurrentIndex(6);
+        QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+        return dialog.result();
+    };
+    window->Connecttoremotehost1->trigger();
+    ASSERT_EQ(shown, 1);
+    EXPECT_EQ(window->WMI->Host, "nshost");
+    EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
+    EXPECT_EQ(window->WMI->User, "Admin");
+    EXPECT_EQ(window->WMI->Password, "pw1");
+    EXPECT_EQ(wmi::AuthenticationLevel.load(), 6);
+    EXPECT_TRUE(prompts.errors().empty()) << prompts.errors().front().toStdString();
+    EXPECT_EQ(
+        window->ClassListBox->findItems(QStringLiteral("Win32_OperatingSystem"), Qt::MatchExactly)
+            .size(),
+        1);
+    EXPECT_EQ(window->StatusText(0), QStringLiteral("nshost  root\\cimv2"));
+    EXPECT_EQ(window->WMI->CodePage, 1252) << "the host's code set";
+    ui::TConnectForm& form = *window->ConnectForm;
+    EXPECT_EQ(itemsOf(*form.HostCombo), (QStringList{"nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(*form.wmiPathCombo), QStringList{"root\\cimv2"});
+    EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("  nshost\t")) << "as typed";
+    EXPECT_TRUE(form.PswdEdit->text().isEmpty()) << "the connection holds the password";
+
+    // The histories survive a restart; the level does not.
+    EXPECT_TRUE(window->FormCloseQuery());
+    const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
+    EXPECT_EQ(file.read("HostHistory", "Text0"), "nshost");
+    EXPECT_EQ(file.readInteger("HostHistory", "Count", -1), 2);
+    EXPECT_EQ(file.read("NSpaceHistory", "Text0"), "root\\cimv2");
+    EXPECT_FALSE(file.read("WMI", "AuthenticationLevel").has_value());
+    window.reset();
+    wmi::AuthenticationLevel = 0;
+    auto again = startWindow();
+    EXPECT_EQ(itemsOf(*again->ConnectForm->HostCombo), (QStringList{"nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(*again->ConnectForm->wmiPathCombo), QStringList{"root\\cimv2"});
+    EXPECT_EQ(again->ConnectForm->wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(wmi::AuthenticationLevel.load(), 0);
+}
+
+TEST_F(ConnectTest, CancelChangesNothing) {
+    auto window = startWindow({"-authlevel:3"});
+    const QStringList hosts = itemsOf(*window->ConnectForm->HostCombo);
+    answerConnect(
+        *window,
+        [](ui::TConnectForm& form) {
+            fill(form, QStringLiteral("nshost"), QStringLiteral("root\\WMI"),
+                 QStringLiteral("Admin"), QStringLiteral("pw1"));
+            form.AuthLevelCombo->setCurrentIndex(6);
+        },
+        false);
+    window->SetStatusText(1, QStringLiteral("unchanged"));
+    window->Connecttoremotehost1->trigger();
+    EXPECT_EQ(window->WMI->Host, "uihost");
+    EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
+    EXPECT_EQ(window->WMI->User, "");
+    EXPECT_EQ(window->WMI->Password, "");
+    EXPECT_EQ(window->WMI->CodePage, 1250);
+    EXPECT_EQ(wmi::AuthenticationLevel.load(), 3);
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("unchanged")) << "no class list reload";
+    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo), hosts);
+    EXPECT_EQ(window->ConnectForm->wmiPathCombo->count(), 0);
+    EXPECT_TRUE(window->ConnectForm->PswdEdit->text().isEmpty())
+        << "a typed password does not stay in the hidden dialog";
+}
+
+TEST_F(ConnectTest, EmptyFieldsAndRepeatedHosts) {
+    auto window = startWindow();
+    connectTo(*window, QStringLiteral(" \t "), QString());
+    EXPECT_EQ(window->WMI->Host, ".");
+    EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
+    EXPECT_TRUE(prompts.errors().empty());
+    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo), QStringList{"localhost"})
+        << "an empty text is no history entry";
+
+    answerConnect(*window, [](ui::TConnectForm& form) {
+        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("."));
+        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+        fill(form, QStringLiteral("uihost"), QStringLiteral("root\\cimv2"));
+    });
+    window->Connecttoremotehost1Click();
+    connectTo(*window, QStringLiteral("nshost "), QStringLiteral("root"), "Admin", "pw1");
+    connectTo(*window, QStringLiteral("uihost"), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo),
+              (QStringList{"uihost", "nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(*window->ConnectForm->wmiPathCombo), (QStringList{"root\\cimv2", "root"}));
+}
+
+TEST_F(ConnectTest, CodePageStaysWhenTheNamespaceCannotTell) {
+    auto window = startWindow();
+    connectTo(*window, QStringLiteral("nshost"), QStringLiteral("root\\cimv2"), "Admin", "pw1");
+    EXPECT_EQ(window->WMI->CodePage, 1252);
+    for (const char* nspace : {"root\\WMI", "root\\nosuch"}) {
+        prompts.shown.clear();
+        connectTo(*window, QStringLiteral("nshost"), QString::fromLatin1(nspace), "Admin", "pw1");
+        EXPECT_EQ(window->WMI->CodePage, 1252) << nspace;
+    }
+    // The unknown namespace failed in the class list only, which said so.
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_TRUE(prompts.errors().front().startsWith(QStringLiteral("Error: ")))
+        << prompts.errors().front().toStdString();
+}
+
+TEST_F(ConnectTest, AFailedConnectionKeepsTheNewValues) {
+    auto window = startWindow();
+    connectTo(*window, QStringLiteral("unreachable.invalid"), QStringLiteral("root\\cimv2"));
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_EQ(prompts.errors().front(), QStringLiteral("Error: The RPC server is unavailable."));
+    EXPECT_EQ(window->WMI->Host, "unreachable.invalid");
+    EXPECT_EQ(window->ClassListBox->count(), 0);
+    EXPECT_EQ(window->WMI->CodePage, 1250);
+}
+
+TEST_F(ConnectTest, BrowseButtonFollowsTheHostWhenActivatedOrLeft) {
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    struct Case {
+        const char* host;
+        bool enabled;
+    };
+    for (const Case& c : {Case{"", false}, Case{" \t", false}, Case{"x", true}}) {
+        form.HostCombo->setEditText(QString::fromLatin1(c.host));
+        form.FormActivate();
+        EXPECT_EQ(form.BitBtn1->isEnabled(), c.enabled) << '"' << c.host << '"';
+    }
+    form.HostCombo->setEditText(QString());
+    EXPECT_TRUE(form.BitBtn1->isEnabled()) << "typing alone does not re-run the rule";
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(form.HostCombo, &leave);
+    EXPECT_FALSE(form.BitBtn1->isEnabled()) << "leaving the host does";
+}
+
+TEST_F(ConnectTest, ComputerPickerOffersKnownNamesAndReturnsOne) {
+    QTemporaryDir dir;
+    const QString hosts = dir.filePath(QStringLiteral("hosts"));
+    {
+        QFile file(hosts);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "127.0.0.1 localhost\n10.0.0.2 fileserver printer # office\nff02::1 ip6-allnodes\n");
+    }
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    form.HostsFile = hosts;
+    form.HostCombo->setEditText(QStringLiteral("typed"));
+
+    QStringList offered;
+    for (const char* pick : {"printer", ""}) {
+        form.BrowseForComp1->Runner = [&, pick](QDialog& dialog) {
+            auto& picker = static_cast<ui::TComputerPicker&>(dialog);
+            offered.clear();
+            for (int i = 0; i < picker.ComputerList->count(); ++i)
+                offered << picker.ComputerList->item(i)->text();
+            const QString name = QString::fromLatin1(pick);
+            if (name.isEmpty()) {
+                picker.Buttons->button(QDialogButtonBox::Cancel)->click();
+            } else {
+                picker.ComputerList->setCurrentRow(int(offered.indexOf(name)));
+                picker.Buttons->button(QDialogButtonBox::Ok)->click();
+            }
+            return dialog.result();
+        };
+        form.BitBtn2Click();
+        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("printer")) << pick;
+    }
+    const QString own = QString::fromStdString(ui::LocalHostName());
+    QStringList expected{own, "localhost", "fileserver", "printer"};
+    expected.removeDuplicates();
+    EXPECT_EQ(offered, expected);
+
+    form.HostsFile = dir.filePath(QStringLiteral("missing"));
+    form.BrowseForComp1->Runner = [&](QDialog& dialog) {
+        auto& picker = static_cast<ui::TComputerPicker&>(dialog);
+        EXPECT_EQ(picker.ComputerList->count(), own == "localhost" ? 1 : 2);
+        return int(QDialog::Rejected);
+    };
+    form.BitBtn2Click();
+}
+
+// --- Namespace chooser ---------------------------------------------------------------
+
+TEST_F(ConnectTest, ALocalHostIsWalkedWholeExceptTheSkippedNamespaces) {
+    auto window = startWindow();
+    int shown = 0;
+    answerChooser(*window, QStringLiteral("Root\\RSOP\\Computer\\ms_407\\Inner"), true, &shown);
+    answerConnect(*window, [](ui::TConnectForm& form) {
+        form.HostCombo->setEditText(QStringLiteral("127.0.0.5"));
+        form.BitBtn1Click();
+        EXPECT_EQ(form.wmiPathCombo->currentText(),
+                  QStringLiteral("Root\\RSOP\\Computer\\ms_407\\Inner"));
+    });
+    window->Connecttoremotehost1Click();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(window->WMI->Namespace, "Root\\RSOP\\Computer\\ms_407\\Inner");
+    EXPECT_EQ(treeLines(*window->NameSpaceForm->TreeView1),
+              (QStringList{"Root*", "  cimv2*", "    Sub*", "      Leaf*", "  RSOP*",
+                           "    Computer*", "      ms_407*", "        Inner*", "      ms_409",
+                           "    User", "  SECURITY", "  ServiceModel", "  WMI*"}));
+    EXPECT_TRUE(window->NameSpaceForm->TreeView1->topLevelItem(0)->isExpanded());
+}
+
+TEST_F(ConnectTest, ARemoteHostIsWalkedALevelAtATime) {
+    auto window = makeWindow();
+    ui::TNameSpaceForm& chooser = *window->NameSpaceForm;
+    QStringList seen;
+    chooser.Runner = [&](QDialog&) {
+        seen = treeLines(*chooser.TreeView1);
+        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP"))->setExpanded(true);
+        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User"))->setExpanded(true);
+        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User\\Inner"))->setExpanded(true);
+        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User"))->setSelected(true);
+        chooser.OkBtn->click();
+        return chooser.result();
+    };
+    EXPECT_EQ(chooser.ChooseNamespace(kRemote, "admin", "pw1", true),
+              QStringLiteral("Root\\RSOP\\User"));
+    EXPECT_EQ(seen, (QStringList{"Root*", "  cimv2", "    temp", "  RSOP", "    temp", "  SECURITY",
+                                 "    temp", "  ServiceModel", "    temp", "  WMI", "    temp"}));
+    EXPECT_EQ(treeLines(*chooser.TreeView1),
+              (QStringList{"Root*", "  cimv2", "    temp", "  RSOP*", "    Computer", "      temp",
+                           "    User*", "      Inner*", "  SECURITY", "    temp", "  ServiceModel",
+                           "    temp", "  WMI", "    temp"}))
+        << "a namespace without children loses its expand button";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
+    auto window = makeWindow();
+    ui::TNameSpaceForm& chooser = *window->NameSpaceForm;
+    int shown = 0;
+    chooser.Runner = [&](QDialog&) {
+        if (++shown == 1) {
+            nodeAt(*chooser.TreeView1, QStringLiteral("Root\\cimv2"))->setExpanded(true);
+            nodeAt(*chooser.TreeView1, QStringLiteral("Root\\cimv2\\Sub"))->setSelected(true);
+        }
+        chooser.OkBtn->click();
+        return chooser.result();
+    };
+    EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "pw1", true),
+              QStringLiteral("Root\\cimv2\\Sub"));
+    const QStringList first = treeLines(*chooser.TreeView1);
+    EXPECT_EQ(chooser.Built.password.find("pw1"), std::string::npos) << "kept as a digest only";
+
+    // Nothing is asked of the host the second time: it is gone and no box says so.
+    wbem::unregisterTestHost(kRemote);
+    EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "pw1", true),
+              QStringLiteral("Root\\cimv2\\Sub"))
+        << "the selection stays";
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(treeLines(*chooser.TreeView1), first);
+    EXPECT_TRUE(prompts.shown.empty());
+
+    // Another password rebuilds, which the host refuses.
+    wbem::registerTestHost(kRemote, kNamespaceMof, "Admin", "pw1");
+    EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "other", true), QString());
+    EXPECT_EQ(shown, 2) << "no dialog after a failed root";
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_EQ(prompts.errors().front(), QStringLiteral("Error: Access denied"));
+    EXPECT_FALSE(prompts.shown.front().waitCursor) << "the box comes without the hourglass";
+
+    // A tree left with its root only is rebuilt even for the same credentials.
+    EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "pw1", true), QString());
+    EXPECT_EQ(shown, 3);
+    EXPECT_EQ(treeLines(*chooser.TreeView1).size(), 11);
+}
+
+TEST_F(ConnectTest, WhatTheChooserReturns) {
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    struct Case {
+        const char* select;  // empty: nothing selected
+        bool ok;
+        const char* namespaceAfter;
+    };
+    const Case cases[] = {
+        {"Root\\cimv2\\Sub", true, "Root\\cimv2\\Sub"},  // two levels down
+        {"Root", true, "Root"},
+        {"", true, "root\\before"},  // OK without a selection
+        {"Root\\WMI", false, "root\\before"},
+    };
+    for (const Case& c : cases) {
+        form.HostCombo->setEditText(QStringLiteral("127.0.0.5"));
+        form.wmiPathCombo->setEditText(QStringLiteral("root\\before"));
+        answerChooser(*window, QString::fromLatin1(c.select), c.ok);
+        form.BitBtn1Click();
+        EXPECT_EQ(form.wmiPathCombo->currentText(), QString::fromLatin1(c.namespaceAfter))
+            << c.select << " " << c.ok;
+    }
+}
+
+TEST_F(ConnectTest, TheChooserGetsTheTrimmedUserWhileTheConnectionKeepsItsBlanks) {
+    auto window = startWindow();
+    answerChooser(*window, QStringLiteral("Root\\WMI"));
+    answerConnect(*window, [](ui::TConnectForm& form) {
+        fill(form, QStringLiteral(" nshost "), QStringLiteral("root"), QStringLiteral(" admin "),
+             QStringLiteral("pw1"));
+        form.BitBtn1Click();
+    });
+    window->Connecttoremotehost1Click();
+    EXPECT_EQ(window->NameSpaceForm->Built.user, "admin");
+    EXPECT_EQ(window->NameSpaceForm->Built.host, "nshost");
+    EXPECT_EQ(window->WMI->Namespace, "Root\\WMI");
+    EXPECT_EQ(window->WMI->User, " admin ");
+    // The service takes the blanks as part of the name.
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_EQ(prompts.errors().front(), QStringLiteral("Error: Access denied"));
+}
+
+TEST_F(ConnectTest, UnreachableHostOrRefusedLevelGivesAnErrorBoxAndNoTree) {
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    int shown = 0;
+    answerChooser(*window, QStringLiteral("Root"), true, &shown);
+    struct Case {
+        const char* host;
+        int32_t level;  // the process-wide one; the dialog's list shows "Default"
+        const char* error;
+    };
+    const Case cases[] = {
+        {"unreachable.invalid", 0, "Error: The RPC server is unavailable."},
+        {"127.0.0.5", 9, "Error: Invalid parameter"},
+    };
+    for (const Case& c : cases) {
+        prompts.shown.clear();
+        wmi::AuthenticationLevel = c.level;
+        form.AuthLevelCombo->setCurrentIndex(0);
+        form.HostCombo->setEditText(QString::fromLatin1(c.host));
+        form.wmiPathCombo->setEditText(QStringLiteral("root\\kept"));
+        form.BitBtn1Click();
+        ASSERT_EQ(prompts.errors().size(), 1u) << c.host;
+        EXPECT_EQ(prompts.errors().front(), QString::fromLatin1(c.error));
+        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\kept"));
+    }
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(treeLines(*window->NameSpaceForm->TreeView1), QStringList{"Root*"});
+}
+
+}  // namespace
+}  // namespace uitest

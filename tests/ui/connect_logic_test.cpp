@@ -1,0 +1,144 @@
+// The connect dialog's and the namespace chooser's rules without a window.
+#include "ui/connect_logic.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+namespace ui {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(ConnectLogic, RemoteRule) {
+    struct Case {
+        const char* host;
+        const char* localAddress;
+        bool remote;
+    };
+    const Case cases[] = {
+        {"localhost", "10.0.0.7", false},
+        {"LOCALHOST", "10.0.0.7", true},  // exact comparison
+        {"", "10.0.0.7", false},
+        {"127.0.0.1", "10.0.0.7", false},
+        {"127.0.0.5", "10.0.0.7", false},
+        {"127.0.0", "10.0.0.7", false},
+        {"127.0.1.1", "10.0.0.7", true},
+        {"127.0.1.1", "127.0.1.1", false},  // the local address itself
+        {"10.0.0.7", "10.0.0.7", false},
+        {"10.0.0.70", "10.0.0.7", true},
+        {"myhost", "10.0.0.7", true},  // this computer's name counts as remote
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsRemoteHost(c.host, c.localAddress), c.remote)
+            << c.host << " / " << c.localAddress;
+}
+
+TEST(ConnectLogic, AddressesAndTheirText) {
+    EXPECT_EQ(AddressToText(htonl(0xC0A80001)), "192.168.0.1");
+    EXPECT_EQ(AddressToText(htonl(0x0A00FF07)), "10.0.255.7");
+    EXPECT_EQ(AddressToText(HostAddress("10.1.2.3")), "10.1.2.3");
+    EXPECT_EQ(AddressToText(HostAddress("")), "127.0.0.1") << "a failed lookup";
+    EXPECT_EQ(AddressToText(LocalHostAddress()), AddressToText(HostAddress(LocalHostName())));
+}
+
+TEST(ConnectLogic, HostsFileNames) {
+    const std::string debian =
+        "127.0.0.1\tlocalhost\n"
+        "127.0.1.1\tbuild01.example.org build01\n"
+        "\n"
+        "# The following lines are desirable for IPv6 capable hosts\n"
+        "::1     localhost ip6-localhost ip6-loopback\n"
+        "ff02::1 ip6-allnodes\n"
+        "ff02::2 ip6-allrouters\n"
+        "fe00::0 ip6-localnet\n"
+        "ff00::0 ip6-mcastprefix\n";
+    EXPECT_EQ(ParseHostsFile(debian), (Names{"localhost", "build01.example.org", "build01",
+                                             "ip6-localhost", "ip6-loopback"}));
+
+    struct Case {
+        const char* text;
+        Names names;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"10.0.0.2 alpha # beta\r\n10.0.0.3\tgamma\r\n", {"alpha", "gamma"}},
+        {"   10.0.0.2   spaced   \n", {"spaced"}},
+        {"10.0.0.2\n#10.0.0.3 commented\n", {}},  // address only; a comment
+        {"alpha 10.0.0.2\nnot.an.address name\n300.1.1.1 bad\n", {}},
+        {"10.0.0.2 Alpha\n10.0.0.3 ALPHA alpha beta\nfe80::1 linklocal",
+         {"Alpha", "beta", "linklocal"}},
+        {"10.0.0.4 last-line-without-break", {"last-line-without-break"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseHostsFile(c.text), c.names) << c.text;
+}
+
+TEST(ConnectLogic, KnownComputers) {
+    EXPECT_EQ(KnownComputers("vm", {"localhost", " server1 ", "VM", "", "server2"},
+                             {"localhost", "Server1", "printer"}),
+              (Names{"vm", "localhost", "server1", "server2", "printer"}));
+    EXPECT_EQ(KnownComputers("", {}, {"a"}), (Names{"a"}));
+}
+
+TEST(ConnectLogic, CodePageFromCodeSet) {
+    struct Case {
+        const char* answer;
+        int32_t codePage;
+    };
+    const Case cases[] = {
+        {"1252", 1252},      {" 65001\r\n", 65001}, {"$4E4", 1252},        {"", 1250},
+        {"not found", 1250}, {"12x", 1250},         {"99999999999", 1250},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CodePageFromCodeSet(c.answer), c.codePage) << c.answer;
+}
+
+TEST(ConnectLogic, NamespaceNamesOfAnAnswer) {
+    struct Case {
+        const char* answer;
+        Names names;
+    };
+    const Case cases[] = {
+        {"cimv2", {"cimv2"}},
+        {"cimv2\r\nWMI\r\nRSOP", {"cimv2", "WMI", "RSOP"}},
+        {"\r\n a \r\n\r\n\tb\r\n", {"a", "b"}},
+        {"a\rb", {"a", "b"}},
+        {"", {}},
+        {" \r\n ", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NamespaceNames(c.answer), c.names) << c.answer;
+}
+
+TEST(ConnectLogic, SkippedNamespacesAreExact) {
+    for (std::string_view path : SkippedNamespaces) EXPECT_TRUE(IsSkippedNamespace(path)) << path;
+    for (const char* path : {"Root\\Security", "root\\SECURITY", "Root\\RSOP",
+                             "Root\\RSOP\\Computer", "Root\\RSOP\\User\\x", "Root\\ServiceModel\\"})
+        EXPECT_FALSE(IsSkippedNamespace(path)) << path;
+}
+
+TEST(ConnectLogic, PathFromNodeTexts) {
+    EXPECT_EQ(PathFromNodeTexts({}), "");
+    EXPECT_EQ(PathFromNodeTexts({"Root"}), "Root");
+    EXPECT_EQ(PathFromNodeTexts({"CIMV2", "Root"}), "Root\\CIMV2");
+    EXPECT_EQ(PathFromNodeTexts({"Leaf", "Sub", "cimv2", "Root"}), "Root\\cimv2\\Sub\\Leaf");
+}
+
+TEST(ConnectLogic, RebuildDecision) {
+    const NamespaceTreeKey built{"host", "user", "pw"};
+    struct Case {
+        NamespaceTreeKey wanted;
+        int nodes;
+        bool rebuild;
+    };
+    const Case cases[] = {
+        {{"host", "user", "pw"}, 5, false}, {{"host", "user", "pw"}, 2, false},
+        {{"host", "user", "pw"}, 1, true},  // only the root: an earlier failure
+        {{"host", "user", "pw"}, 0, true},  {{"HOST", "user", "pw"}, 5, true},
+        {{"host", "User", "pw"}, 5, true},  {{"host", "user", "pw2"}, 5, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NeedsRebuild(built, c.wanted, c.nodes), c.rebuild)
+            << c.wanted.host << "/" << c.wanted.user << "/" << c.wanted.password << " " << c.nodes;
+    EXPECT_TRUE(NeedsRebuild({}, {"", "", ""}, 0)) << "a new chooser has no tree";
+}
+
+}  // namespace
+}  // namespace ui

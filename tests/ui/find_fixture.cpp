@@ -1,0 +1,84 @@
+#include "find_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <string>
+
+#include "ui/column_list_box.h"
+#include "ui/find_win.h"
+#include "wbem/service/hosts.h"
+
+namespace uitest {
+
+namespace {
+
+std::string findHostMof(int rows, int needleRow) {
+    std::string mof = R"MOF(
+class Win32_ProcessStartup { [key] uint32 Id; };
+class Win32_Process { [key] uint32 Id; };
+class Other_Thing { [key] uint32 Id; };
+class Row
+{
+    [key] uint32 Id;
+    string Name;
+    string Note;
+};
+)MOF";
+    for (int i = 1; i <= rows; ++i)
+        mof += "instance of Row { Id = " + std::to_string(i) + "; Name = \"row" +
+               std::to_string(i) + "\"; Note = \"" + (i == needleRow ? "a needle here" : "plain") +
+               "\"; };\n";
+    return mof;
+}
+
+}  // namespace
+
+void FindTest::SetUp() {
+    WindowTest::SetUp();
+    wbem::registerTestHost("findhost", findHostMof(kRows, kNeedleRow));
+    window = makeWindow({"-host:findhost"});
+    window->show();
+    window->FormActivate();
+    ASSERT_GT(window->ClassListBox->count(), 4);
+}
+
+void FindTest::TearDown() {
+    window.reset();
+    wbem::unregisterTestHost("findhost");
+    WindowTest::TearDown();
+}
+
+void FindTest::answerFind(const Answer& answer) {
+    ui::TFindDialog* dialog = window->FindDialog;
+    QTimer::singleShot(0, dialog, [dialog, answer] {
+        ASSERT_TRUE(dialog->isVisible());
+        QLineEdit* edit = dialog->FindText->lineEdit();
+        edit->selectAll();
+        edit->insert(answer.text);  // typed over what it shows
+        dialog->MatchWholeWordChk->setChecked(answer.wholeWord);
+        dialog->MatchCaseChk->setChecked(answer.matchCase);
+        QTest::mouseClick(answer.ok ? dialog->OKBtn : dialog->CancelBtn, Qt::LeftButton);
+    });
+}
+
+void FindTest::find(const Answer& answer) {
+    answerFind(answer);
+    window->Search1Click();
+}
+
+QString FindTest::currentClass() const {
+    const QListWidgetItem* item = window->ClassListBox->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+std::vector<FakePrompts::Shown> FindTest::takeShown() {
+    std::vector<FakePrompts::Shown> out;
+    out.swap(prompts.shown);
+    return out;
+}
+
+}  // namespace uitest

@@ -1,0 +1,103 @@
+// The find dialog itself: its controls, keys and history, and how the history
+// goes to and from the settings file.
+#include "ui/find_win.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "connect/profile_file.h"
+#include "find_fixture.h"
+
+namespace uitest {
+namespace {
+
+QStringList items(const QComboBox& combo) {
+    QStringList out;
+    for (int i = 0; i < combo.count(); ++i) out << combo.itemText(i);
+    return out;
+}
+
+TEST_F(FindTest, TheDialogHasItsControlsInTabOrder) {
+    const ui::TFindDialog& d = *window->FindDialog;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Find"));
+    EXPECT_EQ(d.Label1->text(), QStringLiteral("Find what :"));
+    EXPECT_TRUE(d.FindText->isEditable());
+    EXPECT_EQ(d.FindText->width(), 204);
+    EXPECT_EQ(d.MatchWholeWordChk->text(), QStringLiteral("Match whole word only"));
+    EXPECT_EQ(d.MatchCaseChk->text(), QStringLiteral("Match case"));
+    EXPECT_EQ(d.OKBtn->text(), QStringLiteral("&Find"));
+    EXPECT_TRUE(d.OKBtn->isDefault());
+    EXPECT_EQ(d.CancelBtn->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(d.minimumSize(), d.maximumSize()) << "not resizable";
+    EXPECT_GE(d.width(), 384);
+    EXPECT_GE(d.height(), 105);
+
+    std::vector<QWidget*> order;
+    QWidget* w = d.FindText;
+    do {
+        // The combo box's own edit field is part of the combo box.
+        if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() != d.FindText)
+            order.push_back(w);
+        w = w->nextInFocusChain();
+    } while (w != d.FindText && order.size() < 20);
+    const std::vector<QWidget*> expected{d.FindText, d.MatchWholeWordChk, d.MatchCaseChk, d.OKBtn,
+                                         d.CancelBtn};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(FindTest, EnterFindsEscapeCancelsAndOnlyFindGrowsTheHistory) {
+    ui::TFindDialog* dialog = window->FindDialog;
+    struct Step {
+        const char* typed;
+        Qt::Key key;
+        bool ok;
+        QStringList history;
+    };
+    const Step steps[] = {
+        {"  Process ", Qt::Key_Return, true, {"Process"}},
+        {"Thing", Qt::Key_Escape, false, {"Process"}},
+        {"Thing", Qt::Key_Return, true, {"Thing", "Process"}},
+        {"Process", Qt::Key_Return, true, {"Process", "Thing"}},
+        {"   ", Qt::Key_Return, true, {"Process", "Thing"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.typed);
+        QTimer::singleShot(0, dialog, [&] {
+            QLineEdit* edit = dialog->FindText->lineEdit();
+            EXPECT_TRUE(edit->hasSelectedText() || edit->text().isEmpty())
+                << "what it shows is replaced by typing";
+            edit->del();
+            QTest::keyClicks(edit, QString::fromUtf8(step.typed));
+            QTest::keyClick(edit, step.key);
+        });
+        EXPECT_EQ(dialog->ShowFind(), step.ok);
+        EXPECT_EQ(items(*dialog->FindText), step.history);
+        if (step.ok) {
+            EXPECT_EQ(dialog->FindText->currentText(), QString::fromUtf8(step.typed));
+        }
+    }
+}
+
+TEST_F(FindTest, TheSearchHistoryGoesToTheSettingsFileAndBack) {
+    for (const char* text : {"Process", "Thing", " Process"}) find({QString::fromUtf8(text)});
+    EXPECT_EQ(items(*window->FindDialog->FindText), (QStringList{"Process", "Thing"}));
+    window->FormCloseQuery();
+    const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
+    EXPECT_EQ(file.readInteger("SearchHistory", "Count", -1), 2);
+    EXPECT_EQ(file.read("SearchHistory", "Text0"), "Process");
+    EXPECT_EQ(file.read("SearchHistory", "Text1"), "Thing");
+
+    auto again = makeWindow({"-host:findhost"});
+    again->show();
+    again->FormActivate();
+    EXPECT_EQ(items(*again->FindDialog->FindText), (QStringList{"Process", "Thing"}));
+    EXPECT_EQ(again->FindDialog->FindText->currentText(), QString());
+}
+
+}  // namespace
+}  // namespace uitest
