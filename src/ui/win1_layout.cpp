@@ -132,6 +132,9 @@ void TMainWin::buildClassesPage() {
     TabSheet1 = page(PageControl1, "TabSheet1", QStringLiteral("Properties"));
     TabSheet2 = page(PageControl1, "TabSheet2", QStringLiteral("Methods"));
     PropGrid = named(new StringGrid(2, TabSheet1), "PropGrid");
+    // The value column follows the visible width, which also changes when a
+    // scroll bar comes or goes as rows are added.
+    PropGrid->viewport()->installEventFilter(this);
     bareColumn(TabSheet1)->addWidget(PropGrid);
     TreeView1 = named(new QTreeWidget(TabSheet2), "TreeView1");
     TreeView1->setHeaderHidden(true);

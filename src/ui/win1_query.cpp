@@ -13,6 +13,7 @@
 
 #include "ui/prompts.h"
 #include "ui/query_logic.h"
+#include "ui/string_grid.h"
 #include "ui/result_model.h"
 #include "ui/text_codec.h"
 #include "ui/wait_cursor.h"
@@ -86,6 +87,8 @@ void TMainWin::Query1BtnClick() {
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    if (PropGrid && watched == PropGrid->viewport() && event->type() == QEvent::Resize)
+        FormResize();
     if (Query2Combo && watched == Query2Combo->lineEdit() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&

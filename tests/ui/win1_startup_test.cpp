@@ -163,6 +163,13 @@ TEST_F(StartupTest, ResizingKeepsTheValueColumnFillingTheGrid) {
     QApplication::processEvents();
     EXPECT_EQ(grid->ColumnWidth(1),
               std::max(grid->ClientWidth() - grid->ColumnWidth(0) - 5, grid->ColumnWidth(0)));
+    // Rows enough for a vertical scroll bar narrow the cells' area: the values follow.
+    const int wide = grid->ClientWidth();
+    grid->SetRowCount(200);
+    for (int i = 0; i < 100 && grid->ClientWidth() == wide; ++i) QTest::qWait(10);
+    ASSERT_LT(grid->ClientWidth(), wide);
+    EXPECT_EQ(grid->ColumnWidth(1),
+              std::max(grid->ClientWidth() - grid->ColumnWidth(0) - 5, grid->ColumnWidth(0)));
     // The user drags the names wider than the values: resizing changes nothing.
     grid->SetColumnWidth(0, grid->ColumnWidth(1) + 40);
     const int names = grid->ColumnWidth(0);
