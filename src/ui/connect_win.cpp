@@ -17,6 +17,7 @@
 #include "ui/computer_picker.h"
 #include "ui/connect_logic.h"
 #include "ui/image_list.h"
+#include "ui/named.h"
 #include "ui/namespace_dlg.h"
 #include "ui/text_codec.h"
 #include "ui/win1.h"
@@ -28,12 +29,6 @@ namespace {
 
 constexpr int kClientWidth = 409;
 constexpr int kClientHeight = 164;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QComboBox* historyCombo(QWidget* parent, const char* name) {
     auto* combo = named(new QComboBox(parent), name);

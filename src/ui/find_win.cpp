@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/named.h"
 #include "ui/win1.h"
 
 namespace ui {
@@ -22,12 +23,6 @@ namespace {
 constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 105;
 constexpr int kFindTextWidth = 204;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 }  // namespace
 

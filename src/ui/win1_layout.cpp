@@ -18,6 +18,7 @@
 
 #include "ui/column_list_box.h"
 #include "ui/instance_line_box.h"
+#include "ui/named.h"
 #include "ui/result_model.h"
 #include "ui/string_grid.h"
 #include "ui/win1.h"
@@ -31,12 +32,6 @@ constexpr int kSplitterWidth = 8;  // Splitter1 and Splitter2
 constexpr int kPanel2Height = 248;
 constexpr int kPageControl3Width = 252;
 constexpr int kStatusWidths[3] = {180, 90, 200};
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QVBoxLayout* bareColumn(QWidget* parent) {
     auto* layout = new QVBoxLayout(parent);
