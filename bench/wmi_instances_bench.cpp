@@ -9,10 +9,10 @@
 #include <chrono>
 #include <cstdio>
 
+#include "test_hosts.h"
 #include "wmi/bw_variant.h"
 #include "wmi/bw_wmi.h"
 #include "wmi/instances_thread.h"
-#include "wmi_bench_host.h"
 
 namespace {
 
@@ -29,16 +29,16 @@ void setUpHost() {
     static bool done = false;
     if (done) return;
     done = true;
-    wmibench::registerGeneratedHost(kHost, kMof, "BenchItem", kInstances,
-                                    [](int i, wbem::Instance& inst) {
-                                        char name[32];
-                                        std::snprintf(name, sizeof name, "Instance %05d", i);
-                                        inst.set("Id", wbem::CimValue::uint(uint64_t(i)));
-                                        inst.set("Name", wbem::CimValue::string(name));
-                                        inst.set("Caption", wbem::CimValue::string("caption"));
-                                        inst.set("Size", wbem::CimValue::uint(uint64_t(i * 3)));
-                                        inst.set("Flag", wbem::CimValue::boolean(i % 2));
-                                    });
+    static wmitest::ScopedHost host(kHost, kMof);
+    host.generate("BenchItem", kInstances, [](int i, wbem::Instance& inst) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Instance %05d", i);
+        inst.set("Id", wbem::CimValue::uint(uint64_t(i)));
+        inst.set("Name", wbem::CimValue::string(name));
+        inst.set("Caption", wbem::CimValue::string("caption"));
+        inst.set("Size", wbem::CimValue::uint(uint64_t(i * 3)));
+        inst.set("Flag", wbem::CimValue::boolean(i % 2));
+    });
 }
 
 // What the thread does for each instance, minus the list: connect, find the

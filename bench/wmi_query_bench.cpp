@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "test_hosts.h"
 #include "wmi/bw_variant.h"
 #include "wmi/bw_wmi.h"
-#include "wmi_bench_host.h"
 
 namespace {
 
@@ -38,22 +38,22 @@ void setUpHost() {
     static bool done = false;
     if (done) return;
     done = true;
-    wmibench::registerGeneratedHost(
-        kHost, kMof, "BenchRow", kObjects, [](int i, wbem::Instance& inst) {
-            char name[32];
-            std::snprintf(name, sizeof name, "row %06d", i);
-            inst.set("Id", wbem::CimValue::uint(uint64_t(i)));
-            inst.set("Name", wbem::CimValue::string(name));
-            inst.set("Owner", wbem::CimValue::string(i % 3 ? "Žluťoučký kůň" : "SYSTEM"));
-            inst.set("Size", wbem::CimValue::uint(uint64_t(i) * 7));
-            inst.set("Delta", wbem::CimValue::sint(-i));
-            inst.set("Load", wbem::CimValue::real(i / 7.0));
-            inst.set("Active", wbem::CimValue::boolean(i % 2 == 0));
-            inst.set("Started", wbem::CimValue::string("20240131123456.000000+060"));
-            inst.set("Bytes", wbem::CimValue::uint(uint64_t(i) << 20));
-            inst.set("Flags",
-                     wbem::CimValue::array({wbem::CimValue::uint(1), wbem::CimValue::uint(2)}));
-        });
+    static wmitest::ScopedHost host(kHost, kMof);
+    host.generate("BenchRow", kObjects, [](int i, wbem::Instance& inst) {
+        char name[32];
+        std::snprintf(name, sizeof name, "row %06d", i);
+        inst.set("Id", wbem::CimValue::uint(uint64_t(i)));
+        inst.set("Name", wbem::CimValue::string(name));
+        inst.set("Owner", wbem::CimValue::string(i % 3 ? "Žluťoučký kůň" : "SYSTEM"));
+        inst.set("Size", wbem::CimValue::uint(uint64_t(i) * 7));
+        inst.set("Delta", wbem::CimValue::sint(-i));
+        inst.set("Load", wbem::CimValue::real(i / 7.0));
+        inst.set("Active", wbem::CimValue::boolean(i % 2 == 0));
+        inst.set("Started", wbem::CimValue::string("20240131123456.000000+060"));
+        inst.set("Bytes", wbem::CimValue::uint(uint64_t(i) << 20));
+        inst.set("Flags",
+                 wbem::CimValue::array({wbem::CimValue::uint(1), wbem::CimValue::uint(2)}));
+    });
 }
 
 // One pass: run the query and render every value of every object.

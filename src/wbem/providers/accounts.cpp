@@ -26,38 +26,40 @@ bool skippable(std::string_view line) {
     return line.empty() || line[0] == '#' || line[0] == '+' || line[0] == '-';
 }
 
+// Calls `row` with the colon-separated fields of each entry line of an
+// account file that has a name and at least `minFields` fields.
+template <class Row>
+void forEachEntry(std::string_view text, size_t minFields, Row row) {
+    Splitter lines(text, '\n');
+    std::string_view line;
+    while (lines.next(line)) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (skippable(line)) continue;
+        auto f = fieldsOf(line);
+        if (f.size() >= minFields && !f[0].empty()) row(f);
+    }
+}
+
 }  // namespace
 
 std::string PasswdEntry::fullName() const { return gecos.substr(0, gecos.find(',')); }
 
 std::vector<PasswdEntry> parsePasswd(std::string_view text) {
     std::vector<PasswdEntry> out;
-    Splitter lines(text, '\n');
-    std::string_view line;
-    while (lines.next(line)) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (skippable(line)) continue;
-        auto f = fieldsOf(line);
-        if (f.size() < 7 || f[0].empty()) continue;
+    forEachEntry(text, 7, [&](const std::vector<std::string_view>& f) {
         auto uid = id(f[2]), gid = id(f[3]);
-        if (!uid || !gid) continue;
+        if (!uid || !gid) return;
         out.push_back({sanitizeUtf8(f[0]), *uid, *gid, sanitizeUtf8(f[4]), sanitizeUtf8(f[5]),
                        sanitizeUtf8(f[6])});
-    }
+    });
     return out;
 }
 
 std::vector<GroupEntry> parseGroup(std::string_view text) {
     std::vector<GroupEntry> out;
-    Splitter lines(text, '\n');
-    std::string_view line;
-    while (lines.next(line)) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (skippable(line)) continue;
-        auto f = fieldsOf(line);
-        if (f.size() < 4 || f[0].empty()) continue;
+    forEachEntry(text, 4, [&](const std::vector<std::string_view>& f) {
         auto gid = id(f[2]);
-        if (!gid) continue;
+        if (!gid) return;
         GroupEntry g{sanitizeUtf8(f[0]), *gid, {}};
         Splitter members(f[3], ',');
         std::string_view m;
@@ -66,18 +68,13 @@ std::vector<GroupEntry> parseGroup(std::string_view text) {
             if (!m.empty()) g.members.push_back(sanitizeUtf8(m));
         }
         out.push_back(std::move(g));
-    }
+    });
     return out;
 }
 
 std::map<std::string, ShadowEntry> parseShadow(std::string_view text) {
     std::map<std::string, ShadowEntry> out;
-    Splitter lines(text, '\n');
-    std::string_view line;
-    while (lines.next(line)) {
-        if (skippable(line)) continue;
-        auto f = fieldsOf(line);
-        if (f.size() < 2 || f[0].empty()) continue;
+    forEachEntry(text, 2, [&](const std::vector<std::string_view>& f) {
         ShadowEntry e;
         std::string_view hash = f[1];
         e.locked = hash.starts_with("!");
@@ -88,7 +85,7 @@ std::map<std::string, ShadowEntry> parseShadow(std::string_view text) {
             e.expires = maxDays && *maxDays < 99999;
         }
         out[sanitizeUtf8(f[0])] = e;
-    }
+    });
     return out;
 }
 

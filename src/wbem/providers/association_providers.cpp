@@ -131,10 +131,11 @@ std::shared_ptr<const InstanceProvider> makeComputerSystemProcessorProvider(std:
         const std::string server = computerName();
         auto text = readTextFile("/proc/cpuinfo", 16 << 20);
         if (!text) return out;
+        const std::string computer = computerPath(server, nspace);
         const size_t packages = groupPackages(parseCpuInfo(*text)).size();
         for (size_t i = 0; i < packages; ++i)
-            out.push_back({computerPath(server, nspace),
-                           fullPath(server, nspace,
+            out.push_back(
+                {computer, fullPath(server, nspace,
                                     "Win32_Processor.DeviceID=\"CPU" + std::to_string(i) + "\"")});
         return out;
     });
@@ -146,9 +147,10 @@ std::shared_ptr<const InstanceProvider> makeSystemUsersProvider(std::string nspa
         const std::string server = computerName();
         auto text = readTextFile("/etc/passwd");
         if (!text) return out;
+        const std::string computer = computerPath(server, nspace);
         for (const PasswdEntry& u : parsePasswd(*text))
             out.push_back(
-                {computerPath(server, nspace),
+                {computer,
                  fullPath(server, nspace, accountRelPath("Win32_UserAccount", server, u.name))});
         return out;
     });
@@ -158,12 +160,12 @@ std::shared_ptr<const InstanceProvider> makeSystemServicesProvider(std::string n
     return makeListProvider<Link>(kDependencyColumns, [nspace](uint32_t, const QueryHints&) {
         std::vector<Link> out;
         const std::string server = computerName();
+        const std::string computer = computerPath(server, nspace);
         for (const ServiceUnit& u : readServiceUnits()) {
             std::string name = u.id;
             if (name.ends_with(".service")) name.resize(name.size() - 8);
-            out.push_back(
-                {computerPath(server, nspace),
-                 fullPath(server, nspace, "Win32_Service.Name=" + pathValue(name, true))});
+            out.push_back({computer, fullPath(server, nspace,
+                                              "Win32_Service.Name=" + pathValue(name, true))});
         }
         return out;
     });

@@ -1,6 +1,7 @@
 #include "block_devices.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 
 #include "../text.h"
@@ -32,22 +33,30 @@ std::map<std::string, std::string> linksIn(const char* dir) {
         std::error_code lec;
         fs::path target = fs::canonical(e.path(), lec);
         if (lec) continue;
-        // udev escapes blanks and slashes in labels as \x20 and \x2f.
-        std::string name = e.path().filename().string(), label;
-        for (size_t i = 0; i < name.size(); ++i) {
-            if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
-                label += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
-                i += 3;
-            } else {
-                label += name[i];
-            }
-        }
-        out[target.string()] = sanitizeUtf8(label);
+        out[target.string()] = sanitizeUtf8(decodeUdevName(e.path().filename().string()));
     }
     return out;
 }
 
 }  // namespace
+
+std::string decodeUdevName(std::string_view name) {
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned byte = 0;
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
+            const char* first = name.data() + i + 2;
+            const auto [end, ec] = std::from_chars(first, first + 2, byte, 16);
+            if (ec == std::errc() && end == first + 2) {
+                out += static_cast<char>(byte);
+                i += 3;
+                continue;
+            }
+        }
+        out += name[i];
+    }
+    return out;
+}
 
 std::vector<BlockDevice> readDiskDrives() {
     std::vector<BlockDevice> out;

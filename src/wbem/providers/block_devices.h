@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wbem {
@@ -26,6 +27,10 @@ struct BlockDevice {
 std::vector<BlockDevice> readDiskDrives();
 // "USB", "IDE", "SCSI", ... as WMI names the interface of a drive.
 std::optional<std::string> interfaceType(const BlockDevice& d);
+
+// A udev link name with its \xHH escapes (blanks, slashes) decoded; an
+// escape that is not two hex digits stays as written.
+std::string decodeUdevName(std::string_view name);
 
 // Device path ("/dev/sda1") -> label or UUID, from the udev symlinks.
 std::map<std::string, std::string> deviceLabels();

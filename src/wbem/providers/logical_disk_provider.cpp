@@ -42,50 +42,55 @@ std::vector<MountEntry> readMounts() {
     return text ? dataMounts(parseMountInfo(*text)) : std::vector<MountEntry>{};
 }
 
-void fill(FsRecord& r, uint32_t needs, const std::map<std::string, std::string>& labels,
-          const std::map<std::string, std::string>& uuids) {
-    r.driveType = driveTypeOf(r.mount);
-    if (needs & part::Usage) {
-        r.usage = boundedStatVfs(r.mount.mountPoint);
-        r.usageRead = true;
+// What every record of one walk shares, read once per walk.
+class RecordFiller {
+  public:
+    explicit RecordFiller(uint32_t needs) : needs_(needs), system_(computerName()) {
+        if (needs_ & part::Names) {
+            labels_ = deviceLabels();
+            uuids_ = deviceUuids();
+        }
     }
-    if (needs & part::Names) {
-        if (auto it = labels.find(r.mount.source); it != labels.end()) r.label = it->second;
-        if (auto it = uuids.find(r.mount.source); it != uuids.end()) r.uuid = it->second;
+
+    FsRecord make(MountEntry&& m) const {
+        FsRecord r;
+        r.mount = std::move(m);
+        r.systemName = system_;
+        r.driveType = driveTypeOf(r.mount);
+        if (needs_ & part::Usage) {
+            r.usage = boundedStatVfs(r.mount.mountPoint);
+            r.usageRead = true;
+        }
+        if (needs_ & part::Names) {
+            if (auto it = labels_.find(r.mount.source); it != labels_.end()) r.label = it->second;
+            if (auto it = uuids_.find(r.mount.source); it != uuids_.end()) r.uuid = it->second;
+        }
+        return r;
     }
-}
+
+  private:
+    uint32_t needs_;
+    std::string system_;
+    std::map<std::string, std::string> labels_, uuids_;
+};
 
 std::vector<FsRecord> readLogicalDisks(uint32_t needs, const QueryHints& hints) {
     const std::string* only = keyText(hints, "DeviceID");
-    std::map<std::string, std::string> labels, uuids;
-    if (needs & part::Names) {
-        labels = deviceLabels();
-        uuids = deviceUuids();
-    }
+    const RecordFiller filler(needs);
     std::vector<FsRecord> out;
-    const std::string system = computerName();
     for (MountEntry& m : readMounts()) {
         // Mount points are file names: compared exactly, not ignoring case.
         if (only && *only != m.mountPoint) continue;
-        FsRecord r;
-        r.mount = std::move(m);
-        r.systemName = system;
-        fill(r, needs, labels, uuids);
-        out.push_back(std::move(r));
+        out.push_back(filler.make(std::move(m)));
     }
     return out;
 }
 
 std::vector<FsRecord> readVolumes(uint32_t needs, const QueryHints& hints) {
     const std::string* only = keyText(hints, "DeviceID");
-    std::map<std::string, std::string> labels, uuids;
-    if (needs & part::Names) {
-        labels = deviceLabels();
-        uuids = deviceUuids();
-    }
+    const RecordFiller filler(needs);
     std::vector<FsRecord> out;
     std::set<std::string> seen;
-    const std::string system = computerName();
     auto mounts = readMounts();
     const bool separateBoot = std::any_of(
         mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/boot"; });
@@ -94,12 +99,9 @@ std::vector<FsRecord> readVolumes(uint32_t needs, const QueryHints& hints) {
     for (MountEntry& m : mounts) {
         if (!m.source.starts_with("/dev/") || !seen.insert(m.source).second) continue;
         if (only && *only != m.source) continue;
-        FsRecord r;
-        r.mount = std::move(m);
-        r.systemName = system;
+        FsRecord r = filler.make(std::move(m));
         r.system = r.mount.mountPoint == "/";
         r.boot = r.mount.mountPoint == (separateBoot ? "/boot" : "/");
-        fill(r, needs, labels, uuids);
         out.push_back(std::move(r));
     }
     return out;

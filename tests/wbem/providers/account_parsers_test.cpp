@@ -47,6 +47,7 @@ TEST(ShadowTest, TellsLockedAndPasswordlessAccounts) {
         "locked:!$6$salt$hash:19000:0:90:7:::\n"
         "daemon:*:19000:0:99999:7:::\n"
         "nopass::19000::::::\n"
+        "crlf:*\r\n"
         "cut\n");
     EXPECT_FALSE(s["root"].locked);
     EXPECT_TRUE(s["root"].hasPassword);
@@ -56,6 +57,7 @@ TEST(ShadowTest, TellsLockedAndPasswordlessAccounts) {
     EXPECT_TRUE(s["locked"].expires);
     EXPECT_FALSE(s["daemon"].hasPassword);
     EXPECT_FALSE(s["nopass"].hasPassword);
+    EXPECT_FALSE(s["crlf"].hasPassword);
     EXPECT_EQ(s.count("cut"), 0u);
 }
 

@@ -2,15 +2,12 @@
 // declared type, and the figures agree with what the system says directly.
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <thread>
 
 #include "test_support.h"
 #include "wbem/providers/host_info.h"
@@ -167,13 +164,8 @@ TEST(LiveEnvironmentTest, HoldsTheUsersVariables) {
 }
 
 TEST(LiveThreadTest, OwnThreadsAreListedUnderTheProcess) {
-    std::atomic<pid_t> tid{0};
-    std::atomic<bool> stop{false};
-    std::thread worker([&] {
-        tid = static_cast<pid_t>(syscall(SYS_gettid));
-        while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    while (tid == 0) std::this_thread::yield();
+    const test::IdleThread worker;
+    const std::string tid = std::to_string(worker.tid());
     const std::string pid = std::to_string(getpid());
     QueryHints mine;
     mine.equals.emplace_back("ProcessHandle", CimValue::string(pid));
@@ -186,18 +178,16 @@ TEST(LiveThreadTest, OwnThreadsAreListedUnderTheProcess) {
         EXPECT_EQ(test::stringOf(*t, "ProcessHandle"), pid);
         handles.insert(test::stringOf(*t, "Handle"));
     }
-    EXPECT_EQ(handles.count(std::to_string(tid.load())), 1u);
+    EXPECT_EQ(handles.count(tid), 1u);
     EXPECT_EQ(handles.count(pid), 1u);
     // The thread key alone finds its process.
     QueryHints one;
-    one.equals.emplace_back("Handle", CimValue::string(std::to_string(tid.load())));
+    one.equals.emplace_back("Handle", CimValue::string(tid));
     auto found = live("Win32_Thread", one);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(test::stringOf(*found[0], "ProcessHandle"), pid);
-    EXPECT_EQ(relPathOf(*found[0]), "Win32_Thread.Handle=\"" + std::to_string(tid.load()) +
-                                        "\",ProcessHandle=\"" + pid + "\"");
-    stop = true;
-    worker.join();
+    EXPECT_EQ(relPathOf(*found[0]),
+              "Win32_Thread.Handle=\"" + tid + "\",ProcessHandle=\"" + pid + "\"");
     // Across the machine there are at least as many threads as processes.
     EXPECT_GE(live("Win32_Thread").size(), live("Win32_Process").size());
 }

@@ -2,13 +2,10 @@
 #include "wbem/providers/process_provider.h"
 
 #include <gtest/gtest.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "test_support.h"
 #include "wbem/providers/cim_datetime.h"
@@ -308,23 +305,15 @@ TEST(LiveProcessTest, OwnProcessIsDescribedCorrectly) {
 }
 
 TEST(LiveProcessTest, ThreadIdIsNotAProcessAndCountsFollowTheProcess) {
-    std::atomic<pid_t> tid{0};
-    std::atomic<bool> stop{false};
-    std::thread worker([&] {
-        tid = static_cast<pid_t>(syscall(SYS_gettid));
-        while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    while (tid == 0) std::this_thread::yield();
+    const test::IdleThread worker;
     QueryHints byTid;
-    byTid.equals.emplace_back("Handle", CimValue::string(std::to_string(tid.load())));
+    byTid.equals.emplace_back("Handle", CimValue::string(std::to_string(worker.tid())));
     EXPECT_TRUE(test::liveInstances("root\\cimv2", "Win32_Process", byTid).empty());
     QueryHints mine;
     mine.equals.emplace_back("ProcessId", CimValue::uint(static_cast<uint64_t>(getpid())));
     auto self = test::liveInstances("root\\cimv2", "Win32_Process", mine);
     ASSERT_EQ(self.size(), 1u);
     EXPECT_GE(test::uintOf(*self[0], "ThreadCount"), 2u);
-    stop = true;
-    worker.join();
 }
 
 }  // namespace

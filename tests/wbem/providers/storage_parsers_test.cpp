@@ -7,6 +7,7 @@
 #include <future>
 #include <thread>
 
+#include "wbem/providers/block_devices.h"
 #include "wbem/providers/bounded_call.h"
 #include "wbem/providers/mounts.h"
 
@@ -14,6 +15,20 @@ namespace wbem {
 namespace {
 
 using namespace std::chrono_literals;
+
+TEST(UdevNameTest, DecodesHexEscapesAndKeepsMalformedOnes) {
+    const struct {
+        const char* name;
+        const char* decoded;
+    } cases[] = {
+        {"plain", "plain"},           {"My\\x20Disk", "My Disk"},
+        {"a\\x2fb", "a/b"},           {"end\\x41", "endA"},
+        {"bad\\xZZ", "bad\\xZZ"},  // not hex: a stray escape must not fail the walk
+        {"half\\x4", "half\\x4"},  // too short
+        {"sign\\x-1x", "sign\\x-1x"}, {"\\x", "\\x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeUdevName(c.name), c.decoded) << c.name;
+}
 
 TEST(MountInfoTest, ParsesFieldsEscapesAndOptionalTags) {
     const char* text =

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -182,6 +185,19 @@ std::vector<std::string> typeProblems(const Instance& inst) {
         }
     }
     return problems;
+}
+
+IdleThread::IdleThread()
+    : thread_([this] {
+          tid_ = static_cast<pid_t>(syscall(SYS_gettid));
+          while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }) {
+    while (tid_ == 0) std::this_thread::yield();
+}
+
+IdleThread::~IdleThread() {
+    stop_ = true;
+    thread_.join();
 }
 
 TempTree::TempTree() {

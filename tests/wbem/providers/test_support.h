@@ -3,9 +3,13 @@
 // payload and range its declared CIM type calls for.
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "wbem/repository/provider.h"
@@ -42,6 +46,23 @@ std::vector<std::string> typeProblems(const Instance& inst);
 
 // True for yyyymmddHHMMSS.mmmmmmsUUU.
 bool isCimDateTime(std::string_view s);
+
+// A second thread of this process that idles until destroyed (so a failed
+// assertion cannot leave it running); its kernel thread id is known once built.
+class IdleThread {
+  public:
+    IdleThread();
+    ~IdleThread();
+    IdleThread(const IdleThread&) = delete;
+    IdleThread& operator=(const IdleThread&) = delete;
+
+    pid_t tid() const { return tid_; }
+
+  private:
+    std::atomic<pid_t> tid_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // A temporary directory removed with everything in it at the end.
 class TempTree {
