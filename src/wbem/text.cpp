@@ -1,5 +1,8 @@
 #include "text.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace wbem {
 
 std::string lowered(std::string_view s) {
@@ -61,6 +64,12 @@ size_t validSequence(const unsigned char* p, size_t left) {
 bool isValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t i = 0;
+    // Most text is plain ASCII: skip it eight bytes at a time.
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
     while (i < bytes.size()) {
         size_t n = validSequence(p + i, bytes.size() - i);
         if (n == 0) return false;

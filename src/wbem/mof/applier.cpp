@@ -1,6 +1,7 @@
 #include "applier.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <variant>
 
 namespace wbem::mof {
@@ -98,9 +99,9 @@ void Applier::applyClass(ClassAst& c) {
     def->qualifiers = builder_.qualifiers(c.qualifiers, ns_);
 
     // Own members only; inheritance is the repository's work.
-    std::unordered_map<std::string_view, bool, IHash, IEqual> members;
+    std::unordered_set<std::string_view, IHash, IEqual> members;
     auto claim = [&](std::string_view member, Pos at) {
-        if (!members.emplace(member, true).second) {
+        if (!members.insert(member).second) {
             sources_.fail(
                 at, "'" + std::string(member) + "' is declared twice in class '" + name + "'");
         }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace wbem::mof {
 
@@ -22,26 +23,6 @@ int hexValue(char c) {
     return -1;
 }
 
-// Length of the UTF-8 sequence starting with `lead` (the text is valid UTF-8).
-size_t utf8Length(unsigned char lead) {
-    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-}
-
-uint32_t decodeUtf8(std::string_view s, size_t i, size_t len) {
-    auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    switch (len) {
-        case 1:
-            return b(0);
-        case 2:
-            return (b(0) & 0x1Fu) << 6 | (b(1) & 0x3Fu);
-        case 3:
-            return (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
-        default:
-            return (b(0) & 0x07u) << 18 | (b(1) & 0x3Fu) << 12 | (b(2) & 0x3Fu) << 6 |
-                   (b(3) & 0x3Fu);
-    }
-}
-
 // Reads the escape at s[i] == '\\'. Returns the index past it, or 0 with
 // `error` set.
 size_t readEscape(std::string_view s, size_t i, uint32_t& cp, std::string& error) {
@@ -50,51 +31,32 @@ size_t readEscape(std::string_view s, size_t i, uint32_t& cp, std::string& error
         return 0;
     }
     char c = s[i + 1];
-    switch (c) {
-        case 'b':
-            cp = '\b';
+    static constexpr std::pair<char, char> kSimple[] = {
+        {'b', '\b'}, {'t', '\t'}, {'n', '\n'},  {'f', '\f'},
+        {'r', '\r'}, {'"', '"'},  {'\'', '\''}, {'\\', '\\'},
+    };
+    for (auto [name, value] : kSimple) {
+        if (c == name) {
+            cp = static_cast<uint32_t>(value);
             return i + 2;
-        case 't':
-            cp = '\t';
-            return i + 2;
-        case 'n':
-            cp = '\n';
-            return i + 2;
-        case 'f':
-            cp = '\f';
-            return i + 2;
-        case 'r':
-            cp = '\r';
-            return i + 2;
-        case '"':
-            cp = '"';
-            return i + 2;
-        case '\'':
-            cp = '\'';
-            return i + 2;
-        case '\\':
-            cp = '\\';
-            return i + 2;
-        case 'x':
-        case 'X': {
-            size_t j = i + 2;
-            cp = 0;
-            while (j < s.size() && j < i + 6 && hexValue(s[j]) >= 0) {
-                cp = cp * 16 + static_cast<uint32_t>(hexValue(s[j]));
-                ++j;
-            }
-            if (j == i + 2) {
-                error = "expected hexadecimal digits after '\\" + std::string(1, c) + "'";
-                return 0;
-            }
-            return j;
-        }
-        default: {
-            size_t len = utf8Length(static_cast<unsigned char>(c));
-            error = "unknown escape sequence '\\" + std::string(s.substr(i + 1, len)) + "'";
-            return 0;
         }
     }
+    if (c == 'x' || c == 'X') {
+        size_t j = i + 2;
+        cp = 0;
+        while (j < s.size() && j < i + 6 && hexValue(s[j]) >= 0) {
+            cp = cp * 16 + static_cast<uint32_t>(hexValue(s[j]));
+            ++j;
+        }
+        if (j == i + 2) {
+            error = "expected hexadecimal digits after '\\" + std::string(1, c) + "'";
+            return 0;
+        }
+        return j;
+    }
+    size_t len = utf8Length(static_cast<unsigned char>(c));
+    error = "unknown escape sequence '\\" + std::string(s.substr(i + 1, len)) + "'";
+    return 0;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "source_set.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "../text.h"
@@ -36,20 +35,6 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     }
     if (i < bytes.size()) appendUtf8(out, 0xFFFD);  // odd trailing byte
     return out;
-}
-
-// Most MOF is plain ASCII: check eight bytes at a time before the full check.
-bool isValidUtf8Fast(std::string_view s) {
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, s.data() + i, 8);
-        if (word & 0x8080808080808080ull) break;
-    }
-    for (; i < s.size(); ++i) {
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return isValidUtf8(s.substr(i));
-    }
-    return true;
 }
 
 }  // namespace
@@ -118,7 +103,7 @@ uint32_t SourceSet::add(std::string name, std::string bytes) {
         f->text = utf16ToUtf8(std::string_view(bytes).substr(2), false);
     } else if (starts("\xFE\xFF")) {
         f->text = utf16ToUtf8(std::string_view(bytes).substr(2), true);
-    } else if (isValidUtf8Fast(bytes)) {
+    } else if (isValidUtf8(bytes)) {
         f->text = std::move(bytes);
     } else {
         f->text = sanitizeUtf8(bytes);

@@ -60,4 +60,25 @@ std::string_view folderOf(std::string_view path);
 // Appends the UTF-8 encoding of a code point.
 void appendUtf8(std::string& out, uint32_t cp);
 
+// Length of the UTF-8 sequence starting with `lead` (the text is valid UTF-8).
+inline size_t utf8Length(unsigned char lead) {
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// The code point of the `len`-byte sequence at s[i] (valid UTF-8).
+inline uint32_t decodeUtf8(std::string_view s, size_t i, size_t len) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    switch (len) {
+        case 1:
+            return b(0);
+        case 2:
+            return (b(0) & 0x1Fu) << 6 | (b(1) & 0x3Fu);
+        case 3:
+            return (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
+        default:
+            return (b(0) & 0x07u) << 18 | (b(1) & 0x3Fu) << 12 | (b(2) & 0x3Fu) << 6 |
+                   (b(3) & 0x3Fu);
+    }
+}
+
 }  // namespace wbem::mof

@@ -203,14 +203,9 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
             if (type.type == CimType::Char16) {
                 // One character, which must fit in 16 bits.
                 std::string_view s = v.text;
-                auto lead = s.empty() ? 0u : static_cast<unsigned char>(s[0]);
-                size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-                if (s.size() != len || len == 4) failType(v, type, target);
-                uint32_t cp = len == 1 ? lead
-                              : len == 2
-                                  ? (lead & 0x1Fu) << 6 | (s[1] & 0x3Fu)
-                                  : (lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu);
-                return CimValue::uint(cp);
+                size_t len = s.empty() ? 0 : utf8Length(static_cast<unsigned char>(s[0]));
+                if (len == 0 || s.size() != len || len == 4) failType(v, type, target);
+                return CimValue::uint(decodeUtf8(s, 0, len));
             }
             // Checked above; a string needs no conversion, so it moves as is.
             if (isStringLikeType(type.type)) return CimValue::string(std::move(v.text));

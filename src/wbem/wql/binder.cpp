@@ -115,10 +115,12 @@ class Binder {
     }
 
   private:
-    static void addUnique(std::vector<std::string>& list, const std::string& name) {
-        for (const auto& n : list)
-            if (iequals(n, name)) return;
+    // The index of `name` in `list`, added at the end when missing.
+    static size_t addUnique(std::vector<std::string>& list, const std::string& name) {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (iequals(list[i], name)) return i;
         list.push_back(name);
+        return list.size() - 1;
     }
 
     struct Resolved {
@@ -142,11 +144,7 @@ class Binder {
         if (slot < 0) invalidQuery(name.offset, "unknown property");
         const PropertyDef& p = out_.cls->properties[size_t(slot)];
         r.type = p.type;
-        auto& table = out_.properties;
-        size_t i = 0;
-        while (i < table.size() && !iequals(table[i], p.name)) ++i;
-        if (i == table.size()) table.push_back(p.name);
-        r.operand.property = int(i);
+        r.operand.property = int(addUnique(out_.properties, p.name));
         return r;
     }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "mof_test_util.h"
 
@@ -248,14 +249,27 @@ TEST(Qualifiers, TypesFlavorsAndValues) {
     EXPECT_EQ(cls->keys, std::vector<int>{cls->findProperty("Name")});
 }
 
+// A text that fails to compile and where and how it fails.
+struct ErrorCase {
+    std::string text;
+    int line, column;
+    std::string message;
+    HResult code;
+};
+
+void expectErrors(const std::string& prefix, const std::vector<ErrorCase>& cases) {
+    for (const ErrorCase& c : cases) {
+        auto f = compileError(prefix + c.text);
+        EXPECT_EQ(f.message, c.message) << c.text;
+        EXPECT_EQ(f.line, c.line) << c.text;
+        EXPECT_EQ(f.column, c.column) << c.text;
+        EXPECT_EQ(f.code, c.code) << c.text;
+    }
+}
+
 TEST(Qualifiers, Errors) {
     const char* decls = "Qualifier MaxLen : uint32 = null, Scope(property);\n";
-    struct Case {
-        std::string text;
-        int line, column;
-        std::string message;
-        HResult code;
-    } cases[] = {
+    const std::vector<ErrorCase> cases = {
         {"class A { [MaxLen(\"x\")] string s; };", 2, 19,
          "expected a value of type uint32 for qualifier 'MaxLen', found \"x\"", hr::TypeMismatch},
         {"class A { [MaxLen(-1)] string s; };", 2, 19,
@@ -269,13 +283,7 @@ TEST(Qualifiers, Errors) {
         {"[Mixed{\"a\", 1}] class A { };", 2, 13,
          "expected a value of type string for qualifier 'Mixed', found 1", hr::TypeMismatch},
     };
-    for (const Case& c : cases) {
-        auto f = compileError(decls + c.text);
-        EXPECT_EQ(f.message, c.message) << c.text;
-        EXPECT_EQ(f.line, c.line) << c.text;
-        EXPECT_EQ(f.column, c.column) << c.text;
-        EXPECT_EQ(f.code, c.code) << c.text;
-    }
+    expectErrors(decls, cases);
 }
 
 TEST(Classes, MethodsAndParameters) {
@@ -362,12 +370,7 @@ TEST(Classes, RedeclaredClassReplacesTheOld) {
 }
 
 TEST(Classes, Errors) {
-    struct Case {
-        std::string text;
-        int line, column;
-        std::string message;
-        HResult code;
-    } cases[] = {
+    const std::vector<ErrorCase> cases = {
         {"class A : Missing { };", 1, 11, "unknown superclass 'Missing' of class 'A'",
          hr::InvalidSuperclass},
         {"class A { };\nclass B : A { };\nclass A : B { };", 3, 7,
@@ -381,13 +384,7 @@ TEST(Classes, Errors) {
         {"class A { Part p = instance of Part { }; };", 1, 32, "unknown class 'Part'",
          hr::InvalidClass},
     };
-    for (const Case& c : cases) {
-        auto f = compileError(c.text);
-        EXPECT_EQ(f.message, c.message) << c.text;
-        EXPECT_EQ(f.line, c.line) << c.text;
-        EXPECT_EQ(f.column, c.column) << c.text;
-        EXPECT_EQ(f.code, c.code) << c.text;
-    }
+    expectErrors("", cases);
 }
 
 }  // namespace

@@ -9,22 +9,6 @@ namespace {
 
 using namespace test;
 
-struct Case {
-    const char* query;
-    const char* expected;  // show() of the result
-};
-
-void expectAll(const std::shared_ptr<Repository>& repo, const std::vector<Case>& cases) {
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.query);
-        try {
-            EXPECT_EQ(show(run(repo, c.query)), c.expected);
-        } catch (const QueryError& e) {
-            ADD_FAILURE() << formatQueryError(e, c.query);
-        }
-    }
-}
-
 TEST(WqlAssociators, EndpointsWithEachKeyword) {
     auto repo = sampleRepository();
     expectAll(

@@ -17,13 +17,8 @@ class WqlSelect : public ::testing::Test {
 };
 std::shared_ptr<Repository> WqlSelect::repo_;
 
-struct Case {
-    const char* query;
-    const char* expected;  // show() of the result
-};
-
 TEST_F(WqlSelect, ResultsOfValidQueries) {
-    const Case cases[] = {
+    const std::vector<QueryCase> cases = {
         // Classes, subclasses, case of keywords, names and strings.
         {"SELECT * FROM Base", "alpha Beta gamma_7"},
         {"SELECT * FROM Derived", "gamma_7"},
@@ -122,14 +117,7 @@ TEST_F(WqlSelect, ResultsOfValidQueries) {
         {"SELECT * FROM Link WHERE Item = 'Other.Id=1'", "L1 S2"},
         {"SELECT * FROM Link", "L1 L2 S1 S2"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.query);
-        try {
-            EXPECT_EQ(show(run(repo_, c.query)), c.expected);
-        } catch (const QueryError& e) {
-            ADD_FAILURE() << formatQueryError(e, c.query);
-        }
-    }
+    expectAll(repo_, cases);
 }
 
 TEST_F(WqlSelect, RefusedQueriesAndTheirCodes) {

@@ -1,5 +1,7 @@
 #include "test_repository.h"
 
+#include <gtest/gtest.h>
+
 namespace wbem::wql::test {
 
 PropertyDef prop(const std::string& name, CimType type, bool key, bool array,
@@ -165,6 +167,17 @@ std::string show(const std::vector<ResultObject>& results) {
             out += mofLiteral(*v, CimType::String);
     }
     return out;
+}
+
+void expectAll(const std::shared_ptr<Repository>& repo, const std::vector<QueryCase>& cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        try {
+            EXPECT_EQ(show(run(repo, c.query)), c.expected);
+        } catch (const QueryError& e) {
+            ADD_FAILURE() << formatQueryError(e, c.query);
+        }
+    }
 }
 
 HResult errorOf(const std::shared_ptr<Repository>& repo, const std::string& query) {

@@ -41,6 +41,15 @@ std::vector<ResultObject> run(const std::shared_ptr<Repository>& repo, const std
 // in result order.
 std::string show(const std::vector<ResultObject>& results);
 
+// A query and show() of its expected result.
+struct QueryCase {
+    const char* query;
+    const char* expected;
+};
+// Runs each case and checks its result; a refused query fails the test with
+// its diagnostic.
+void expectAll(const std::shared_ptr<Repository>& repo, const std::vector<QueryCase>& cases);
+
 // The HRESULT a query fails with, or 0 when it succeeds.
 HResult errorOf(const std::shared_ptr<Repository>& repo, const std::string& query);
 
