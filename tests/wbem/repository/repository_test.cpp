@@ -162,6 +162,9 @@ TEST(InstanceSource, WalksStaticThenLiveInstancesOfTheWholeFamily) {
     ASSERT_NE(provider->lastHints.equalTo("id"), nullptr);
     EXPECT_EQ(provider->lastHints.equalTo("id")->asUInt(), 11u);
     EXPECT_FALSE(findInstance(snap, ns, parseObjectPath("Base.Id=99")));
+    // A key that is a number only in part names nothing.
+    EXPECT_FALSE(findInstance(snap, ns, parseObjectPath("Base.Id=11abc")));
+    EXPECT_FALSE(findInstance(snap, ns, parseObjectPath("Base.Id=-11")));
     EXPECT_THROW(openInstances(snap, ns, "Nope"), WbemError);
 }
 
