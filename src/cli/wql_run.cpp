@@ -56,18 +56,16 @@ int fail(std::ostream& err, const std::string& text) {
 // the output cannot be written.
 bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTable& table,
                  std::vector<int32_t> order, std::ostream& out, std::string& error) {
+    const TableView view(table, std::move(order));
     if (o.format == OutputFormat::Table) {
         std::vector<std::string> cells;
         cells.reserve(table.Cells.size());
-        const auto width = static_cast<size_t>(table.ColumnCount);
-        for (int32_t row : order)
-            cells.insert(cells.end(), table.Cells.begin() + static_cast<ptrdiff_t>(row * width),
-                         table.Cells.begin() + static_cast<ptrdiff_t>((row + 1) * width));
+        for (int r = 0; r < view.rowCount(); ++r)
+            for (int k = 0; k < view.columnCount(); ++k) cells.push_back(view.cellText(r, k));
         flattenLines(cells);
         writeTextTable(out, table.Columns, cells, (conn.CodePage & 0xFFFF) == 65001);
         return true;
     }
-    const TableView view(table, std::move(order));
     OstreamDevice device(out);
     device.open(QIODevice::WriteOnly);
     if (o.format == OutputFormat::Html) {

@@ -8,6 +8,7 @@
 
 #include "connect/atomic_file.h"
 #include "connect/text_util.h"
+#include "wbem/text.h"
 
 namespace settings {
 
@@ -25,20 +26,19 @@ struct LineInfo {
 
 LineInfo classify(std::string_view text) {
     LineInfo info;
-    size_t start = 0;
-    while (start < text.size() && isBlankOrControl(text[start])) ++start;
-    if (start == text.size() || text[start] == ';') return info;
-    if (text[start] == '[') {
-        size_t close = text.find(']', start + 1);
+    const std::string_view body = wbem::trimmed(text);
+    if (body.empty() || body.front() == ';') return info;
+    if (body.front() == '[') {
+        size_t close = body.find(']', 1);
         if (close != std::string_view::npos) {
             info.kind = LineKind::Section;
-            info.name = trimBlanks(text.substr(start + 1, close - start - 1));
+            info.name = wbem::trimmed(body.substr(1, close - 1));
             return info;
         }
     }
     size_t eq = text.find('=');
     if (eq == std::string_view::npos) return info;
-    std::string_view key = trimBlanks(text.substr(0, eq));
+    std::string_view key = wbem::trimmed(text.substr(0, eq));
     if (key.empty()) return info;
     info.kind = LineKind::Entry;
     info.name = key;
@@ -75,7 +75,7 @@ bool enclosedInQuotes(std::string_view s) {
 }
 
 bool validName(std::string_view name, bool isKey) {
-    if (name.empty() || trimBlanks(name) != name) return false;
+    if (name.empty() || wbem::trimmed(name) != name) return false;
     for (char c : name)
         if (c == '\r' || c == '\n' || c == '\0' || c == ']' || (isKey && c == '=')) return false;
     if (isKey && (name.front() == '[' || name.front() == ';')) return false;
@@ -88,16 +88,16 @@ std::string encodeValue(std::string_view value) {
     std::string out(value);
     for (char& c : out)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
-    if (trimBlanks(out) != std::string_view(out) || enclosedInQuotes(out)) out = '"' + out + '"';
+    if (wbem::trimmed(out) != std::string_view(out) || enclosedInQuotes(out)) out = '"' + out + '"';
     return out;
 }
 
-bool isBlankLine(std::string_view text) { return trimBlanks(text).empty(); }
+bool isBlankLine(std::string_view text) { return wbem::trimmed(text).empty(); }
 
 }  // namespace
 
 std::string ProfileValueFromRaw(std::string_view raw) {
-    std::string_view v = trimBlanks(raw);
+    std::string_view v = wbem::trimmed(raw);
     if (enclosedInQuotes(v)) v = v.substr(1, v.size() - 2);
     return std::string(cutToChars(v, ProfileFile::kMaxValueChars));
 }
@@ -165,7 +165,7 @@ void ProfileFile::parse(std::string_view text) {
 std::optional<ProfileFile::SectionRange> ProfileFile::findSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         LineInfo info = classify(lines_[i].text);
-        if (info.kind != LineKind::Section || !equalsIgnoreCase(info.name, section)) continue;
+        if (info.kind != LineKind::Section || !wbem::iequals(info.name, section)) continue;
         size_t end = i + 1;
         while (end < lines_.size() && classify(lines_[end].text).kind != LineKind::Section) ++end;
         return SectionRange{i, end};
@@ -176,7 +176,7 @@ std::optional<ProfileFile::SectionRange> ProfileFile::findSection(std::string_vi
 std::optional<size_t> ProfileFile::findKey(const SectionRange& range, std::string_view key) const {
     for (size_t i = range.header + 1; i < range.end; ++i) {
         LineInfo info = classify(lines_[i].text);
-        if (info.kind == LineKind::Entry && equalsIgnoreCase(info.name, key)) return i;
+        if (info.kind == LineKind::Entry && wbem::iequals(info.name, key)) return i;
     }
     return std::nullopt;
 }

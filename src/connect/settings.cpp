@@ -4,6 +4,7 @@
 #include <map>
 
 #include "connect/text_util.h"
+#include "wbem/text.h"
 
 namespace settings {
 
@@ -14,7 +15,7 @@ constexpr std::string_view kCountKey = "Count";
 // The index of a key "prefix<n>" with n in decimal without leading zeros, the
 // only spelling under which an entry is ever looked up.
 std::optional<int32_t> entryIndex(std::string_view key, std::string_view prefix) {
-    if (key.size() <= prefix.size() || !equalsIgnoreCase(key.substr(0, prefix.size()), prefix))
+    if (key.size() <= prefix.size() || !wbem::iequals(key.substr(0, prefix.size()), prefix))
         return std::nullopt;
     std::string_view digits = key.substr(prefix.size());
     if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
@@ -41,7 +42,7 @@ std::vector<std::string> storedEntries(const ProfileFile& file, const HistorySec
 }  // namespace
 
 bool AddToHistory(HistoryList& list, std::string_view text) {
-    std::string_view trimmed = trimBlanks(text);
+    std::string_view trimmed = wbem::trimmed(text);
     if (trimmed.empty()) return false;
     auto same = std::find(list.begin(), list.end(), trimmed);
     if (same != list.end()) list.erase(same);

@@ -2,16 +2,14 @@
 
 #include <string>
 
+#include "wbem/text.h"
 #include "wmi/bw_variant.h"
 
 namespace exporter {
 
 ExportFormat ExportFormatOf(std::string_view fileName) {
-    std::string ext = wmi::ExtensionOf(fileName, '.');
     // Only ASCII letters: the name's other bytes may be in any code page.
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string ext = wbem::lowered(wmi::ExtensionOf(fileName, '.'));
     if (ext.empty()) return ExportFormat::Html;
     if (ext == "csv") return ExportFormat::Csv;
     if (ext == "tsv") return ExportFormat::Tsv;

@@ -7,12 +7,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "handback/message.h"
 #include "handback/socket_name.h"
+#include "handback/socket_util.h"
 
 namespace handback {
 
@@ -23,14 +23,9 @@ using Clock = std::chrono::steady_clock;
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 bool addressFor(const std::string& path, sockaddr_un& address, std::string& error) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) {
-        error = "socket name too long: " + path;
-        return false;
-    }
-    std::memcpy(address.sun_path, path.data(), path.size());
-    return true;
+    if (SocketAddressOf(path, address)) return true;
+    error = "socket name too long: " + path;
+    return false;
 }
 
 // Whether somebody accepts connections at the address right now.
@@ -44,18 +39,13 @@ bool someoneListens(const sockaddr_un& address) {
     return ok;
 }
 
-int msLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
-}
-
 // Reads exactly `size` bytes before the deadline.
 bool readAll(int fd, void* buffer, size_t size, Clock::time_point deadline, std::string& error) {
     auto* out = static_cast<char*>(buffer);
     size_t got = 0;
     while (got < size) {
         pollfd p{fd, POLLIN, 0};
-        const int timeout = msLeft(deadline);
+        const int timeout = MsLeft(deadline);
         const int n = ::poll(&p, 1, timeout);
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) {
@@ -152,7 +142,7 @@ std::optional<ReceivedHandBack> HandBackListener::Receive(std::chrono::milliseco
     int connection = -1;
     while (connection < 0) {
         pollfd p{fd_, POLLIN, 0};
-        const int wait = msLeft(deadline);
+        const int wait = MsLeft(deadline);
         const int n = ::poll(&p, 1, wait);
         if (n < 0 && errno != EINTR) {
             error = systemError("poll");

@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <thread>
 
 #include "handback/message.h"
 #include "handback/socket_name.h"
+#include "handback/socket_util.h"
 
 namespace handback {
 
@@ -41,16 +41,10 @@ class Fd {
     int fd_;
 };
 
-// Milliseconds left before the deadline, for poll(); 0 once it has passed.
-int msLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
-}
-
 // Waits for `events` on fd until the deadline; false when it passed first.
 bool waitFor(int fd, short events, Clock::time_point deadline, short& revents) {
     for (;;) {
-        const int timeout = msLeft(deadline);
+        const int timeout = MsLeft(deadline);
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, timeout);
         if (n > 0) {
@@ -85,9 +79,9 @@ Connection connectTo(const sockaddr_un& address, Clock::time_point deadline) {
                 return {-1, SendOutcome::NoCaller};
             case EAGAIN:  // the caller's queue of connections is full: it may drain
             case EINTR:
-                if (msLeft(deadline) == 0) return {-1, SendOutcome::TimedOut};
+                if (MsLeft(deadline) == 0) return {-1, SendOutcome::TimedOut};
                 std::this_thread::sleep_for(std::min(std::chrono::milliseconds(10),
-                                                     std::chrono::milliseconds(msLeft(deadline))));
+                                                     std::chrono::milliseconds(MsLeft(deadline))));
                 continue;
             default:
                 return {-1, SendOutcome::Failed};
@@ -121,10 +115,8 @@ SendOutcome SendHandBack(int32_t caller, std::string_view query, std::chrono::mi
 SendOutcome SendHandBackTo(const std::string& path, std::string_view query,
                            std::chrono::milliseconds limit) {
     const Clock::time_point deadline = Clock::now() + limit;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return SendOutcome::Failed;
-    std::memcpy(address.sun_path, path.data(), path.size());
+    sockaddr_un address;
+    if (!SocketAddressOf(path, address)) return SendOutcome::Failed;
     const std::optional<std::string> message = EncodeHandBack(query);
     if (!message) return SendOutcome::Failed;
 

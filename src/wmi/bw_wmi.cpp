@@ -37,12 +37,6 @@ std::string parameterLine(const std::shared_ptr<wbem::ISWbemObject>& params,
     return line;
 }
 
-// A walk that broke down fails the operation, so that a partial list is
-// never reported as complete.
-void throwIfBroken(const std::string& walkError) {
-    if (!walkError.empty()) throw wbem::WbemError(wbem::hr::Failed, walkError);
-}
-
 }  // namespace
 
 void SetLocatorFactory(LocatorFactory factory) {
@@ -70,6 +64,10 @@ std::shared_ptr<wbem::ISWbemServices> OpenServices(std::string_view host, std::s
         locator->ConnectServer(host, nspace, user, password, {}, {}, securityFlags, nullptr);
     if (keep) *keep = std::move(locator);
     return services;
+}
+
+void ThrowIfBroken(const std::string& errorText) {
+    if (!errorText.empty()) throw wbem::WbemError(wbem::hr::Failed, errorText);
 }
 
 std::string Trimmed(std::string_view text) { return std::string(wbem::trimmed(text)); }
@@ -112,7 +110,7 @@ bool TWMI::GetClasses(TextList& list) {
         std::string walkError;
         std::shared_ptr<wbem::ISWbemObject> cls;
         while (NextObject(*classes, cls, walkError)) list.push_back(cls->Path_()->Class());
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         return true;
     } catch (const std::exception& e) {
         LastError = e.what();
@@ -127,7 +125,7 @@ bool TWMI::ClassPropertyNames(std::string_view className, TextList& list) {
         auto cls = OpenServices()->Get(className, 0);
         std::string walkError;
         propertyNames(*cls, list, walkError);
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         return true;
     } catch (const std::exception& e) {
         LastError = e.what();
@@ -148,9 +146,9 @@ bool TWMI::ClassMethods(std::string_view className, TextList& names, TextList* i
             names.push_back(method->Name());
             if (inParams) inParams->push_back(parameterLine(method->InParameters(), walkError));
             if (outParams) outParams->push_back(parameterLine(method->OutParameters(), walkError));
-            throwIfBroken(walkError);
+            ThrowIfBroken(walkError);
         }
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         return true;
     } catch (const std::exception& e) {
         LastError = e.what();

@@ -44,6 +44,10 @@ std::shared_ptr<wbem::ISWbemServices> OpenServices(
 template <class I>
 bool NextObject(wbem::IEnumVariant& enumerator, std::shared_ptr<I>& out, std::string& errorText);
 
+// Throws the failure a walk left in errorText, if any: a walk that broke down
+// fails the operation, so that a partial list is never reported as complete.
+void ThrowIfBroken(const std::string& errorText);
+
 // The columns and cells of one query result; cell (r, c) is
 // Cells[r * ColumnCount + c].
 struct ResultTable {

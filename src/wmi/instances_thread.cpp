@@ -338,7 +338,7 @@ void TWMIInstancesThread::RunOnce() {
         }
         if (terminated_) return;
         // An enumeration that broke down must not pass for a complete one.
-        if (!walkError.empty()) throw wbem::WbemError(wbem::hr::Failed, walkError);
+        ThrowIfBroken(walkError);
         FinishRunFor(runSerial_);
         EndRun();
     } catch (const std::exception& e) {
@@ -393,14 +393,14 @@ void TWMIInstancesThread::LookUpNamingProperty() {
     // Without a naming property the instances are named by their MOF text,
     // so a failure here is no failure of the run.
     try {
-        propertyNames_.clear();
         auto props = services_->Get(runClass_, 0)->Properties_()->NewEnum();
         std::string walkError;
         std::shared_ptr<wbem::ISWbemProperty> prop;
-        while (NextObject(*props, prop, walkError)) propertyNames_.push_back(prop->Name());
+        TextList names;
+        while (NextObject(*props, prop, walkError)) names.push_back(prop->Name());
         if (!walkError.empty()) return;
         for (const char* candidate : kNamingCandidates)
-            for (const std::string& name : propertyNames_)
+            for (const std::string& name : names)
                 if (wbem::iequals(name, candidate)) {
                     NamingProperty = candidate;
                     return;

@@ -118,7 +118,6 @@ class TWMIInstancesThread {
     std::shared_ptr<wbem::ISWbemObjectSet> set_;
     std::unique_ptr<wbem::IEnumVariant> enum_;
     std::string NamingProperty;
-    TextList propertyNames_;
     std::string DisplayText;
     std::string ErrorText;  // read by FinishRun while the worker waits
     int32_t Count = 0;      // likewise

@@ -17,10 +17,6 @@ void resetOrFail(wbem::IEnumVariant& e) {
         throw wbem::WbemError(status);
 }
 
-void throwIfBroken(const std::string& walkError) {
-    if (!walkError.empty()) throw wbem::WbemError(wbem::hr::Failed, walkError);
-}
-
 // Column of a property: objects of one class list their properties in the
 // columns' order, so the property's own position is tried first.
 int columnOf(const TextList& columns, const std::string& name, size_t position) {
@@ -57,7 +53,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
                 widest = rowCount;
             }
         }
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         if (columnCount < 1 || rowCount < 1) return true;
 
         resetOrFail(*rows);
@@ -68,7 +64,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
             while (NextObject(*props, prop, walkError)) columns.push_back(prop->Name());
             break;
         }
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         // The walk of one object cannot differ from its count; keep the
         // table rectangular even if a back end disagrees with itself.
         columnCount = static_cast<int32_t>(columns.size());
@@ -85,9 +81,9 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
                 if (c >= 0)
                     cells[rowStart + static_cast<size_t>(c)] = RenderValue(prop->Value(), CodePage);
             }
-            throwIfBroken(walkError);
+            ThrowIfBroken(walkError);
         }
-        throwIfBroken(walkError);
+        ThrowIfBroken(walkError);
         return true;
     } catch (const std::exception& e) {
         LastError = std::string("Error: ") + e.what();
@@ -115,12 +111,12 @@ bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextLi
                 if (names) names->push_back(prop->Name());
                 if (values) values->push_back(RenderValue(prop->Value(), 1250));
             }
-            throwIfBroken(propError);
+            ThrowIfBroken(propError);
         }
         // A walk that broke down after the instance was read does not take
         // its values back; one that broke before leaves nothing to show.
         if (!walkError.empty()) {
-            if (!reached) throwIfBroken(walkError);
+            if (!reached) ThrowIfBroken(walkError);
             LastError = walkError;
         }
         return true;
