@@ -3,19 +3,15 @@
 #include <algorithm>
 #include <cctype>
 
+#include "wbem/text.h"
+
 namespace help {
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // The value of attribute `name` inside one tag's text, quoted or not.
 std::string attribute(std::string_view tag, std::string_view name) {
-    const std::string low = lower(tag);
+    const std::string low = wbem::lowered(tag);
     size_t at = 0;
     while ((at = low.find(name, at)) != std::string::npos) {
         const bool starts = at == 0 || std::isspace(static_cast<unsigned char>(low[at - 1]));
@@ -69,16 +65,16 @@ std::vector<ContentsEntry> ParseSitemap(std::string_view text) {
         if (end == std::string_view::npos) break;
         const std::string_view tag = text.substr(pos + 1, end - pos - 1);
         pos = end + 1;
-        std::string low = lower(tag.substr(0, tag.find_first_of(" \t\r\n")));
+        std::string low = wbem::lowered(tag.substr(0, tag.find_first_of(" \t\r\n")));
         if (low == "ul") {
             ++depth;
         } else if (low == "/ul") {
             depth = std::max(0, depth - 1);
         } else if (low == "object") {
-            inObject = lower(attribute(tag, "type")) == "text/sitemap";
+            inObject = wbem::lowered(attribute(tag, "type")) == "text/sitemap";
             current = ContentsEntry{};
         } else if (low == "param" && inObject) {
-            const std::string name = lower(attribute(tag, "name"));
+            const std::string name = wbem::lowered(attribute(tag, "name"));
             if (name == "name") current.name = decodeEntities(attribute(tag, "value"));
             if (name == "local") current.local = decodeEntities(attribute(tag, "value"));
         } else if (low == "/object" && inObject) {
@@ -94,7 +90,7 @@ std::vector<ContentsEntry> ParseSitemap(std::string_view text) {
 
 std::string FindContentsPath(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        const std::string low = lower(path);
+        const std::string low = wbem::lowered(path);
         if (low.size() > 4 && low.compare(low.size() - 4, 4, ".hhc") == 0) return path;
     }
     return {};

@@ -14,6 +14,7 @@
 
 #include "export/maker.h"
 #include "ui/prompts.h"
+#include "ui/text_codec.h"
 
 // The logo lives in this library's resources, which a static library must
 // register itself.
@@ -22,10 +23,6 @@ static void initAboutResources() { Q_INIT_RESOURCE(about); }
 namespace ui {
 
 namespace {
-
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), qsizetype(value.size()));
-}
 
 // A label that reports a left click and may draw its text with a shadow to
 // the lower right.
@@ -78,7 +75,7 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     setObjectName(QStringLiteral("TAboutBox"));
     setWindowTitle(QStringLiteral("Cimscope"));
     setAttribute(Qt::WA_DeleteOnClose, false);  // ShowAboutBox owns it
-    const QString homePage = text(exporter::kHomePageUrl);
+    const QString homePage = fromSystem(exporter::kHomePageUrl);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -114,14 +111,14 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
     Label1->setFont(titleFont);
-    Label2 = centred(QStringLiteral("Version: ") + text(exporter::kProgramVersion), "Label2");
-    Label4 = link(text(exporter::kWebAddress), homePage, "Label4");
-    const QString support = text(exporter::kSupportEmail);
+    Label2 = centred(QStringLiteral("Version: ") + fromSystem(exporter::kProgramVersion), "Label2");
+    Label4 = link(fromSystem(exporter::kWebAddress), homePage, "Label4");
+    const QString support = fromSystem(exporter::kSupportEmail);
     Label5 = link(support, QStringLiteral("mailto:") + support, "Label5");
-    const QString sales = text(exporter::kSalesEmail);
+    const QString sales = fromSystem(exporter::kSalesEmail);
     Label6 = link(sales, QStringLiteral("mailto:") + sales, "Label6");
 
-    rxLabel7 = centred(text(exporter::kNoticeLine), "rxLabel7");
+    rxLabel7 = centred(fromSystem(exporter::kNoticeLine), "rxLabel7");
     colour(rxLabel7, QColor(0, 0, 128));  // navy
 
     auto* home = new ClickLabel(QStringLiteral("Home page: ") + homePage, Panel1, true);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/connect_logic.h"
+#include "ui/first_selected.h"
 #include "ui/text_codec.h"
 
 namespace ui {
@@ -47,9 +48,9 @@ std::optional<QString> TComputerPicker::Execute(const QStringList& names) {
     if (ComputerList->count() > 0) ComputerList->setCurrentRow(0);
     Buttons->button(QDialogButtonBox::Ok)->setEnabled(ComputerList->count() > 0);
     if (RunModal(*this, Runner) != QDialog::Accepted) return std::nullopt;
-    const QList<QListWidgetItem*> picked = ComputerList->selectedItems();
-    if (picked.isEmpty()) return std::nullopt;
-    return picked.front()->text();
+    const QListWidgetItem* picked = firstSelected(*ComputerList);
+    if (!picked) return std::nullopt;
+    return picked->text();
 }
 
 QStringList HostsFileComputers(const QString& path) {

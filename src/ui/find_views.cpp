@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/find_logic.h"
+#include "ui/first_selected.h"
 
 namespace ui {
 
@@ -25,8 +26,7 @@ bool rowVisible(const QAbstractItemView& view, const QModelIndex& index) {
 }  // namespace
 
 int FindInListBox(QListWidget& listBox, const QString& text, const FindOptions& options) {
-    const QListWidgetItem* selected =
-        listBox.selectedItems().isEmpty() ? nullptr : listBox.selectedItems().front();
+    const QListWidgetItem* selected = firstSelected(listBox);
     const int start = ListBoxSearchStart(options.fromStart, selected ? listBox.row(selected) : -1);
     const int found = FindEntry(
         start, listBox.count(), [&](int i) { return listBox.item(i)->text(); }, text,

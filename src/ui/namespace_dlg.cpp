@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/first_selected.h"
 #include "ui/prompts.h"
 #include "ui/text_codec.h"
 #include "ui/wait_cursor.h"
@@ -112,8 +113,8 @@ QString TNameSpaceForm::ChooseNamespace(const std::string& host, const std::stri
         }
     }
     if (RunModal(*this, Runner) != QDialog::Accepted) return {};
-    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
-    return selected.isEmpty() ? QString() : NodePath(selected.front());
+    const QTreeWidgetItem* selected = firstSelected(*TreeView1);
+    return selected ? NodePath(selected) : QString();
 }
 
 void TNameSpaceForm::AddNamespaceChildren(const std::string& path, QTreeWidgetItem* node,

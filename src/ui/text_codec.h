@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,10 @@ inline QString fromSystem(std::string_view bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 inline std::string toSystem(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The error box's text for an exception a handler caught.
+inline QString errorText(const std::exception& e) {
+    return QStringLiteral("Error: ") + QString::fromUtf8(e.what());
+}
 
 }  // namespace ui

@@ -16,6 +16,7 @@
 
 #include "export/maker.h"
 #include "ui/column_list_box.h"
+#include "ui/combo_history.h"
 #include "ui/find_win.h"
 #include "ui/grid_rules.h"
 #include "ui/instance_line_box.h"
@@ -33,10 +34,6 @@ int gridRowHeight(const QWidget& grid) {
     return grid.fontMetrics().size(Qt::TextSingleLine, QStringLiteral("%CWIJpq")).height() + 4;
 }
 
-QString errorText(const std::exception& e) {
-    return QStringLiteral("Error: ") + QString::fromUtf8(e.what());
-}
-
 }  // namespace
 
 TMainWin::TMainWin(Prompts& prompts, MainWindowOptions options, QWidget* parent)
@@ -52,8 +49,7 @@ void TMainWin::FormCreate() {
     buildLayout();
 
     // The "Home page" command's address.
-    Homepage1->setData(QString::fromUtf8(exporter::kProductPageUrl.data(),
-                                         qsizetype(exporter::kProductPageUrl.size())));
+    Homepage1->setData(fromSystem(exporter::kProductPageUrl));
     Homepage1->setStatusTip(Homepage1->data().toString());
     // The design client size; the border is sizeable as every Qt window's.
     resize(724, 471 + menuBar()->sizeHint().height());
@@ -242,19 +238,10 @@ void TMainWin::SelectPage(int index) {
 int TMainWin::ActivePage() const { return PageControl2->currentIndex(); }
 
 void TMainWin::AddToHistory(QComboBox* combo, const QString& text) {
-    settings::HistoryList list;
-    list.reserve(size_t(combo->count()));
-    for (int i = 0; i < combo->count(); ++i) list.push_back(toSystem(combo->itemText(i)));
+    settings::HistoryList list = comboHistory(*combo);
     if (!settings::AddToHistory(list, toSystem(text))) return;
-    const QString shown = combo->currentText();
     const QSignalBlocker block(combo);
-    combo->clear();
-    QStringList items;
-    items.reserve(qsizetype(list.size()));
-    for (const std::string& entry : list) items.push_back(fromSystem(entry));
-    combo->addItems(items);
-    combo->setCurrentIndex(-1);
-    combo->setEditText(shown);
+    setComboHistory(*combo, list);
 }
 
 }  // namespace ui

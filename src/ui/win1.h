@@ -263,6 +263,9 @@ class TMainWin : public QMainWindow {
     void wireInstanceBrowser();
     void wireClipboard();
     void BuildMethodsTree(bool reportFailure);
+    // Ends the enumeration of the class on show, so that its lines do not
+    // fill the list again, and empties the instance list.
+    void StopInstances();
 
     void CreateConnectDialogs();
 

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "ui/column_list_box.h"
+#include "ui/first_selected.h"
 #include "ui/instance_line_box.h"
 #include "ui/method_tree.h"
 #include "ui/prompts.h"
@@ -22,18 +23,8 @@ namespace ui {
 
 namespace {
 
-QString errorText(const std::exception& e) {
-    return QStringLiteral("Error: ") + QString::fromUtf8(e.what());
-}
-
 // A menu caption shown exactly as given: a '&' is no accelerator mark.
 QString caption(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
-
-// The selected entry of the class list, or nothing.
-const QListWidgetItem* selectedClass(const ColumnListBox& list) {
-    const QList<QListWidgetItem*> selected = list.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
 
 // The class's property names in column 0 under the header "Property", a
 // blank row below them, and column 1 empty but for its header "Value".
@@ -61,13 +52,9 @@ void TMainWin::wireClassBrowser() {
 }
 
 void TMainWin::ClassListBoxClick() {
-    const QListWidgetItem* selected = selectedClass(*ClassListBox);
+    const QListWidgetItem* selected = firstSelected(*ClassListBox);
     if (!selected) {
-        // The enumeration of the class that was shown ends too, so that its
-        // lines do not fill the emptied list again.
-        InstancesThread->SetTarget(WMI->Host, WMI->Namespace, WMI->User, WMI->Password, {},
-                                   InstanceListBox);
-        InstanceListBox->clear();
+        StopInstances();
         CurrentClass.clear();
         TreeView1->clear();
         return;
@@ -106,6 +93,12 @@ void TMainWin::ClassListBoxClick() {
     BuildMethodsTree(!reported);
 }
 
+void TMainWin::StopInstances() {
+    InstancesThread->SetTarget(WMI->Host, WMI->Namespace, WMI->User, WMI->Password, {},
+                               InstanceListBox);
+    InstanceListBox->clear();
+}
+
 void TMainWin::BuildMethodsTree(bool reportFailure) {
     TreeView1->clear();
     try {
@@ -123,7 +116,7 @@ void TMainWin::BuildMethodsTree(bool reportFailure) {
 }
 
 void TMainWin::PopupMenu1Popup() {
-    const QListWidgetItem* selected = selectedClass(*ClassListBox);
+    const QListWidgetItem* selected = firstSelected(*ClassListBox);
     if (!selected) {
         Selectfrom1->setText(QStringLiteral("select * from ..."));
         Refresh2->setText(QStringLiteral("Refresh"));
@@ -146,7 +139,7 @@ void TMainWin::Refresh2Click() {
     // The command names the selected class. When the search moved the
     // selection away from the class on show, that class is shown in full,
     // rather than listing the instances of another one under its name.
-    const QListWidgetItem* selected = selectedClass(*ClassListBox);
+    const QListWidgetItem* selected = firstSelected(*ClassListBox);
     if (selected && toSystem(selected->text()) != CurrentClass) {
         ClassListBoxClick();
         return;

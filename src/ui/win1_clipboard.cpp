@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "ui/clipboard_text.h"
+#include "ui/first_selected.h"
 #include "ui/instance_line_box.h"
 #include "ui/string_grid.h"
 #include "ui/win1.h"
@@ -48,16 +49,6 @@ class CopyKey : public QObject {
   private:
     std::function<void()> onCopy_;
 };
-
-QListWidgetItem* selectedLine(const QListWidget& list) {
-    const QList<QListWidgetItem*> selected = list.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
-QTreeWidgetItem* selectedNode(const QTreeWidget& tree) {
-    const QList<QTreeWidgetItem*> selected = tree.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
 
 }  // namespace
 
@@ -98,12 +89,12 @@ void TMainWin::CopyPropert1Click() {
 // --- Instance list ---------------------------------------------------------------------
 
 void TMainWin::PopupMenu3Popup() {
-    Copy1item1->setEnabled(selectedLine(*InstanceListBox) != nullptr);
+    Copy1item1->setEnabled(firstSelected(*InstanceListBox) != nullptr);
     Copylist1->setEnabled(InstanceListBox->count() > 0);
 }
 
 void TMainWin::Copy1item1Click() {
-    if (const QListWidgetItem* line = selectedLine(*InstanceListBox)) putOnClipboard(line->text());
+    if (const QListWidgetItem* line = firstSelected(*InstanceListBox)) putOnClipboard(line->text());
 }
 
 void TMainWin::Copylist1Click() {
@@ -117,12 +108,12 @@ void TMainWin::Copylist1Click() {
 // --- Methods tree ----------------------------------------------------------------------
 
 void TMainWin::PopupMenu4Popup() {
-    Copymethod1->setEnabled(selectedNode(*TreeView1) != nullptr);
+    Copymethod1->setEnabled(firstSelected(*TreeView1) != nullptr);
     Copyallmethods1->setEnabled(TreeView1->topLevelItemCount() > 0);
 }
 
 void TMainWin::Copymethod1Click() {
-    const QTreeWidgetItem* node = selectedNode(*TreeView1);
+    const QTreeWidgetItem* node = firstSelected(*TreeView1);
     if (!node) return;
     if (node->parent()) node = node->parent();  // a parameter copies its method
     putOnClipboard(MethodText(*node));

@@ -9,7 +9,6 @@
 #include "ui/find_logic.h"
 #include "ui/find_views.h"
 #include "ui/find_win.h"
-#include "ui/instance_line_box.h"
 #include "ui/prompts.h"
 #include "ui/string_grid.h"
 #include "ui/win1.h"
@@ -61,11 +60,8 @@ void TMainWin::FindNext(bool fromStart) {
     PropGrid->SetRowCount(2);
     PropGrid->SetCell(0, 1, QString());
     PropGrid->SetCell(1, 1, QString());
-    // The enumeration of the class shown before ends, so that its lines do not
-    // fill the emptied list again; picking that class later shows it afresh.
-    InstancesThread->SetTarget(WMI->Host, WMI->Namespace, WMI->User, WMI->Password, {},
-                               InstanceListBox);
-    InstanceListBox->clear();
+    // Picking the class shown before later shows it afresh.
+    StopInstances();
     CurrentClassCleared = true;
 }
 

@@ -61,7 +61,7 @@ void TMainWin::InstanceListBoxClick() {
         if (!ok) prompts_.error(fromSystem(WMI->LastError));
     } catch (const std::exception& e) {
         wait.restore();
-        prompts_.error(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+        prompts_.error(errorText(e));
     }
 }
 

@@ -13,8 +13,8 @@
 
 #include "ui/prompts.h"
 #include "ui/query_logic.h"
-#include "ui/string_grid.h"
 #include "ui/result_model.h"
+#include "ui/string_grid.h"
 #include "ui/text_codec.h"
 #include "ui/wait_cursor.h"
 #include "ui/win1.h"
@@ -47,7 +47,7 @@ void TMainWin::Query2BtnClick() {
         }
     } catch (const std::exception& e) {
         wait.restore();
-        prompts_.error(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+        prompts_.error(errorText(e));
     }
     emit queryFinished(ok);
 }

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <exception>
 
+#include "ui/combo_history.h"
 #include "ui/connect_win.h"
 #include "ui/find_win.h"
 #include "ui/text_codec.h"
@@ -12,32 +13,9 @@
 
 namespace ui {
 
-namespace {
-
-settings::HistoryList comboHistory(const QComboBox& combo) {
-    settings::HistoryList list;
-    for (int i = 0; i < combo.count(); ++i) list.push_back(toSystem(combo.itemText(i)));
-    return list;
-}
-
-// Replaces the combo box's list; the text shown in its edit field stays.
-void setComboHistory(QComboBox& combo, const settings::HistoryList& list) {
-    const QString shown = combo.currentText();
-    QStringList items;
-    for (const std::string& entry : list) items.push_back(fromSystem(entry));
-    combo.clear();
-    combo.addItems(items);
-    combo.setCurrentIndex(-1);
-    combo.setEditText(shown);
-}
-
-}  // namespace
-
 settings::Histories TMainWin::CollectHistories() const {
     settings::Histories histories = DialogHistories;
-    histories.query.clear();
-    for (int i = 0; i < Query2Combo->count(); ++i)
-        histories.query.push_back(toSystem(Query2Combo->itemText(i)));
+    histories.query = comboHistory(*Query2Combo);
     histories.search = comboHistory(*FindDialog->FindText);
     // --- Connect dialog: its combo boxes hold these two.
     histories.host = comboHistory(*ConnectForm->HostCombo);
@@ -53,14 +31,7 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
             [](int32_t value) { wmi::AuthenticationLevel = value; }};
         settings::LoadSettings(file, histories, level);
 
-        const QString shown = Query2Combo->currentText();
-        QStringList items;
-        for (const std::string& entry : histories.query) items.push_back(fromSystem(entry));
-        Query2Combo->clear();
-        Query2Combo->addItems(items);
-        Query2Combo->setCurrentIndex(-1);
-        Query2Combo->setEditText(shown);
-
+        setComboHistory(*Query2Combo, histories.query);
         histories.query.clear();
         setComboHistory(*FindDialog->FindText, histories.search);
         histories.search.clear();
