@@ -1,7 +1,6 @@
 #include "wql_run.h"
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
 
 #include "export/delimited.h"
@@ -11,6 +10,7 @@
 #include "ostream_device.h"
 #include "result_rows.h"
 #include "text_table.h"
+#include "ui/query_logic.h"
 #include "wbem/errors.h"
 #include "wbem/service/hosts.h"
 #include "wbem/text.h"
@@ -34,10 +34,7 @@ int32_t targetCodePage(const wmi::TWMI& conn) {
     if (!wmi::QueryValues(conn.Host, conn.Namespace, conn.User, text, 1250, false, "", "CodeSet",
                           "Win32_OperatingSystem", conn.Password))
         return 1250;
-    std::string t = wmi::Trimmed(text);
-    int32_t cp = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), cp);
-    return ec == std::errc() && end == t.data() + t.size() ? cp : 1250;
+    return ui::CodePageFromCodeSet(text);
 }
 
 void compileMof(const WqlOptions& o) {

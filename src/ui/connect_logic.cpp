@@ -6,15 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "ui/query_logic.h"
 #include "wbem/text.h"
 #include "wmi/bw_wmi.h"
 
 namespace ui {
 
 namespace {
-
-constexpr int32_t kFallbackCodePage = 1250;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -112,10 +109,6 @@ std::vector<std::string> KnownComputers(std::string_view ownName,
     for (const std::string& name : history) addOnce(names, wmi::Trimmed(name));
     for (const std::string& name : hostsFileNames) addOnce(names, wmi::Trimmed(name));
     return names;
-}
-
-int32_t CodePageFromCodeSet(std::string_view answer) {
-    return textAsInteger(wmi::Trimmed(answer)).value_or(kFallbackCodePage);
 }
 
 bool IsSkippedNamespace(std::string_view path) {

@@ -42,10 +42,6 @@ std::vector<std::string> KnownComputers(std::string_view ownName,
                                         const std::vector<std::string>& history,
                                         const std::vector<std::string>& hostsFileNames);
 
-// The code page of a host's "CodeSet" answer: the trimmed text as an integer,
-// or 1250 when it is none.
-int32_t CodePageFromCodeSet(std::string_view answer);
-
 // --- Namespace tree ---------------------------------------------------------------
 
 // Namespaces that an eager walk of a local host shows but does not enter.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "wbem/text.h"
+
 namespace ui {
 
 std::optional<int32_t> textAsInteger(std::string_view s) {
@@ -40,6 +42,10 @@ std::optional<int32_t> textAsInteger(std::string_view s) {
     if (negative) value = -value;
     if (value > 2147483647LL) return std::nullopt;
     return static_cast<int32_t>(value);
+}
+
+int32_t CodePageFromCodeSet(std::string_view answer) {
+    return textAsInteger(wbem::trimmed(answer)).value_or(1250);
 }
 
 int compareCells(std::string_view a, std::string_view b, bool ascending) {

@@ -14,6 +14,10 @@ namespace ui {
 // "0x". Nothing else may follow; out of range is not an integer.
 std::optional<int32_t> textAsInteger(std::string_view text);
 
+// The code page of a host's "CodeSet" answer: the trimmed text as an integer,
+// or 1250 when it is none.
+int32_t CodePageFromCodeSet(std::string_view answer);
+
 // Two cells of the sort column: by value when both are integers, else byte
 // by byte (unsigned, case-sensitive); negated when descending.
 int compareCells(std::string_view a, std::string_view b, bool ascending);

@@ -7,6 +7,7 @@
 #include "ui/connect_logic.h"
 #include "ui/connect_win.h"
 #include "ui/namespace_dlg.h"
+#include "ui/query_logic.h"
 #include "ui/text_codec.h"
 #include "ui/wait_cursor.h"
 #include "ui/win1.h"

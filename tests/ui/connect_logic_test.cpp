@@ -1,5 +1,6 @@
 // The connect dialog's and the namespace chooser's rules without a window.
 #include "ui/connect_logic.h"
+#include "ui/query_logic.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
