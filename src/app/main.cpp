@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     options.settingsFile = settings::SettingsFileName();
     for (int i = 1; i < argc; ++i) options.arguments.emplace_back(argv[i]);
 
-    // The main window comes first; the connect dialog, the namespace chooser
-    // and the find dialog are created after it.
+    // The main window builds the connect dialog, the namespace chooser and the
+    // find dialog once, as it is created.
     auto window = std::make_unique<ui::TMainWin>(prompts, std::move(options));
     window->show();
     const int code = QApplication::exec();
