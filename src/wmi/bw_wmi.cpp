@@ -1,5 +1,6 @@
 #include "wmi/bw_wmi.h"
 
+#include "wbem/service/hosts.h"
 #include "wbem/text.h"
 
 #include <mutex>
@@ -56,14 +57,25 @@ std::shared_ptr<wbem::ISWbemLocator> NewLocator() {
 std::shared_ptr<wbem::ISWbemServices> OpenServices(std::string_view host, std::string_view nspace,
                                                    std::string_view user, std::string_view password,
                                                    int32_t securityFlags,
-                                                   std::shared_ptr<wbem::ISWbemLocator>* keep) {
+                                                   std::shared_ptr<wbem::ISWbemLocator>* keep,
+                                                   const wbem::RemoteOptions* options) {
     std::shared_ptr<wbem::ISWbemLocator> locator = NewLocator();
     if (const int32_t level = AuthenticationLevel.load(std::memory_order_relaxed); level != 0)
         locator->Security_().SetAuthenticationLevel(level);
     auto services =
-        locator->ConnectServer(host, nspace, user, password, {}, {}, securityFlags, nullptr);
+        locator->ConnectServer(host, nspace, user, password, {}, {}, securityFlags, options);
     if (keep) *keep = std::move(locator);
     return services;
+}
+
+bool IsLocalHost(std::string_view host) {
+    const std::string_view h = wbem::trimmed(host);
+    return h.empty() || wbem::isLocalHost(h);
+}
+
+bool SameRemoteOptions(const wbem::RemoteOptions& a, const wbem::RemoteOptions& b) {
+    return a.auth == b.auth && a.caFile == b.caFile && a.allowUnencrypted == b.allowUnencrypted &&
+           a.connectTimeoutMs == b.connectTimeoutMs && a.operationTimeoutMs == b.operationTimeoutMs;
 }
 
 void ThrowIfBroken(const std::string& errorText) {
@@ -73,7 +85,7 @@ void ThrowIfBroken(const std::string& errorText) {
 std::string Trimmed(std::string_view text) { return std::string(wbem::trimmed(text)); }
 
 std::shared_ptr<wbem::ISWbemServices> TWMI::OpenServices(int32_t securityFlags) const {
-    return wmi::OpenServices(Host, Namespace, User, Password, securityFlags);
+    return wmi::OpenServices(Host, Namespace, User, Password, securityFlags, nullptr, &remote);
 }
 
 void TWMI::SetHost(std::string_view host) { Host = host.empty() ? "." : std::string(host); }

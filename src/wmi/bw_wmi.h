@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "wbem/api.h"
+#include "wbem/remote_options.h"
 
 namespace wmi {
 
@@ -30,12 +31,23 @@ std::shared_ptr<wbem::ISWbemLocator> NewLocator();
 
 // Connects as every WMI operation of the program does: a new locator, its
 // authentication level when AuthenticationLevel is not 0, then ConnectServer
-// with empty locale and authority. Throws wbem::WbemError. When keepLocator is
-// given it receives the locator, for callers that hold on to the connection.
+// with empty locale and authority and the remote options as its context
+// (remote back ends read them, the local service ignores them). Throws
+// wbem::WbemError. When keepLocator is given it receives the locator, for
+// callers that hold on to the connection.
 std::shared_ptr<wbem::ISWbemServices> OpenServices(
     std::string_view host, std::string_view nspace, std::string_view user,
     std::string_view password, int32_t securityFlags = 0,
-    std::shared_ptr<wbem::ISWbemLocator>* keepLocator = nullptr);
+    std::shared_ptr<wbem::ISWbemLocator>* keepLocator = nullptr,
+    const wbem::RemoteOptions* options = nullptr);
+
+// Whether a host, as a user types it, is served by this machine's own
+// service: empty, ".", "localhost", this machine's names and addresses,
+// 127.x.x.x, ::1. Any other host is reached over a remote protocol.
+bool IsLocalHost(std::string_view host);
+
+// Whether two sets of remote options make the same connection.
+bool SameRemoteOptions(const wbem::RemoteOptions& a, const wbem::RemoteOptions& b);
 
 // One step of a walk over a WMI collection: true with the next element as I;
 // false at the end. A walk that breaks down (a failure code from the
@@ -68,6 +80,9 @@ class TWMI {
     std::string User;
     std::string Password;
     std::string LastError;
+    // How a remote host is reached (authentication method, trust); every
+    // connection of this object passes them on.
+    wbem::RemoteOptions remote;
 
     void SetHost(std::string_view host);         // "" means "."
     void SetNamespace(std::string_view nspace);  // "" means "root\cimv2"
@@ -101,11 +116,12 @@ class TWMI {
 // The values of one property of a class's objects, rendered in codePage:
 // the first one, or with allValues every one on its own line. Connects with
 // security flags 128 (bounded wait). False with "not found" when there are no
-// objects, false with "Error: " and the message on failure.
+// objects, false with "Error: " and the message on failure. The options, when
+// given, reach ConnectServer as OpenServices passes them.
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
                  std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
                  std::string_view propertyName, std::string_view className,
-                 std::string_view password);
+                 std::string_view password, const wbem::RemoteOptions* options = nullptr);
 
 // Leading and trailing blanks and control characters removed.
 std::string Trimmed(std::string_view text);

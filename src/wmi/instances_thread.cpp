@@ -109,10 +109,12 @@ bool TWMIInstancesThread::WaitForAllEnded(std::chrono::milliseconds timeout) {
 
 void TWMIInstancesThread::SetTarget(std::string_view host, std::string_view nspace,
                                     std::string_view user, std::string_view password,
-                                    std::string_view className, TargetList* target) {
+                                    std::string_view className, TargetList* target,
+                                    const wbem::RemoteOptions& options) {
     {
         std::lock_guard lk(lock_);
         host_ = host;
+        options_ = options;
         namespace_ = nspace;
         user_ = user;
         password_ = password;
@@ -356,8 +358,9 @@ bool TWMIInstancesThread::PrepareRun() {
     {
         std::lock_guard lk(lock_);
         if (host_ != runHost_ || namespace_ != runNamespace_ || user_ != runUser_ ||
-            password_ != runPassword_) {
+            password_ != runPassword_ || !SameRemoteOptions(options_, runOptions_)) {
             runHost_ = host_;
+            runOptions_ = options_;
             runNamespace_ = namespace_;
             runUser_ = user_;
             runPassword_ = password_;
@@ -380,7 +383,8 @@ bool TWMIInstancesThread::PrepareRun() {
     Count = 0;
     ErrorText.clear();
     if (!services_)
-        services_ = OpenServices(runHost_, runNamespace_, runUser_, runPassword_, 0, &locator_);
+        services_ = OpenServices(runHost_, runNamespace_, runUser_, runPassword_, 0, &locator_,
+                                 &runOptions_);
     if (terminated_ || Idle) return changed;
     if (NamingProperty.empty()) LookUpNamingProperty();
     set_ = services_->InstancesOf(runClass_,

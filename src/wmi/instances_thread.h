@@ -46,9 +46,11 @@ class TWMIInstancesThread {
 
     // Window thread. Clears the target list at once and has the worker abandon
     // any run and list the class's instances into it. A null target, an empty
-    // host or an empty class makes the thread idle.
+    // host or an empty class makes the thread idle. The remote options are
+    // copied with the rest; other options than the last run's reconnect.
     void SetTarget(std::string_view host, std::string_view nspace, std::string_view user,
-                   std::string_view password, std::string_view className, TargetList* target);
+                   std::string_view password, std::string_view className, TargetList* target,
+                   const wbem::RemoteOptions& options = {});
     // Window thread. Clears the target and lists the same class again from
     // its first instance.
     void Restart();
@@ -105,6 +107,7 @@ class TWMIInstancesThread {
     std::mutex lock_;
     std::condition_variable wake_;
     std::string host_, namespace_, user_, password_, className_;
+    wbem::RemoteOptions options_;
     TargetList* Target = nullptr;
     uint64_t requestSerial_ = 0;  // every SetTarget and Restart is a new request
     std::atomic<bool> Idle{true};
@@ -112,6 +115,7 @@ class TWMIInstancesThread {
 
     // The worker's own state.
     std::string runHost_, runNamespace_, runUser_, runPassword_, runClass_;
+    wbem::RemoteOptions runOptions_;
     uint64_t runSerial_ = 0;  // request the current run answers
     std::shared_ptr<wbem::ISWbemLocator> locator_;
     std::shared_ptr<wbem::ISWbemServices> services_;

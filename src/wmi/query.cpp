@@ -129,11 +129,12 @@ bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextLi
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
                  std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
                  std::string_view propertyName, std::string_view className,
-                 std::string_view password) {
+                 std::string_view password, const wbem::RemoteOptions* options) {
     out.clear();
     bool found = false;
     try {
-        auto services = OpenServices(host, nspace, user, password, wbem::flags::ConnectUseMaxWait);
+        auto services = OpenServices(host, nspace, user, password, wbem::flags::ConnectUseMaxWait,
+                                     nullptr, options);
         std::string query = "SELECT ";
         query.append(propertyName).append(" FROM ").append(className);
         if (!extraClause.empty()) query.append(" ").append(extraClause);

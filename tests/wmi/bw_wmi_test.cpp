@@ -217,6 +217,46 @@ TEST_F(TWMITest, AuthenticationLevelIsSetOnTheLocatorBeforeConnecting) {
     EXPECT_EQ(w.LastError, "Invalid parameter");
 }
 
+TEST_F(TWMITest, EveryOperationHandsTheRemoteOptionsToConnectServer) {
+    RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    TWMI w = on("wmi-shop");
+    w.remote.auth = wbem::AuthMethod::Kerberos;
+    w.remote.caFile = "/etc/ssl/corp-ca.pem";
+    w.remote.allowUnencrypted = true;
+    TextList list, in, out;
+    wmi::ResultTable table;
+    ASSERT_TRUE(w.GetClasses(list)) << w.LastError;
+    ASSERT_TRUE(w.ClassPropertyNames("Item", list)) << w.LastError;
+    ASSERT_TRUE(w.ClassMethods("Item", list, &in, &out)) << w.LastError;
+    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, &list, nullptr)) << w.LastError;
+    ASSERT_TRUE(w.RunQuery("select * from Item", table)) << w.LastError;
+    // Changed options hold from the next operation on.
+    w.remote.auth = wbem::AuthMethod::Basic;
+    w.remote.caFile.clear();
+    ASSERT_TRUE(w.GetClasses(list)) << w.LastError;
+
+    ASSERT_EQ(rec.connects.size(), 6u);
+    for (size_t i = 0; i < rec.connects.size(); ++i) {
+        const auto& c = rec.connects[i];
+        ASSERT_TRUE(c.options.has_value()) << "connect " << i << " had no options";
+        const bool last = i + 1 == rec.connects.size();
+        EXPECT_EQ(c.options->auth, last ? wbem::AuthMethod::Basic : wbem::AuthMethod::Kerberos)
+            << i;
+        EXPECT_EQ(c.options->caFile, last ? "" : "/etc/ssl/corp-ca.pem") << i;
+        EXPECT_TRUE(c.options->allowUnencrypted) << i;
+    }
+}
+
+TEST_F(TWMITest, LocalHostNamesStayOnThisMachine) {
+    for (const char* host : {"", " ", ".", "localhost", "LocalHost", "127.0.0.1", "127.8.9.10",
+                             "::1", "[::1]", " localhost "})
+        EXPECT_TRUE(wmi::IsLocalHost(host)) << '"' << host << '"';
+    for (const char* host : {"server1", "server1:5985", "https://server1/wsman",
+                             "http://10.1.2.3:5985", "[fe80::2]", "128.0.0.1"})
+        EXPECT_FALSE(wmi::IsLocalHost(host)) << host;
+}
+
 TEST_F(TWMITest, AWalkThatBreaksDownFailsTheOperationAndKeepsWhatWasListed) {
     RecordingLocators locators;
     locators.recorder().breakAfter = 3;

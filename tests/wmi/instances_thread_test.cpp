@@ -364,6 +364,30 @@ TEST_F(InstancesThread, KeepsItsConnectionUntilTheParametersChange) {
     EXPECT_EQ(rec.connects[1].levelAtConnect, 3);
 }
 
+TEST_F(InstancesThread, ConnectsWithTheTargetsRemoteOptionsAndReconnectsWhenTheyChange) {
+    wmitest::RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    wbem::RemoteOptions options;
+    options.auth = wbem::AuthMethod::Basic;
+    options.caFile = "ca.pem";
+    thread_->SetTarget("wmi-threads", "root\\cimv2", "", "", "Named", &list_, options);
+    ASSERT_TRUE(waitForDone(1));
+    thread_->SetTarget("wmi-threads", "root\\cimv2", "", "", "Captioned", &list_, options);
+    ASSERT_TRUE(waitForDone(2));
+    ASSERT_EQ(rec.connectCount(), 1u) << "the same options keep the connection";
+    options.allowUnencrypted = true;
+    thread_->SetTarget("wmi-threads", "root\\cimv2", "", "", "Named", &list_, options);
+    ASSERT_TRUE(waitForDone(3));
+    ASSERT_EQ(rec.connectCount(), 2u);
+    for (const auto& c : rec.connects) {
+        ASSERT_TRUE(c.options.has_value());
+        EXPECT_EQ(c.options->auth, wbem::AuthMethod::Basic);
+        EXPECT_EQ(c.options->caFile, "ca.pem");
+    }
+    EXPECT_FALSE(rec.connects[0].options->allowUnencrypted);
+    EXPECT_TRUE(rec.connects[1].options->allowUnencrypted);
+}
+
 TEST_F(InstancesThread, DestroyingTheOwnerMidRunNeverHangsOrTouchesItsList) {
     // A window owning the thread and its list goes away at some point of a
     // long run, many times; the workers must all end and free themselves.

@@ -206,6 +206,25 @@ TEST_F(Query, QueryValuesBoundsTheConnectionWait) {
     ASSERT_EQ(rec.connects.size(), 1u);
     EXPECT_EQ(rec.connects[0].securityFlags, 128);
     EXPECT_EQ(rec.connects[0].levelAtConnect, 4);
+    EXPECT_FALSE(rec.connects[0].options.has_value());
+    EXPECT_FALSE(rec.connects[0].otherContext);
+}
+
+TEST_F(Query, QueryValuesPassesTheRemoteOptions) {
+    RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    wbem::RemoteOptions options;
+    options.auth = wbem::AuthMethod::Ntlm;
+    options.caFile = "ca.pem";
+    std::string out;
+    EXPECT_TRUE(wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id",
+                                 "Item", "", &options));
+    EXPECT_EQ(out, "1");
+    ASSERT_EQ(rec.connects.size(), 1u);
+    ASSERT_TRUE(rec.connects[0].options.has_value());
+    EXPECT_EQ(rec.connects[0].options->auth, wbem::AuthMethod::Ntlm);
+    EXPECT_EQ(rec.connects[0].options->caFile, "ca.pem");
+    EXPECT_FALSE(rec.connects[0].options->allowUnencrypted);
 }
 
 }  // namespace

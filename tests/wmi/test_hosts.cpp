@@ -169,9 +169,18 @@ class RecordingLocator : public wbem::ISWbemLocator {
         int32_t securityFlags, const wbem::IDispatchLike* context) override {
         {
             std::lock_guard lk(rec_->mu);
-            rec_->connects.push_back({std::string(server), std::string(nspace), std::string(user),
-                                      std::string(password), securityFlags,
-                                      real_->Security_().AuthenticationLevel()});
+            Recorder::Connect c;
+            c.host = server;
+            c.nspace = nspace;
+            c.user = user;
+            c.password = password;
+            c.securityFlags = securityFlags;
+            c.levelAtConnect = real_->Security_().AuthenticationLevel();
+            if (auto* options = dynamic_cast<const wbem::RemoteOptions*>(context))
+                c.options = *options;
+            else
+                c.otherContext = context != nullptr;
+            rec_->connects.push_back(std::move(c));
         }
         return std::make_shared<RecordingServices>(
             real_->ConnectServer(server, nspace, user, password, locale, authority, securityFlags,

@@ -5,11 +5,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "wbem/api.h"
+#include "wbem/remote_options.h"
 #include "wbem/repository/instance.h"
 #include "wbem/service/hosts.h"
 
@@ -43,6 +45,9 @@ struct Recorder {
         std::string host, nspace, user, password;
         int32_t securityFlags = 0;
         int32_t levelAtConnect = 0;  // the locator's level when ConnectServer ran
+        // A copy of the context when it was remote options; none without context.
+        std::optional<wbem::RemoteOptions> options;
+        bool otherContext = false;  // a context of some other kind
     };
     std::mutex mu;
     std::vector<int32_t> levelsSet;  // every SetAuthenticationLevel
