@@ -12,25 +12,13 @@ namespace {
 
 constexpr std::string_view kCountKey = "Count";
 
-// The index of a key "prefix<n>" with n in decimal without leading zeros, the
-// only spelling under which an entry is ever looked up.
-std::optional<int32_t> entryIndex(std::string_view key, std::string_view prefix) {
-    if (key.size() <= prefix.size() || !wbem::iequals(key.substr(0, prefix.size()), prefix))
-        return std::nullopt;
-    std::string_view digits = key.substr(prefix.size());
-    if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
-    for (char c : digits)
-        if (c < '0' || c > '9') return std::nullopt;
-    return parseInt32(digits);
-}
-
 // The entries 0 to count-1 in index order, as reading each key in turn would
 // give them, but walking only the keys present: a huge "Count" costs nothing.
 std::vector<std::string> storedEntries(const ProfileFile& file, const HistorySection& h,
                                        int32_t count) {
     std::map<int32_t, std::string> byIndex;
     for (auto& entry : file.sectionEntries(h.section)) {
-        auto index = entryIndex(entry.key, h.keyPrefix);
+        auto index = numberedKeyIndex(entry.key, h.keyPrefix);
         if (index && *index < count) byIndex.try_emplace(*index, std::move(entry.value));
     }
     std::vector<std::string> out;
