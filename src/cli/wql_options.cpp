@@ -69,6 +69,10 @@ const char* wqlUsage() {
            "  -user:NAME        user name\n"
            "  -pswd:PASSWORD    password\n"
            "  -authlevel:N      authentication level 0 to 6\n"
+           "  -auth:METHOD      how a remote host checks who you are: negotiate (default),\n"
+           "                    basic, kerberos or ntlm\n"
+           "  -cacert:FILE      trust the CA certificates (PEM) in FILE too, for HTTPS\n"
+           "  -unencrypted      allow Basic authentication over plain HTTP\n"
            "  -codepage:N       code page of the printed values (default: the target's own)\n"
            "  -mof:FILE         compile a MOF file into the namespace first (repeatable)\n"
            "  -classes          list the namespace's classes instead of running a query\n"
@@ -101,6 +105,22 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.authLevel = level;
+        } else if (takeOption(arg, "auth", v)) {
+            const auto method = wbem::parseAuthMethod(v);
+            if (!method) {
+                error = "bad authentication method \"" + v +
+                        "\": expected negotiate, basic, kerberos or ntlm";
+                return std::nullopt;
+            }
+            o.remote.auth = *method;
+        } else if (takeOption(arg, "cacert", v)) {
+            if (v.empty()) {
+                error = "-cacert: needs a file name";
+                return std::nullopt;
+            }
+            o.remote.caFile = v;
+        } else if (arg == "-unencrypted") {
+            o.remote.allowUnencrypted = true;
         } else if (takeOption(arg, "codepage", v)) {
             int cp = -1;
             auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), cp);

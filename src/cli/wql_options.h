@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "wbem/remote_options.h"
+
 namespace cli {
 
 enum class OutputFormat { Table, Csv, Tsv, Html };
@@ -24,6 +26,7 @@ struct WqlOptions {
     std::string user;
     std::string password;
     int authLevel = 0;
+    wbem::RemoteOptions remote;  // -auth:, -cacert:, -unencrypted
     int codePage = 0;  // 0: the target's own code page, learned from Win32_OperatingSystem
     std::vector<std::string> mofFiles;
     bool listClasses = false;

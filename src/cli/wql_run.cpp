@@ -32,7 +32,7 @@ void flattenLines(std::vector<std::string>& cells) {
 int32_t targetCodePage(const wmi::TWMI& conn) {
     std::string text;
     if (!wmi::QueryValues(conn.Host, conn.Namespace, conn.User, text, 1250, false, "", "CodeSet",
-                          "Win32_OperatingSystem", conn.Password))
+                          "Win32_OperatingSystem", conn.Password, &conn.remote))
         return 1250;
     return ui::CodePageFromCodeSet(text);
 }
@@ -99,6 +99,7 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
     conn.SetNamespace(o.nspace);
     conn.User = o.user;
     conn.Password = o.password;
+    conn.remote = o.remote;
     if (o.listClasses) {
         std::vector<std::string> names;
         if (!conn.GetClasses(names)) return fail(err, "Error: " + conn.LastError);

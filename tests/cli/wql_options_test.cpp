@@ -64,6 +64,40 @@ TEST(WqlOptions, ReadsFormatsAndSortKeys) {
     }
 }
 
+TEST(WqlOptions, ReadsTheRemoteOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        wbem::AuthMethod auth;
+        const char* caFile;
+        bool allowUnencrypted;
+    } cases[] = {
+        {{"q"}, wbem::AuthMethod::Negotiate, "", false},
+        {{"-auth:basic", "q"}, wbem::AuthMethod::Basic, "", false},
+        {{"-AUTH:Kerberos", "q"}, wbem::AuthMethod::Kerberos, "", false},
+        {{"-auth:ntlm", "-auth:negotiate", "q"}, wbem::AuthMethod::Negotiate, "", false},
+        {{"-auth:NTLM", "q"}, wbem::AuthMethod::Ntlm, "", false},
+        {{"-cacert:/etc/ssl/corp ca.pem", "q"}, wbem::AuthMethod::Negotiate,
+         "/etc/ssl/corp ca.pem", false},
+        {{"-unencrypted", "-auth:basic", "q"}, wbem::AuthMethod::Basic, "", true},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        auto o = parseWqlOptions(c.args, error);
+        ASSERT_TRUE(o) << c.args[0] << ": " << error;
+        EXPECT_EQ(o->remote.auth, c.auth) << c.args[0];
+        EXPECT_EQ(o->remote.caFile, c.caFile) << c.args[0];
+        EXPECT_EQ(o->remote.allowUnencrypted, c.allowUnencrypted) << c.args[0];
+        EXPECT_EQ(o->query, "q") << c.args[0];
+    }
+}
+
+TEST(WqlOptions, ABadAuthenticationMethodNamesTheGoodOnes) {
+    std::string error;
+    EXPECT_FALSE(parseWqlOptions({"-auth:digest", "q"}, error));
+    EXPECT_EQ(error, "bad authentication method \"digest\": expected negotiate, basic, kerberos "
+                     "or ntlm");
+}
+
 TEST(WqlOptions, RejectsBadUsage) {
     const std::vector<std::vector<std::string>> bad = {
         {},                               // no query
@@ -82,6 +116,10 @@ TEST(WqlOptions, RejectsBadUsage) {
         {"-sort:2x", "q"},           // neither number nor name
         {"-classes", "-sort:Name"},  // the class list is not a result
         {"-classes", "-format:csv"},
+        {"-auth:digest", "q"},  // no such method
+        {"-auth:", "q"},
+        {"-cacert:", "q"},       // no file
+        {"-unencrypted:1", "q"}, // a switch takes no value
     };
     for (const auto& args : bad) {
         std::string error;

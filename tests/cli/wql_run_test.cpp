@@ -6,6 +6,7 @@
 
 #include "cli/wql_run.h"
 #include "wbem/service/hosts.h"
+#include "../wmi/test_hosts.h"
 
 namespace {
 
@@ -116,4 +117,19 @@ TEST_F(WqlRun, CompilesMofIntoANewNamespaceAndWritesToAFile) {
     EXPECT_NE(r.err.find("wql_run_extra.mof"), std::string::npos) << r.err;
     std::remove(mof.c_str());
     std::remove(out.c_str());
+}
+
+TEST_F(WqlRun, ConnectsWithTheRemoteOptionsGiven) {
+    wmitest::RecordingLocators locators;
+    auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", "-auth:kerberos", "-cacert:ca.pem",
+                  "-unencrypted", "select Name from Item"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    wmitest::Recorder& rec = locators.recorder();
+    ASSERT_GE(rec.connects.size(), 2u) << "the code page, then the query";
+    for (const auto& c : rec.connects) {
+        ASSERT_TRUE(c.options.has_value());
+        EXPECT_EQ(c.options->auth, wbem::AuthMethod::Kerberos);
+        EXPECT_EQ(c.options->caFile, "ca.pem");
+        EXPECT_TRUE(c.options->allowUnencrypted);
+    }
 }
