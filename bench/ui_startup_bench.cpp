@@ -46,6 +46,7 @@ class NoPrompts : public ui::Prompts {
     void warning(const QString&) override { std::_Exit(3); }
     bool question(const QString&) override { std::_Exit(3); }
     std::optional<QString> saveFile(const ui::SaveRequest&) override { std::_Exit(3); }
+    std::optional<QString> openFile(const ui::OpenRequest&) override { std::_Exit(3); }
 };
 
 // Ends the child as soon as the window is on the screen and has painted.

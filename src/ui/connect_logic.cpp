@@ -111,6 +111,17 @@ std::vector<std::string> KnownComputers(std::string_view ownName,
     return names;
 }
 
+ProtocolArea ProtocolAreaFor(std::string_view host, const settings::RemoteHostList& remembered,
+                             const wbem::RemoteOptions& defaults, bool changedByHand) {
+    ProtocolArea area;
+    area.shown = !wmi::IsLocalHost(host);
+    if (const settings::RemoteHostChoice* known = settings::FindRemoteHost(remembered, host))
+        area.fill = known->options;
+    else if (!changedByHand)
+        area.fill = defaults;
+    return area;
+}
+
 bool IsSkippedNamespace(std::string_view path) {
     for (std::string_view skipped : SkippedNamespaces)
         if (path == skipped) return true;

@@ -1,14 +1,19 @@
 // The rules of the connect dialog and the namespace chooser that need no
 // window: which host counts as this computer, the local address, the
-// computers the picker offers, the code page from a code set, and the
-// namespace tree's names, paths and rebuild decision.
+// computers the picker offers, the protocol choices shown for a host, the
+// code page from a code set, and the namespace tree's names, paths and
+// rebuild decision.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "connect/remote_hosts.h"
+#include "wbem/remote_options.h"
 
 namespace ui {
 
@@ -41,6 +46,22 @@ std::vector<std::string> ParseHostsFile(std::string_view text);
 std::vector<std::string> KnownComputers(std::string_view ownName,
                                         const std::vector<std::string>& history,
                                         const std::vector<std::string>& hostsFileNames);
+
+// --- Protocol choices ----------------------------------------------------------------
+
+// What the connect dialog's protocol area does once the host text changed.
+struct ProtocolArea {
+    bool shown = false;  // only a host that is not this machine's needs a protocol
+    // The choices to put into the area; none: keep what it shows.
+    std::optional<wbem::RemoteOptions> fill;
+};
+
+// The area for a host as typed: the choices remembered for it (the list
+// holds the current connection's first); for a host without any, the
+// defaults, unless the user has changed the area by hand since it was last
+// filled: those choices are kept for the host being typed.
+ProtocolArea ProtocolAreaFor(std::string_view host, const settings::RemoteHostList& remembered,
+                             const wbem::RemoteOptions& defaults, bool changedByHand);
 
 // --- Namespace tree ---------------------------------------------------------------
 

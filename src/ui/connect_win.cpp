@@ -1,5 +1,6 @@
 #include "ui/connect_win.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -19,6 +20,7 @@
 #include "ui/image_list.h"
 #include "ui/named.h"
 #include "ui/namespace_dlg.h"
+#include "ui/prompts.h"
 #include "ui/text_codec.h"
 #include "ui/win1.h"
 #include "wmi/bw_wmi.h"
@@ -56,8 +58,8 @@ settings::HistoryList itemsOf(const QComboBox* combo) {
 
 }  // namespace
 
-TConnectForm::TConnectForm(TNameSpaceForm& chooser, QWidget* parent)
-    : QDialog(parent), chooser_(chooser) {
+TConnectForm::TConnectForm(TNameSpaceForm& chooser, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), chooser_(chooser), prompts_(prompts) {
     setObjectName(QStringLiteral("ConnectForm"));
     setWindowTitle(QStringLiteral("Connect to"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -74,6 +76,67 @@ TConnectForm::TConnectForm(TNameSpaceForm& chooser, QWidget* parent)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     HostCombo->installEventFilter(this);
     HostCombo->lineEdit()->installEventFilter(this);
+
+    // Typing, a pick from the history and the computer picker all change the text.
+    connect(HostCombo, &QComboBox::editTextChanged, this, [this] { updateProtocolArea(); });
+    // Only what the user does counts as a choice by hand, not the filling.
+    const auto byHand = [this] { protocolChangedByHand_ = true; };
+    connect(authMethodCombo_, &QComboBox::activated, this, byHand);
+    connect(caFileEdit_, &QLineEdit::textEdited, this, byHand);
+    connect(allowUnencryptedCheck_, &QCheckBox::clicked, this, byHand);
+    connect(caFileBrowseBtn_, &QToolButton::clicked, this, [this] { caFileBrowseClick(); });
+    updateProtocolArea();
+}
+
+QGroupBox* TConnectForm::buildProtocolGroup() {
+    protocolGroup_ = named(new QGroupBox(QStringLiteral("Protocol"), this), "protocolGroup");
+    auto* grid = new QGridLayout(protocolGroup_);
+    grid->setContentsMargins(8, 4, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    auto* methodLabel =
+        named(new QLabel(QStringLiteral("Authentication"), protocolGroup_), "authMethodLabel");
+    authMethodCombo_ = named(new QComboBox(protocolGroup_), "authMethodCombo");
+    // The item data is the method, so the order on screen is free.
+    const std::pair<const char*, wbem::AuthMethod> methods[] = {
+        {"Negotiate", wbem::AuthMethod::Negotiate},
+        {"Basic", wbem::AuthMethod::Basic},
+        {"Kerberos", wbem::AuthMethod::Kerberos},
+        {"NTLM", wbem::AuthMethod::Ntlm}};
+    for (const auto& [text, method] : methods)
+        authMethodCombo_->addItem(QString::fromLatin1(text), int(method));
+    allowUnencryptedCheck_ = named(
+        new QCheckBox(QStringLiteral("Allow unencrypted"), protocolGroup_), "allowUnencryptedCheck");
+    allowUnencryptedCheck_->setToolTip(
+        QStringLiteral("Allow Basic authentication over plain HTTP: the password crosses the "
+                       "network readable"));
+
+    auto* caLabel = named(new QLabel(QStringLiteral("CA file"), protocolGroup_), "caFileLabel");
+    caFileEdit_ = named(new QLineEdit(protocolGroup_), "caFileEdit");
+    caFileEdit_->setPlaceholderText(QStringLiteral("the system's CAs only"));
+    caFileEdit_->setToolTip(
+        QStringLiteral("CA certificates (PEM) trusted for HTTPS besides the system's"));
+    caFileBrowseBtn_ = named(new QToolButton(protocolGroup_), "caFileBrowseBtn");
+    caFileBrowseBtn_->setText(QStringLiteral("..."));
+    caFileBrowseBtn_->setToolTip(QStringLiteral("Browse for a CA file"));
+
+    grid->addWidget(methodLabel, 0, 0);
+    grid->addWidget(authMethodCombo_, 0, 1);
+    grid->addWidget(allowUnencryptedCheck_, 0, 2, 1, 2);
+    grid->addWidget(caLabel, 1, 0);
+    grid->addWidget(caFileEdit_, 1, 1, 1, 2);
+    grid->addWidget(caFileBrowseBtn_, 1, 3);
+    grid->setColumnStretch(2, 1);
+    methodLabel->setBuddy(authMethodCombo_);
+    caLabel->setBuddy(caFileEdit_);
+
+    // Hidden for this machine's hosts, yet keeping its room, so that the
+    // dialog keeps its size and nothing moves as the user types a host.
+    QSizePolicy policy = protocolGroup_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    protocolGroup_->setSizePolicy(policy);
+    return protocolGroup_;
 }
 
 void TConnectForm::buildControls() {
@@ -146,16 +209,23 @@ void TConnectForm::buildControls() {
     buttons->addWidget(CancelBtn);
     buttons->addStretch(1);
 
+    auto* groups = new QVBoxLayout;
+    groups->addWidget(GroupBox1);
+    groups->addWidget(buildProtocolGroup());
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 8);
-    layout->addWidget(GroupBox1, 1);
+    layout->addLayout(groups, 1);
     layout->addLayout(buttons);
 
     setTabOrder(HostCombo, wmiPathCombo);
     setTabOrder(wmiPathCombo, AuthLevelCombo);
     setTabOrder(AuthLevelCombo, UserEdit);
     setTabOrder(UserEdit, PswdEdit);
-    setTabOrder(PswdEdit, BitBtn2);
+    setTabOrder(PswdEdit, authMethodCombo_);
+    setTabOrder(authMethodCombo_, allowUnencryptedCheck_);
+    setTabOrder(allowUnencryptedCheck_, caFileEdit_);
+    setTabOrder(caFileEdit_, caFileBrowseBtn_);
+    setTabOrder(caFileBrowseBtn_, BitBtn2);
     setTabOrder(BitBtn2, BitBtn1);
     setTabOrder(BitBtn1, OkBtn);
     setTabOrder(OkBtn, CancelBtn);
@@ -200,13 +270,59 @@ void TConnectForm::BitBtn1Click() {
     const std::string user = wmi::Trimmed(toSystem(UserEdit->text()));
     const std::string password = toSystem(PswdEdit->text());
     const bool remote = IsRemoteHost(host, AddressToText(LocalHostAddress()));
-    const QString path = chooser_.ChooseNamespace(host, user, password, remote);
+    const QString path = chooser_.ChooseNamespace(host, user, password, remote, protocolOptions());
     if (!path.isEmpty()) wmiPathCombo->setEditText(path);
 }
 
 void TConnectForm::OkBtnClick() {
     TMainWin::AddToHistory(HostCombo, HostCombo->currentText());
     TMainWin::AddToHistory(wmiPathCombo, wmiPathCombo->currentText());
+}
+
+void TConnectForm::setRememberedProtocols(settings::RemoteHostList remembered,
+                                          const wbem::RemoteOptions& defaults) {
+    rememberedProtocols_ = std::move(remembered);
+    defaultProtocol_ = defaults;
+    protocolChangedByHand_ = false;
+    updateProtocolArea();
+}
+
+void TConnectForm::updateProtocolArea() {
+    const ProtocolArea area = ProtocolAreaFor(toSystem(HostCombo->currentText()),
+                                              rememberedProtocols_, defaultProtocol_,
+                                              protocolChangedByHand_);
+    if (area.fill) {
+        showProtocolOptions(*area.fill);
+        protocolChangedByHand_ = false;
+    }
+    protocolGroup_->setVisible(area.shown);
+}
+
+void TConnectForm::showProtocolOptions(const wbem::RemoteOptions& options) {
+    const int index = authMethodCombo_->findData(int(options.auth));
+    authMethodCombo_->setCurrentIndex(index >= 0 ? index : 0);
+    caFileEdit_->setText(fromSystem(options.caFile));
+    allowUnencryptedCheck_->setChecked(options.allowUnencrypted);
+}
+
+wbem::RemoteOptions TConnectForm::protocolOptions() const {
+    wbem::RemoteOptions options;
+    options.auth = static_cast<wbem::AuthMethod>(authMethodCombo_->currentData().toInt());
+    options.caFile = wmi::Trimmed(toSystem(caFileEdit_->text()));
+    options.allowUnencrypted = allowUnencryptedCheck_->isChecked();
+    return options;
+}
+
+void TConnectForm::caFileBrowseClick() {
+    OpenRequest request;
+    request.title = QStringLiteral("CA file");
+    request.filters = {{QStringLiteral("Certificates"), QStringLiteral("*.pem *.crt *.cer")},
+                       {QStringLiteral("All files"), QStringLiteral("*")}};
+    request.fileName = caFileEdit_->text().trimmed();
+    if (const std::optional<QString> file = prompts_.openFile(request)) {
+        caFileEdit_->setText(*file);
+        protocolChangedByHand_ = true;
+    }
 }
 
 settings::HistoryList TConnectForm::HostHistory() const { return itemsOf(HostCombo); }

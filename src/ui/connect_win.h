@@ -1,15 +1,19 @@
 // TConnectForm: the modal dialog in which the user chooses host, namespace,
-// user name, password and authentication level. It lives as long as the main
-// window, so its host and namespace combo boxes hold those two histories.
-// It only edits its controls; the main window applies them on OK.
+// user name, password and authentication level, and for a remote host how it
+// is reached (the "Protocol" area). It lives as long as the main window, so
+// its host and namespace combo boxes hold those two histories. It only edits
+// its controls; the main window applies them on OK.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 
+#include "connect/remote_hosts.h"
 #include "connect/settings.h"
 #include "ui/modal_runner.h"
+#include "wbem/remote_options.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -20,6 +24,7 @@ class QToolButton;
 
 namespace ui {
 
+class Prompts;
 class TComputerPicker;
 class TNameSpaceForm;
 
@@ -27,8 +32,9 @@ class TConnectForm : public QDialog {
     Q_OBJECT
 
   public:
-    // The chooser is the one BitBtn1 opens; it must outlive this dialog.
-    TConnectForm(TNameSpaceForm& chooser, QWidget* parent = nullptr);
+    // The chooser is the one BitBtn1 opens; it and the prompts (the CA file's
+    // open dialog) must outlive this dialog.
+    TConnectForm(TNameSpaceForm& chooser, Prompts& prompts, QWidget* parent = nullptr);
 
     // Shows the dialog modally (through Runner when set); QDialog::Accepted on OK.
     int Execute();
@@ -43,6 +49,19 @@ class TConnectForm : public QDialog {
     // The histories the combo boxes hold, most recent first.
     settings::HistoryList HostHistory() const;
     settings::HistoryList NamespaceHistory() const;
+
+    // --- Protocol area (controls found by their object names: protocolGroup,
+    // authMethodCombo, caFileEdit, caFileBrowseBtn, allowUnencryptedCheck).
+    // The choices known per host (the caller puts the current connection's
+    // first) and those for any other host. Refills the area for the host shown.
+    void setRememberedProtocols(settings::RemoteHostList remembered,
+                                const wbem::RemoteOptions& defaults = {});
+    // Shows the area for a remote host only, and fills it with that host's
+    // choices (see ProtocolAreaFor); runs whenever the host text changes.
+    void updateProtocolArea();
+    // The area's choices, whether it is shown or not.
+    wbem::RemoteOptions protocolOptions() const;
+    void caFileBrowseClick();  // picks the CA file through the prompts
 
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label1 = nullptr;  // "Host"
@@ -71,8 +90,21 @@ class TConnectForm : public QDialog {
 
   private:
     void buildControls();
+    QGroupBox* buildProtocolGroup();
+    void showProtocolOptions(const wbem::RemoteOptions& options);
 
     TNameSpaceForm& chooser_;
+    Prompts& prompts_;
+
+    QGroupBox* protocolGroup_ = nullptr;
+    QComboBox* authMethodCombo_ = nullptr;
+    QLineEdit* caFileEdit_ = nullptr;
+    QToolButton* caFileBrowseBtn_ = nullptr;
+    QCheckBox* allowUnencryptedCheck_ = nullptr;
+    settings::RemoteHostList rememberedProtocols_;
+    wbem::RemoteOptions defaultProtocol_;
+    // The user changed the area since it was last filled for a host.
+    bool protocolChangedByHand_ = false;
 };
 
 }  // namespace ui

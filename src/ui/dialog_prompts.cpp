@@ -17,6 +17,20 @@ int show(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButto
     return box.exec();
 }
 
+std::optional<QString> runFileDialog(QFileDialog& dialog,
+                                     const std::vector<std::pair<QString, QString>>& filters,
+                                     const QString& fileName) {
+    QStringList names;
+    for (const auto& [label, pattern] : filters)
+        names << QStringLiteral("%1 (%2)").arg(label, pattern);
+    dialog.setNameFilters(names);
+    if (!fileName.isEmpty()) dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return files.front();
+}
+
 }  // namespace
 
 QString boxText(const QString& text) {
@@ -48,15 +62,14 @@ std::optional<QString> DialogPrompts::saveFile(const SaveRequest& request) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
-    QStringList filters;
-    for (const auto& [label, pattern] : request.filters)
-        filters << QStringLiteral("%1 (%2)").arg(label, pattern);
-    dialog.setNameFilters(filters);
-    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return std::nullopt;
-    return files.front();
+    return runFileDialog(dialog, request.filters, request.fileName);
+}
+
+std::optional<QString> DialogPrompts::openFile(const OpenRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return runFileDialog(dialog, request.filters, request.fileName);
 }
 
 }  // namespace ui

@@ -1,4 +1,4 @@
-// The prompts of the running program: Qt's message boxes and save dialog,
+// The prompts of the running program: Qt's message boxes and file dialogs,
 // owned by the window that is active when they are shown.
 #pragma once
 
@@ -13,6 +13,7 @@ class DialogPrompts : public Prompts {
     void warning(const QString& text) override;
     bool question(const QString& text) override;
     std::optional<QString> saveFile(const SaveRequest& request) override;
+    std::optional<QString> openFile(const OpenRequest& request) override;
 };
 
 // Message box texts arrive with Windows line ends ("\r\n", and "\r" alone);

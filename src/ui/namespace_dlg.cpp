@@ -90,9 +90,11 @@ int TNameSpaceForm::nodeCount() const {
 }
 
 QString TNameSpaceForm::ChooseNamespace(const std::string& host, const std::string& user,
-                                        const std::string& password, bool remote) {
+                                        const std::string& password, bool remote,
+                                        const wbem::RemoteOptions& options) {
     // The password serves the enumerations of this call only.
     password_ = password;
+    options_ = options;
     const ForgetOnExit forget{password_};
     {
         WaitCursor wait;
@@ -123,7 +125,7 @@ void TNameSpaceForm::AddNamespaceChildren(const std::string& path, QTreeWidgetIt
     node->setData(0, kMarkRole, true);
     std::string answer;
     if (!wmi::QueryValues(Built.host, path, Built.user, answer, kNamesCodePage, true, "", "Name",
-                          "__NAMESPACE", password_)) {
+                          "__NAMESPACE", password_, &options_)) {
         LastError = wmi::Trimmed(answer);
         return;
     }

@@ -10,6 +10,7 @@
 
 #include "ui/connect_logic.h"
 #include "ui/modal_runner.h"
+#include "wbem/remote_options.h"
 
 class QPushButton;
 class QTreeWidget;
@@ -30,8 +31,10 @@ class TNameSpaceForm : public QDialog {
 
     // The chosen namespace path ("Root\CIMV2"), or empty when nothing was
     // chosen or the root cannot be enumerated (then an error box has told why).
+    // Every enumeration of this call connects with the remote options.
     QString ChooseNamespace(const std::string& host, const std::string& user,
-                            const std::string& password, bool remote);
+                            const std::string& password, bool remote,
+                            const wbem::RemoteOptions& options = {});
     // Enumerates the children of the namespace `path` into `node`: eagerly
     // the whole subtree, or one level with a placeholder under each child.
     void AddNamespaceChildren(const std::string& path, QTreeWidgetItem* node, bool eager);
@@ -57,6 +60,7 @@ class TNameSpaceForm : public QDialog {
     int nodeCount() const;
 
     std::string password_;
+    wbem::RemoteOptions options_;
 
     Prompts& prompts_;
 };

@@ -20,6 +20,13 @@ struct SaveRequest {
     QString fileName;       // proposed name, e.g. the one chosen last time
 };
 
+// An open dialog's settings: an existing file is chosen.
+struct OpenRequest {
+    QString title;
+    std::vector<std::pair<QString, QString>> filters;  // as in SaveRequest
+    QString fileName;                                  // proposed name or folder
+};
+
 class Prompts {
   public:
     virtual ~Prompts() = default;
@@ -34,6 +41,8 @@ class Prompts {
     virtual bool question(const QString& text) = 0;
     // The chosen file, or nullopt when the user cancelled.
     virtual std::optional<QString> saveFile(const SaveRequest& request) = 0;
+    // The chosen existing file, or nullopt when the user cancelled.
+    virtual std::optional<QString> openFile(const OpenRequest& request) = 0;
 };
 
 }  // namespace ui

@@ -142,7 +142,14 @@ void TMainWin::FormActivate() {
         prompts_.error(fromSystem(WMI->LastError));
         return;
     }
-    ApplyCommandLine(options_.arguments, *WMI, Params);
+    ApplyCommandLine(options_.arguments, *WMI, Params,
+                     [this](std::string_view host) -> std::optional<wbem::RemoteOptions> {
+                         if (const auto* known = settings::FindRemoteHost(RemoteHosts, host))
+                             return known->options;
+                         return std::nullopt;
+                     });
+    // A bad option is told, and the run goes on without it.
+    if (!Params.UsageError.empty()) prompts_.error(fromSystem(Params.UsageError));
     if (!Params.CommandLineQuery.empty()) {
         Query2Combo->setEditText(fromSystem(Params.CommandLineQuery));
         SelectPage(kTabQuery);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "connect/placement.h"
+#include "connect/remote_hosts.h"
 #include "connect/settings.h"
 #include "help/url_opener.h"
 #include "ui/command_line.h"
@@ -159,6 +160,10 @@ class TMainWin : public QMainWindow {
     // lives in Query2Combo, the search history in FindDialog->FindText, the
     // host and namespace histories in ConnectForm's combo boxes.
     settings::Histories DialogHistories;
+    // The protocol choices of each remote host connected to through the
+    // connect dialog, most recent first; read with the settings, written at
+    // every such connect.
+    settings::RemoteHostList RemoteHosts;
     // The last search, exactly as typed, and its options.
     QString SearchText;
     bool SearchMatchCase = false;

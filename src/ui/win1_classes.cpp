@@ -74,7 +74,7 @@ void TMainWin::ClassListBoxClick() {
             // the instance's position in the enumeration.
             InstanceListBox->SetSorted(false);
             InstancesThread->SetTarget(WMI->Host, WMI->Namespace, WMI->User, WMI->Password, name,
-                                       InstanceListBox);
+                                       InstanceListBox, WMI->remote);
             QueryCombo->setEditText(QStringLiteral("select * from ") + fromSystem(name));
             const bool ok = WMI->ClassPropertyNames(name, ResultColumns);
             showPropertyNames(*PropGrid, ResultColumns);
@@ -95,7 +95,7 @@ void TMainWin::ClassListBoxClick() {
 
 void TMainWin::StopInstances() {
     InstancesThread->SetTarget(WMI->Host, WMI->Namespace, WMI->User, WMI->Password, {},
-                               InstanceListBox);
+                               InstanceListBox, WMI->remote);
     InstanceListBox->clear();
 }
 

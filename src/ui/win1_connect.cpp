@@ -16,7 +16,7 @@ namespace ui {
 
 void TMainWin::CreateConnectDialogs() {
     NameSpaceForm = new TNameSpaceForm(prompts_, this);
-    ConnectForm = new TConnectForm(*NameSpaceForm, this);
+    ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
 }
 
 void TMainWin::Connecttoremotehost1Click() {
@@ -28,6 +28,12 @@ void TMainWin::Connecttoremotehost1Click() {
     const int32_t level = wmi::AuthenticationLevel;
     form.AuthLevelCombo->setCurrentIndex(
         level >= 0 && level < form.AuthLevelCombo->count() ? int(level) : -1);
+    // The connection's own choices come first, so its host shows what is in
+    // effect; other hosts show theirs, and a new host the command line's.
+    settings::RemoteHostList protocols = RemoteHosts;
+    if (!wmi::IsLocalHost(WMI->Host))
+        settings::RememberRemoteHost(protocols, WMI->Host, WMI->remote);
+    form.setRememberedProtocols(std::move(protocols), WithCommandLineOptions({}, Params));
 
     const bool ok = form.Execute() == QDialog::Accepted;
     const std::string password = toSystem(form.PswdEdit->text());
@@ -41,6 +47,19 @@ void TMainWin::Connecttoremotehost1Click() {
     WMI->Password = password;
     if (form.AuthLevelCombo->currentIndex() >= 0)
         wmi::AuthenticationLevel = form.AuthLevelCombo->currentIndex();
+    // This machine's service needs no protocol; a remote host's choices are
+    // remembered for it at once, so a crash later does not lose them.
+    if (wmi::IsLocalHost(WMI->Host)) {
+        WMI->remote = {};
+    } else {
+        WMI->remote = form.protocolOptions();
+        settings::RememberRemoteHost(RemoteHosts, WMI->Host, WMI->remote);
+        try {
+            settings::WriteRemoteHosts(options_.settingsFile, RemoteHosts);
+        } catch (const std::exception&) {
+            // A settings file that cannot be written is skipped silently.
+        }
+    }
     LoadClassList();
 
     // The host's own code set renders its query results from now on; a host
@@ -48,7 +67,7 @@ void TMainWin::Connecttoremotehost1Click() {
     WaitCursor wait;
     std::string answer;
     if (wmi::QueryValues(WMI->Host, WMI->Namespace, WMI->User, answer, 1250, false, "", "CodeSet",
-                         "Win32_OperatingSystem", WMI->Password))
+                         "Win32_OperatingSystem", WMI->Password, &WMI->remote))
         WMI->CodePage = CodePageFromCodeSet(answer);
 }
 

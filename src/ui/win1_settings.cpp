@@ -41,6 +41,7 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
         histories.host.clear();
         histories.nspace.clear();
         DialogHistories = std::move(histories);
+        RemoteHosts = settings::LoadRemoteHosts(file);
     } catch (const std::exception&) {
         // The remaining reads are skipped without a message.
     }

@@ -80,4 +80,56 @@ TEST_F(CommandLineTest, ApplyingEmptiesTheQueryFirst) {
     EXPECT_EQ(params.CommandLineQuery, "");
 }
 
+TEST_F(CommandLineTest, RemoteOptionsHoldOverWhatIsRememberedForTheHost) {
+    wbem::RemoteOptions remembered;
+    remembered.auth = wbem::AuthMethod::Kerberos;
+    remembered.caFile = "remembered.pem";
+    remembered.allowUnencrypted = true;
+    std::vector<std::string> asked;
+    const ui::RememberedOptions lookup =
+        [&](std::string_view host) -> std::optional<wbem::RemoteOptions> {
+        asked.emplace_back(host);
+        if (host == "server1") return remembered;
+        return std::nullopt;
+    };
+    struct Case {
+        std::vector<std::string> arguments;
+        wbem::AuthMethod auth;
+        const char* caFile;
+        bool allowUnencrypted;
+    } cases[] = {
+        {{"-host:server1"}, wbem::AuthMethod::Kerberos, "remembered.pem", true},
+        {{"-host:server1", "-auth: basic ", "-cacert:"}, wbem::AuthMethod::Basic, "", true},
+        {{"-host:other"}, wbem::AuthMethod::Negotiate, "", false},
+        {{"-host:other", "-auth:NTLM", "-cacert: /a b/ca.pem ", "-unencrypted"},
+         wbem::AuthMethod::Ntlm, "/a b/ca.pem", true},
+        {{"-auth:kerberos", "-auth:negotiate"}, wbem::AuthMethod::Negotiate, "", false},
+        {{"-unencrypted ", "-Unencrypted", "-unencrypted:1", "-Auth:basic"},
+         wbem::AuthMethod::Negotiate, "", false},
+    };
+    for (const Case& c : cases) {
+        wmi.SetHost("localhost");
+        wmi.remote = {};
+        asked.clear();
+        ui::ApplyCommandLine(c.arguments, wmi, params, lookup);
+        const std::string what = c.arguments.front() + " ...";
+        EXPECT_EQ(wmi.remote.auth, c.auth) << what;
+        EXPECT_EQ(wmi.remote.caFile, c.caFile) << what;
+        EXPECT_EQ(wmi.remote.allowUnencrypted, c.allowUnencrypted) << what;
+        EXPECT_EQ(asked, std::vector<std::string>{wmi.Host}) << what;
+        EXPECT_TRUE(params.UsageError.empty()) << what;
+    }
+}
+
+TEST_F(CommandLineTest, AnUnknownMethodIsReportedAndChangesNothing) {
+    apply({"-auth:basic", "-auth:digest", "-auth:"});
+    EXPECT_EQ(wmi.remote.auth, wbem::AuthMethod::Basic);
+    EXPECT_EQ(params.UsageError,
+              "Unknown authentication method \"digest\" in -auth:. Use negotiate, basic, "
+              "kerberos or ntlm.");
+    apply({"-auth:kerberos"});
+    EXPECT_EQ(wmi.remote.auth, wbem::AuthMethod::Kerberos);
+    EXPECT_TRUE(params.UsageError.empty()) << "each application starts afresh";
+}
+
 }  // namespace

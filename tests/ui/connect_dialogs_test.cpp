@@ -1,8 +1,10 @@
 // The connect dialog, the computer picker and the namespace chooser, driven
 // through the main window's connect command with runners that play the user.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,7 +13,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "../wmi/test_hosts.h"
 #include "connect/profile_file.h"
+#include "connect/remote_hosts.h"
 #include "ui/column_list_box.h"
 #include "ui/computer_picker.h"
 #include "ui/connect_logic.h"
@@ -519,6 +523,228 @@ TEST_F(ConnectTest, UnreachableHostOrRefusedLevelGivesAnErrorBoxAndNoTree) {
     }
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(treeLines(*window->NameSpaceForm->TreeView1), QStringList{"Root*"});
+}
+
+// --- Protocol area --------------------------------------------------------------------
+
+// The protocol area's controls, found as a user's tools would find them.
+struct ProtocolControls {
+    QGroupBox* group;
+    QComboBox* method;
+    QLineEdit* caFile;
+    QToolButton* browse;
+    QCheckBox* unencrypted;
+
+    explicit ProtocolControls(ui::TConnectForm& form)
+        : group(form.findChild<QGroupBox*>(QStringLiteral("protocolGroup"))),
+          method(form.findChild<QComboBox*>(QStringLiteral("authMethodCombo"))),
+          caFile(form.findChild<QLineEdit*>(QStringLiteral("caFileEdit"))),
+          browse(form.findChild<QToolButton*>(QStringLiteral("caFileBrowseBtn"))),
+          unencrypted(form.findChild<QCheckBox*>(QStringLiteral("allowUnencryptedCheck"))) {}
+    bool found() const { return group && method && caFile && browse && unencrypted; }
+    bool shown() const { return !group->isHidden(); }
+    // The area as "Method|CA file|unencrypted".
+    QString state() const {
+        return method->currentText() + '|' + caFile->text() + '|' +
+               (unencrypted->isChecked() ? QStringLiteral("yes") : QStringLiteral("no"));
+    }
+    // Chooses as the user does: the method from the list, the file through
+    // the browse button (answered by the prompts), the check box by a click.
+    void choose(FakePrompts& prompts, const QString& method_, const QString& file,
+                bool allowUnencrypted) {
+        method->setCurrentIndex(method->findText(method_));
+        emit method->activated(method->currentIndex());
+        prompts.openFiles.push_back(file);
+        browse->click();
+        if (unencrypted->isChecked() != allowUnencrypted) unencrypted->click();
+    }
+};
+
+TEST_F(ConnectTest, TheProtocolAreaShowsForRemoteHostsOnlyAndNothingMoves) {
+    auto window = makeWindow();
+    ui::TConnectForm& form = *window->ConnectForm;
+    ProtocolControls area(form);
+    ASSERT_TRUE(area.found());
+    EXPECT_EQ(area.group->title(), QStringLiteral("Protocol"));
+    QStringList methods;
+    for (int i = 0; i < area.method->count(); ++i) methods << area.method->itemText(i);
+    EXPECT_EQ(methods, (QStringList{"Negotiate", "Basic", "Kerberos", "NTLM"}));
+    EXPECT_FALSE(area.shown()) << "the dialog starts on localhost";
+
+    form.show();
+    const QSize size = form.size();
+    const QRect hostBox = form.GroupBox1->geometry();
+    struct Case {
+        const char* host;
+        bool shown;
+    };
+    for (const Case& c : {Case{"server1", true}, Case{".", false}, Case{"localhost", false},
+                          Case{"https://server1:5986/wsman", true}, Case{"127.0.0.1", false},
+                          Case{"[fe80::2]", true}, Case{"", false}}) {
+        form.HostCombo->setEditText(QString::fromLatin1(c.host));
+        QApplication::processEvents();
+        EXPECT_EQ(area.shown(), c.shown) << '"' << c.host << '"';
+        EXPECT_EQ(form.size(), size) << c.host;
+        EXPECT_EQ(form.GroupBox1->geometry(), hostBox) << "no shake at " << c.host;
+    }
+    // A pick from the history changes the host as typing does.
+    form.HostCombo->addItem(QStringLiteral("server2"));
+    form.HostCombo->setCurrentIndex(form.HostCombo->count() - 1);
+    EXPECT_TRUE(area.shown());
+    form.hide();
+
+    // Tab goes through the area after the password, before the side buttons.
+    const std::vector<QWidget*> order{form.PswdEdit,   area.method, area.unencrypted,
+                                      area.caFile,     area.browse, form.BitBtn2};
+    std::vector<QWidget*> chain;
+    for (QWidget* w = form.PswdEdit; chain.size() < order.size(); w = w->nextInFocusChain())
+        if (std::find(order.begin(), order.end(), w) != order.end()) chain.push_back(w);
+    EXPECT_EQ(chain, order);
+}
+
+TEST_F(ConnectTest, AConnectCarriesTheChosenOptionsAndTheyAreRememberedPerHost) {
+    auto window = startWindow();
+    wmitest::RecordingLocators locators;
+    wmitest::Recorder& rec = locators.recorder();
+    answerChooser(*window, QStringLiteral("Root\\cimv2"));
+    answerConnect(*window, [this](ui::TConnectForm& form) {
+        ProtocolControls area(form);
+        fill(form, QStringLiteral("nshost"), QStringLiteral("root"), QStringLiteral("Admin"),
+             QStringLiteral("pw1"));
+        EXPECT_TRUE(area.shown());
+        EXPECT_EQ(area.state(), QStringLiteral("Negotiate||no")) << "a new host: the defaults";
+        area.choose(prompts, QStringLiteral("Basic"), QStringLiteral("/etc/ssl/corp.pem"), true);
+        form.BitBtn1Click();  // the namespace tree with the same choices
+    });
+    window->Connecttoremotehost1Click();
+    ASSERT_EQ(prompts.openRequests.size(), 1u);
+    EXPECT_EQ(window->WMI->Namespace, "Root\\cimv2");
+    EXPECT_EQ(window->WMI->remote.auth, wbem::AuthMethod::Basic);
+    EXPECT_EQ(window->WMI->remote.caFile, "/etc/ssl/corp.pem");
+    EXPECT_TRUE(window->WMI->remote.allowUnencrypted);
+    // The chooser, the class list and the code set all connected with them.
+    ASSERT_GE(rec.connectCount(), 3u);
+    for (const auto& c : rec.connects) {
+        EXPECT_EQ(c.host, "nshost");
+        ASSERT_TRUE(c.options.has_value()) << c.nspace;
+        EXPECT_EQ(c.options->auth, wbem::AuthMethod::Basic) << c.nspace;
+        EXPECT_EQ(c.options->caFile, "/etc/ssl/corp.pem") << c.nspace;
+        EXPECT_TRUE(c.options->allowUnencrypted) << c.nspace;
+    }
+    EXPECT_TRUE(prompts.errors().empty()) << prompts.errors().front().toStdString();
+
+    // Back in the dialog: the host shows its choices, another host the
+    // defaults, and the first host again its own, whatever its letter case.
+    answerConnect(
+        *window,
+        [](ui::TConnectForm& form) {
+            ProtocolControls area(form);
+            EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
+            form.HostCombo->setEditText(QStringLiteral("otherhost"));
+            EXPECT_EQ(area.state(), QStringLiteral("Negotiate||no"));
+            form.HostCombo->setEditText(QStringLiteral("NSHOST"));
+            EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
+            form.HostCombo->setEditText(QStringLiteral("."));
+            EXPECT_FALSE(area.shown());
+        },
+        false);
+    window->Connecttoremotehost1Click();
+
+    // A local connect needs no protocol and remembers none.
+    connectTo(*window, QStringLiteral("."), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(window->WMI->remote.auth, wbem::AuthMethod::Negotiate);
+    EXPECT_TRUE(window->WMI->remote.caFile.empty());
+
+    // The file keeps the choices, and never the password.
+    EXPECT_TRUE(window->FormCloseQuery());
+    const settings::RemoteHostList saved =
+        settings::LoadRemoteHosts(settings::ProfileFile::load(settingsFile()));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].host, "nshost");
+    EXPECT_EQ(saved[0].options.auth, wbem::AuthMethod::Basic);
+    QFile file(QString::fromStdString(settingsFile()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("Auth0=basic")) << text.toStdString();
+    EXPECT_FALSE(text.contains("pw1")) << text.toStdString();
+    window.reset();
+
+    // After a restart the dialog fills the host's choices from the file.
+    auto again = startWindow();
+    answerConnect(
+        *again,
+        [](ui::TConnectForm& form) {
+            ProtocolControls area(form);
+            form.HostCombo->setEditText(QStringLiteral("nshost"));
+            EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
+        },
+        false);
+    again->Connecttoremotehost1Click();
+}
+
+TEST_F(ConnectTest, ChoicesMadeByHandStayWhileANewHostIsTyped) {
+    auto window = startWindow();
+    answerConnect(
+        *window,
+        [this](ui::TConnectForm& form) {
+            ProtocolControls area(form);
+            form.HostCombo->setEditText(QStringLiteral("new"));
+            area.choose(prompts, QStringLiteral("NTLM"), QStringLiteral("a.pem"), false);
+            form.HostCombo->setEditText(QStringLiteral("newhost"));
+            EXPECT_EQ(area.state(), QStringLiteral("NTLM|a.pem|no"));
+            prompts.openFiles.push_back(std::nullopt);  // the browse is cancelled
+            area.browse->click();
+            EXPECT_EQ(area.caFile->text(), QStringLiteral("a.pem"));
+        },
+        false);
+    window->Connecttoremotehost1Click();
+    EXPECT_EQ(prompts.openRequests.size(), 2u);
+}
+
+TEST_F(ConnectTest, CommandLineChoicesHoldForTheRunOverTheRememberedOnes) {
+    wbem::RemoteOptions remembered;
+    remembered.auth = wbem::AuthMethod::Ntlm;
+    remembered.caFile = "remembered.pem";
+    settings::RemoteHostList list;
+    settings::RememberRemoteHost(list, "UIHOST", remembered);
+    ASSERT_TRUE(settings::WriteRemoteHosts(settingsFile(), list));
+
+    auto plain = startWindow();
+    EXPECT_EQ(plain->WMI->remote.auth, wbem::AuthMethod::Ntlm);
+    EXPECT_EQ(plain->WMI->remote.caFile, "remembered.pem");
+    plain.reset();
+
+    auto window = startWindow({"-auth:kerberos", "-unencrypted"});
+    EXPECT_EQ(window->WMI->remote.auth, wbem::AuthMethod::Kerberos);
+    EXPECT_EQ(window->WMI->remote.caFile, "remembered.pem");
+    EXPECT_TRUE(window->WMI->remote.allowUnencrypted);
+    EXPECT_TRUE(prompts.errors().empty());
+    answerConnect(
+        *window,
+        [](ui::TConnectForm& form) {
+            ProtocolControls area(form);
+            EXPECT_EQ(area.state(), QStringLiteral("Kerberos|remembered.pem|yes"));
+            form.HostCombo->setEditText(QStringLiteral("newhost"));
+            EXPECT_EQ(area.state(), QStringLiteral("Kerberos||yes"))
+                << "a new host starts from the command line's choices";
+        },
+        false);
+    window->Connecttoremotehost1Click();
+    EXPECT_TRUE(window->FormCloseQuery());
+    const settings::RemoteHostList saved =
+        settings::LoadRemoteHosts(settings::ProfileFile::load(settingsFile()));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].options.auth, wbem::AuthMethod::Ntlm) << "the command line is not saved";
+}
+
+TEST_F(ConnectTest, AnUnknownMethodOnTheCommandLineIsToldAndTheRunGoesOn) {
+    auto window = startWindow({"-auth:digest"});
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_EQ(prompts.errors().front(),
+              QStringLiteral("Unknown authentication method \"digest\" in -auth:. Use negotiate, "
+                             "basic, kerberos or ntlm."));
+    EXPECT_EQ(window->WMI->remote.auth, wbem::AuthMethod::Negotiate);
+    EXPECT_GT(window->ClassListBox->count(), 0) << "the class list is loaded all the same";
 }
 
 }  // namespace

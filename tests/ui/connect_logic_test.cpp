@@ -80,6 +80,52 @@ TEST(ConnectLogic, KnownComputers) {
     EXPECT_EQ(KnownComputers("", {}, {"a"}), (Names{"a"}));
 }
 
+TEST(ConnectLogic, TheProtocolAreaFollowsTheHost) {
+    wbem::RemoteOptions basic;
+    basic.auth = wbem::AuthMethod::Basic;
+    basic.caFile = "corp.pem";
+    wbem::RemoteOptions ntlm;
+    ntlm.auth = wbem::AuthMethod::Ntlm;
+    ntlm.allowUnencrypted = true;
+    const settings::RemoteHostList remembered{{"server1", basic}, {"https://[fe80::2]", ntlm}};
+    wbem::RemoteOptions defaults;
+    defaults.auth = wbem::AuthMethod::Kerberos;  // as a command line may set them
+
+    struct Case {
+        const char* host;
+        bool changedByHand;
+        bool shown;
+        const char* fill;  // "basic", "ntlm", "defaults" or "" for none
+    };
+    const Case cases[] = {
+        {"server1", false, true, "basic"},
+        {" SERVER1 ", true, true, "basic"},  // remembered wins over a hand change
+        {"HTTPS://[FE80::2]", false, true, "ntlm"},
+        {"server12", false, true, "defaults"},
+        {"server12", true, true, ""},  // the user's choices stay for a new host
+        {"server1:5985", false, true, "defaults"},
+        {".", false, false, "defaults"},
+        {"localhost", false, false, "defaults"},
+        {"localhost", true, false, ""},
+        {"", false, false, "defaults"},
+        {"127.0.0.5", false, false, "defaults"},
+        {"[::1]", false, false, "defaults"},
+    };
+    for (const Case& c : cases) {
+        const ProtocolArea area = ProtocolAreaFor(c.host, remembered, defaults, c.changedByHand);
+        const std::string what = std::string(c.host) + (c.changedByHand ? " (by hand)" : "");
+        EXPECT_EQ(area.shown, c.shown) << what;
+        const std::string fill = c.fill;
+        ASSERT_EQ(area.fill.has_value(), !fill.empty()) << what;
+        if (fill.empty()) continue;
+        const wbem::RemoteOptions& expected =
+            fill == "basic" ? basic : fill == "ntlm" ? ntlm : defaults;
+        EXPECT_EQ(area.fill->auth, expected.auth) << what;
+        EXPECT_EQ(area.fill->caFile, expected.caFile) << what;
+        EXPECT_EQ(area.fill->allowUnencrypted, expected.allowUnencrypted) << what;
+    }
+}
+
 TEST(ConnectLogic, CodePageFromCodeSet) {
     struct Case {
         const char* answer;

@@ -15,7 +15,7 @@ namespace uitest {
 
 class FakePrompts : public ui::Prompts {
   public:
-    enum class Kind { Error, Plain, Warning, Question, Save };
+    enum class Kind { Error, Plain, Warning, Question, Save, Open };
     struct Shown {
         Kind kind;
         QString text;
@@ -26,6 +26,8 @@ class FakePrompts : public ui::Prompts {
     std::deque<bool> answers;                      // for question(), in order
     std::deque<std::optional<QString>> saveFiles;  // for saveFile(), in order
     std::vector<ui::SaveRequest> saveRequests;     // what each saveFile() was asked
+    std::deque<std::optional<QString>> openFiles;  // for openFile(), in order
+    std::vector<ui::OpenRequest> openRequests;     // what each openFile() was asked
 
     void error(const QString& text) override { record(Kind::Error, text); }
     void plain(const QString& text) override { record(Kind::Plain, text); }
@@ -51,6 +53,19 @@ class FakePrompts : public ui::Prompts {
         std::optional<QString> answer;
         if (saveFiles.front()) answer.emplace(*saveFiles.front());
         saveFiles.pop_front();
+        return answer;
+    }
+
+    std::optional<QString> openFile(const ui::OpenRequest& request) override {
+        record(Kind::Open, request.title);
+        openRequests.push_back(request);
+        if (openFiles.empty()) {
+            ADD_FAILURE() << "unexpected open dialog";
+            return std::nullopt;
+        }
+        std::optional<QString> answer;
+        if (openFiles.front()) answer.emplace(*openFiles.front());
+        openFiles.pop_front();
         return answer;
     }
 
