@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "errors.h"
 #include "repository/cim_value.h"
@@ -123,6 +125,15 @@ public:
     virtual std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query,
                                                        std::string_view language = "WQL",
                                                        int32_t flags = 0) = 0;
+    // Calls a method of the class or object a path names, with in-parameters
+    // given as text; returns its out-parameters object (ReturnValue and the
+    // out-parameters). A back end without method providers throws NotSupported.
+    virtual std::shared_ptr<ISWbemObject> ExecMethod(
+        std::string_view objectPath, std::string_view method,
+        const std::vector<std::pair<std::string, std::string>>& inParameters) {
+        (void)objectPath, (void)method, (void)inParameters;
+        fail(hr::NotSupported);
+    }
 };
 
 class ISWbemSecurity : public IDispatchLike {

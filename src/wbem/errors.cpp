@@ -36,8 +36,12 @@ constexpr Entry kTable[] = {
     {hr::InvalidOperation, "Invalid operation"},
     {hr::InvalidQuery, "Invalid query"},
     {hr::InvalidQueryType, "Invalid query type"},
+    {hr::AlreadyExists, "Already exists"},
+    {hr::InvalidMethod, "Invalid method"},
+    {hr::MethodNotImplemented, "Method not implemented"},
     {hr::CallCancelled, "Call cancelled"},
     {hr::LocalCredentials, "User credentials cannot be used for local connections"},
+    {hr::SecureFailure, "A security error occurred"},
 };
 
 }  // namespace
@@ -57,6 +61,14 @@ std::string hexCode(HResult code) {
 static std::string messageFor(HResult code) {
     std::string text = describe(code);
     return text.empty() ? "Error " + hexCode(code) : text;
+}
+
+std::string describeWithReason(HResult code, std::string_view reason) {
+    std::string text = messageFor(code);
+    if (reason.empty()) return text;
+    text += text.back() == '.' ? " " : ". ";
+    text += reason;
+    return text;
 }
 
 WbemError::WbemError(HResult code) : std::runtime_error(messageFor(code)), code_(code) {}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace wbem {
 
@@ -36,8 +37,13 @@ inline constexpr HResult ProviderLoadFailure = 0x80041013;
 inline constexpr HResult InvalidOperation = 0x80041016;
 inline constexpr HResult InvalidQuery = 0x80041017;
 inline constexpr HResult InvalidQueryType = 0x80041018;
+inline constexpr HResult AlreadyExists = 0x80041019;
+inline constexpr HResult InvalidMethod = 0x8004102E;
+inline constexpr HResult MethodNotImplemented = 0x80041055;
 inline constexpr HResult CallCancelled = 0x80041032;
 inline constexpr HResult LocalCredentials = 0x80041064;
+// A TLS peer whose certificate does not verify (WinINet's security failure).
+inline constexpr HResult SecureFailure = 0x80072F8F;
 }  // namespace hr
 
 // WMI's description of a code ("Invalid class"), or an empty text for a code
@@ -59,6 +65,10 @@ public:
 private:
     HResult code_;
 };
+
+// WMI's description of the code followed by a reason of the caller's (a
+// remote server's own fault text, ...): "Invalid class. No such class here."
+std::string describeWithReason(HResult code, std::string_view reason);
 
 [[noreturn]] void fail(HResult code);
 [[noreturn]] void fail(HResult code, const std::string& description);

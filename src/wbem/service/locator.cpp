@@ -1,6 +1,8 @@
 #include "hosts.h"
 #include "services.h"
 #include "wbem/api.h"
+#include "wbem/remote/winrm/services.h"
+#include "wbem/remote_options.h"
 #include "wbem/text.h"
 
 namespace wbem {
@@ -29,11 +31,16 @@ public:
                                                   std::string_view user,
                                                   std::string_view password, std::string_view,
                                                   std::string_view, int32_t,
-                                                  const IDispatchLike*) override {
+                                                  const IDispatchLike* context) override {
         int32_t level = security_.AuthenticationLevel();
         if (level < 0 || level > 6) fail(hr::InvalidParameter);
         auto host = findHost(server);
-        if (!host) fail(hr::RpcUnavailable);
+        if (!host) {
+            // Every other host is a Windows host reached over WinRM.
+            const auto* options = dynamic_cast<const RemoteOptions*>(context);
+            return winrm::connect(server, nspace, user, password,
+                                  options ? *options : RemoteOptions{});
+        }
         if (host->local) {
             if (!user.empty() || !password.empty()) fail(hr::LocalCredentials);
         } else if (!host->user.empty() || !host->password.empty()) {

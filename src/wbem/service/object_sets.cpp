@@ -40,14 +40,27 @@ private:
     std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items_;
 };
 
-using OpenFn = std::function<std::unique_ptr<InstanceCursor>()>;
-using WrapFn = std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)>;
+// Objects made from a provider chain's instances.
+class WrappingCursor : public ObjectCursor {
+public:
+    WrappingCursor(std::unique_ptr<InstanceCursor> cursor,
+                   std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap)
+        : cursor_(std::move(cursor)), wrap_(std::move(wrap)) {}
+    std::shared_ptr<ISWbemObject> next() override {
+        auto inst = cursor_->next();
+        return inst ? wrap_(std::move(inst)) : nullptr;
+    }
 
-// Pulls instances from the provider chain as the caller walks.
+private:
+    std::unique_ptr<InstanceCursor> cursor_;
+    std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap_;
+};
+
+// Produces objects as the caller walks.
 class StreamEnum : public IEnumVariant {
 public:
-    StreamEnum(OpenFn open, WrapFn wrap, bool forwardOnly)
-        : open_(std::move(open)), wrap_(std::move(wrap)), forwardOnly_(forwardOnly) {}
+    StreamEnum(ObjectCursorOpener open, bool forwardOnly)
+        : open_(std::move(open)), forwardOnly_(forwardOnly) {}
 
     HResult Next(ElementPtr& element) override {
         element.reset();
@@ -58,13 +71,12 @@ public:
         if (done_) return hr::False;
         try {
             if (!cursor_) cursor_ = open_();
-            auto inst = cursor_->next();
-            if (!inst) {
+            auto obj = cursor_->next();
+            if (!obj) {
                 done_ = true;
                 cursor_.reset();
                 return hr::False;
             }
-            auto obj = wrap_(std::move(inst));
             if (!forwardOnly_) {
                 seen_.push_back(obj);
                 replayPos_ = seen_.size();
@@ -89,10 +101,9 @@ public:
     }
 
 private:
-    OpenFn open_;
-    WrapFn wrap_;
+    ObjectCursorOpener open_;
     bool forwardOnly_;
-    std::unique_ptr<InstanceCursor> cursor_;
+    std::unique_ptr<ObjectCursor> cursor_;
     bool done_ = false;
     std::vector<ElementPtr> seen_;
     size_t replayPos_ = 0;
@@ -100,10 +111,10 @@ private:
 
 class StreamSet : public ISWbemObjectSet {
 public:
-    StreamSet(OpenFn open, WrapFn wrap, bool forwardOnly)
-        : open_(std::move(open)), wrap_(std::move(wrap)), forwardOnly_(forwardOnly) {}
+    StreamSet(ObjectCursorOpener open, bool forwardOnly)
+        : open_(std::move(open)), forwardOnly_(forwardOnly) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
-        return std::make_unique<StreamEnum>(open_, wrap_, forwardOnly_);
+        return std::make_unique<StreamEnum>(open_, forwardOnly_);
     }
     int32_t Count() override {
         if (forwardOnly_) fail(hr::InvalidOperation);
@@ -114,8 +125,7 @@ public:
     }
 
 private:
-    OpenFn open_;
-    WrapFn wrap_;
+    ObjectCursorOpener open_;
     bool forwardOnly_;
 };
 
@@ -125,8 +135,18 @@ std::shared_ptr<ISWbemObjectSet> makeObjectSet(std::vector<std::shared_ptr<ISWbe
     return std::make_shared<VectorSet>(std::move(items));
 }
 
-std::shared_ptr<ISWbemObjectSet> makeStreamSet(OpenFn open, WrapFn wrap, bool forwardOnly) {
-    return std::make_shared<StreamSet>(std::move(open), std::move(wrap), forwardOnly);
+std::shared_ptr<ISWbemObjectSet> makeStreamSet(
+    std::function<std::unique_ptr<InstanceCursor>()> open,
+    std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap,
+    bool forwardOnly) {
+    auto opener = [open = std::move(open), wrap = std::move(wrap)]() -> std::unique_ptr<ObjectCursor> {
+        return std::make_unique<WrappingCursor>(open(), wrap);
+    };
+    return std::make_shared<StreamSet>(std::move(opener), forwardOnly);
+}
+
+std::shared_ptr<ISWbemObjectSet> makeObjectStream(ObjectCursorOpener open, bool forwardOnly) {
+    return std::make_shared<StreamSet>(std::move(open), forwardOnly);
 }
 
 }  // namespace wbem::embedded

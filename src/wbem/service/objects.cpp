@@ -212,6 +212,7 @@ public:
     }
 
     std::shared_ptr<ISWbemObjectSet> Instances_(int32_t flags) override {
+        if (v_.owner) return v_.owner->InstancesOf(v_.cls->name, flags);
         if (!v_.repo) fail(hr::InvalidOperation);
         auto repo = v_.repo;
         std::string nspace = v_.ctx.nspace;
@@ -240,6 +241,7 @@ public:
     }
 
     std::shared_ptr<ISWbemObjectSet> Subclasses_(int32_t flags) override {
+        if (v_.owner) return v_.owner->SubclassesOf(v_.cls->name, flags);
         if (!v_.repo) fail(hr::InvalidOperation);
         auto snap = v_.repo->snapshot();
         const NamespaceState* ns = snap->find(v_.ctx.nspace);
@@ -252,6 +254,7 @@ public:
             view.cls = family[i];
             view.ctx = v_.ctx;
             view.repo = v_.repo;
+            view.owner = v_.owner;
             items.push_back(makeObject(std::move(view)));
         }
         return makeObjectSet(std::move(items));

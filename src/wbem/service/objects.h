@@ -1,5 +1,6 @@
-// The embedded service's scripting objects over repository classes and
-// instances. Internal to the service.
+// The scripting objects over repository classes and instances: the embedded
+// service's, and the remote back ends', which map what servers send onto the
+// same classes and instances.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,9 @@ struct ObjectView {
     bool declarationOrder = false;  // method parameter objects list parameters as declared
     ObjectContext ctx;
     std::shared_ptr<Repository> repo;  // to reach the class's instances and subclasses
+    // A remote back end's services, which answer Instances_ and Subclasses_
+    // in place of the repository.
+    std::shared_ptr<ISWbemServices> owner;
 };
 
 std::shared_ptr<ISWbemObject> makeObject(ObjectView view);
@@ -37,6 +41,18 @@ std::shared_ptr<ISWbemObjectSet> makeStreamSet(
     std::function<std::unique_ptr<InstanceCursor>()> open,
     std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap,
     bool forwardOnly);
+
+// Objects produced one at a time; null at the end. May throw WbemError.
+class ObjectCursor {
+public:
+    virtual ~ObjectCursor() = default;
+    virtual std::shared_ptr<ISWbemObject> next() = 0;
+};
+using ObjectCursorOpener = std::function<std::unique_ptr<ObjectCursor>()>;
+
+// The same over any producer of objects: `open` is called at the first Next
+// of each enumerator (and by Count).
+std::shared_ptr<ISWbemObjectSet> makeObjectStream(ObjectCursorOpener open, bool forwardOnly);
 
 // A repository value as the scripting API hands it out.
 Variant toVariant(const CimValue& value, const CimTypeDecl& type, const ObjectView& owner);

@@ -72,6 +72,7 @@ Variant scalar(const CimValue& v, CimType t, VarType tag, const ObjectView& owne
             view.inst = v.asObject();
             view.ctx = owner.ctx;
             view.repo = owner.repo;
+            view.owner = owner.owner;
             return Variant::object(makeObject(std::move(view)));
         }
         default: (void)t; return Variant::string(textOf(v));

@@ -1,0 +1,179 @@
+#include "services.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "session.h"
+#include "wbem/repository/object_path.h"
+#include "wbem/service/objects.h"
+#include "wbem/text.h"
+
+namespace wbem::winrm {
+
+namespace {
+
+using embedded::ObjectCursor;
+using embedded::ObjectView;
+
+class Services;
+
+// Objects of a query, one Pull batch at a time.
+class QueryCursor : public ObjectCursor {
+public:
+    QueryCursor(std::unique_ptr<Enumeration> e, std::shared_ptr<Services> owner)
+        : enumeration_(std::move(e)), owner_(std::move(owner)) {}
+    std::shared_ptr<ISWbemObject> next() override;
+
+private:
+    std::unique_ptr<Enumeration> enumeration_;
+    std::shared_ptr<Services> owner_;
+};
+
+class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
+public:
+    explicit Services(std::shared_ptr<Session> session) : session_(std::move(session)) {
+        ctx_.server = session_->serverName();
+        ctx_.nspace = session_->nspace();
+    }
+
+    std::shared_ptr<ISWbemObject> wrap(WsmanObject o) {
+        ObjectView v;
+        v.cls = o.instance->classPtr();
+        v.inst = std::move(o.instance);
+        v.projection = std::move(o.projection);
+        v.partial = o.partial;
+        v.ctx = ctx_;
+        v.owner = shared_from_this();
+        return embedded::makeObject(std::move(v));
+    }
+
+    std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
+        ObjectView v;
+        v.cls = std::move(cls);
+        v.ctx = ctx_;
+        v.owner = shared_from_this();
+        return embedded::makeObject(std::move(v));
+    }
+
+    std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,
+                                                  int32_t flags) override {
+        const std::string_view super = trimmed(superclass);
+        const bool shallow = (flags & 1) != 0;
+        std::vector<std::shared_ptr<const ClassDef>> all;
+        auto e = session_->enumerateClasses();
+        while (auto cls = e->nextClass()) all.push_back(std::move(cls));
+        std::vector<std::shared_ptr<ISWbemObject>> items;
+        bool superFound = super.empty();
+        for (auto& cls : all) {
+            if (!super.empty()) {
+                if (iequals(cls->name, super)) {
+                    superFound = true;
+                    continue;
+                }
+                const bool below = shallow ? iequals(cls->superclass, super) : cls->derivesFrom(super);
+                if (!below) continue;
+            } else if (shallow && !cls->superclass.empty()) {
+                continue;
+            }
+            items.push_back(wrapClass(std::move(cls)));
+        }
+        if (!superFound) fail(hr::InvalidClass);
+        return embedded::makeObjectSet(std::move(items));
+    }
+
+    std::shared_ptr<ISWbemObject> Get(std::string_view path, int32_t) override {
+        if (trimmed(path).empty()) fail(hr::InvalidParameter);
+        ObjectPath p = parseObjectPath(path);
+        if (p.isClass()) return wrapClass(session_->classDef(p.className));
+        return wrap(session_->get(p));
+    }
+
+    std::shared_ptr<ISWbemObjectSet> InstancesOf(std::string_view className,
+                                                 int32_t flags) override {
+        const std::string name(trimmed(className));
+        if (name.empty()) fail(hr::InvalidClass);
+        return run("select * from " + name, flags);
+    }
+
+    std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query, std::string_view language,
+                                               int32_t flags) override {
+        if (!iequals(trimmed(language), "WQL")) fail(hr::InvalidQueryType);
+        if (trimmed(query).empty()) fail(hr::InvalidParameter);
+        return run(std::string(trimmed(query)), flags);
+    }
+
+    std::shared_ptr<ISWbemObject> ExecMethod(
+        std::string_view objectPath, std::string_view method,
+        const std::vector<std::pair<std::string, std::string>>& inParameters) override {
+        if (trimmed(method).empty()) fail(hr::InvalidParameter);
+        ObjectPath p = parseObjectPath(objectPath);
+        return wrap(session_->invoke(p, trimmed(method), inParameters));
+    }
+
+private:
+    // The query starts now, so that a bad query or class fails in the call;
+    // a stream set hands its first walk the enumeration already under way.
+    std::shared_ptr<ISWbemObjectSet> run(std::string wql, int32_t flags) {
+        auto first = session_->query(wql);
+        auto self = shared_from_this();
+        if ((flags & flags::ReturnImmediately) == 0) {
+            std::vector<std::shared_ptr<ISWbemObject>> items;
+            QueryCursor cursor(std::move(first), self);
+            while (auto obj = cursor.next()) items.push_back(std::move(obj));
+            return embedded::makeObjectSet(std::move(items));
+        }
+        struct Pending {
+            std::mutex mutex;
+            std::unique_ptr<Enumeration> enumeration;
+        };
+        auto pending = std::make_shared<Pending>();
+        pending->enumeration = std::move(first);
+        auto open = [self, pending, wql]() -> std::unique_ptr<ObjectCursor> {
+            std::unique_ptr<Enumeration> e;
+            {
+                std::lock_guard lock(pending->mutex);
+                e = std::move(pending->enumeration);
+            }
+            if (!e) e = self->session_->query(wql);
+            return std::make_unique<QueryCursor>(std::move(e), self);
+        };
+        return embedded::makeObjectStream(std::move(open),
+                                          (flags & flags::ForwardOnly) != 0);
+    }
+
+    std::shared_ptr<Session> session_;
+    ObjectContext ctx_;
+};
+
+std::shared_ptr<ISWbemObject> QueryCursor::next() {
+    auto o = enumeration_->next();
+    return o ? owner_->wrap(std::move(*o)) : nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view nspace,
+                                        std::string_view user, std::string_view password,
+                                        const RemoteOptions& options) {
+    auto endpoint = parseEndpoint(host);
+    if (!endpoint)
+        fail(hr::RpcUnavailable,
+             describeWithReason(hr::RpcUnavailable,
+                                "\"" + std::string(trimmed(host)) + "\" is not a host name or URL."));
+    // Names under .invalid never resolve (RFC 6761): no lookup is needed to know.
+    const std::string& name = endpoint->host;
+    if (name.size() >= 8 && iequals(std::string_view(name).substr(name.size() - 8), ".invalid"))
+        fail(hr::RpcUnavailable);
+    TransportOptions t;
+    t.remote = options;
+    t.user = std::string(user);
+    t.password = std::string(password);
+    std::string ns(trimmed(nspace));
+    if (ns.empty()) ns = "root\\cimv2";
+    std::replace(ns.begin(), ns.end(), '/', '\\');
+    auto session = std::make_shared<Session>(std::move(*endpoint), std::move(t), std::move(ns));
+    session->identify();
+    return std::make_shared<Services>(std::move(session));
+}
+
+}  // namespace wbem::winrm
