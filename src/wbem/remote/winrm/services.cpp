@@ -7,6 +7,8 @@
 #include "wbem/repository/object_path.h"
 #include "wbem/service/objects.h"
 #include "wbem/text.h"
+#include "wbem/wql/ast.h"
+#include "wbem/wql/wql.h"
 
 namespace wbem::winrm {
 
@@ -17,16 +19,34 @@ using embedded::ObjectView;
 
 class Services;
 
+// The properties a SELECT names; empty for *, other query kinds and text
+// our parser does not take (the server is the judge of those).
+std::vector<std::string> selectedNames(std::string_view query) {
+    std::vector<std::string> names;
+    try {
+        auto q = wql::parseQuery(query);
+        if (q->kind != wql::ast::QueryKind::Select) return names;
+        const auto& select = static_cast<const wql::ast::SelectQuery&>(*q);
+        if (select.star) return names;
+        for (const auto& c : select.columns) names.push_back(c.text);
+    } catch (const std::exception&) {
+        names.clear();
+    }
+    return names;
+}
+
 // Objects of a query, one Pull batch at a time.
 class QueryCursor : public ObjectCursor {
 public:
-    QueryCursor(std::unique_ptr<Enumeration> e, std::shared_ptr<Services> owner)
-        : enumeration_(std::move(e)), owner_(std::move(owner)) {}
+    QueryCursor(std::unique_ptr<Enumeration> e, std::shared_ptr<Services> owner,
+                std::shared_ptr<const std::vector<std::string>> selected)
+        : enumeration_(std::move(e)), owner_(std::move(owner)), selected_(std::move(selected)) {}
     std::shared_ptr<ISWbemObject> next() override;
 
 private:
     std::unique_ptr<Enumeration> enumeration_;
     std::shared_ptr<Services> owner_;
+    std::shared_ptr<const std::vector<std::string>> selected_;
 };
 
 class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
@@ -36,7 +56,23 @@ public:
         ctx_.nspace = session_->nspace();
     }
 
-    std::shared_ptr<ISWbemObject> wrap(WsmanObject o) {
+    // `selected`: a query's property list, which a server may not have
+    // applied; the object then shows only those, as WMI's partial objects do.
+    std::shared_ptr<ISWbemObject> wrap(WsmanObject o, const std::vector<std::string>* selected = nullptr) {
+        if (selected && !selected->empty()) {
+            const ClassDef& cls = o.instance->cls();
+            std::vector<int> kept;
+            for (int slot : o.projection) {
+                const std::string& name = cls.properties[size_t(slot)].name;
+                for (const auto& s : *selected)
+                    if (iequals(s, name)) {
+                        kept.push_back(slot);
+                        break;
+                    }
+            }
+            o.projection = std::move(kept);
+            o.partial = o.projection.size() < cls.properties.size();
+        }
         ObjectView v;
         v.cls = o.instance->classPtr();
         v.inst = std::move(o.instance);
@@ -116,9 +152,10 @@ private:
     std::shared_ptr<ISWbemObjectSet> run(std::string wql, int32_t flags) {
         auto first = session_->query(wql);
         auto self = shared_from_this();
+        auto selected = std::make_shared<const std::vector<std::string>>(selectedNames(wql));
         if ((flags & flags::ReturnImmediately) == 0) {
             std::vector<std::shared_ptr<ISWbemObject>> items;
-            QueryCursor cursor(std::move(first), self);
+            QueryCursor cursor(std::move(first), self, selected);
             while (auto obj = cursor.next()) items.push_back(std::move(obj));
             return embedded::makeObjectSet(std::move(items));
         }
@@ -128,14 +165,14 @@ private:
         };
         auto pending = std::make_shared<Pending>();
         pending->enumeration = std::move(first);
-        auto open = [self, pending, wql]() -> std::unique_ptr<ObjectCursor> {
+        auto open = [self, pending, wql, selected]() -> std::unique_ptr<ObjectCursor> {
             std::unique_ptr<Enumeration> e;
             {
                 std::lock_guard lock(pending->mutex);
                 e = std::move(pending->enumeration);
             }
             if (!e) e = self->session_->query(wql);
-            return std::make_unique<QueryCursor>(std::move(e), self);
+            return std::make_unique<QueryCursor>(std::move(e), self, selected);
         };
         return embedded::makeObjectStream(std::move(open),
                                           (flags & flags::ForwardOnly) != 0);
@@ -147,7 +184,7 @@ private:
 
 std::shared_ptr<ISWbemObject> QueryCursor::next() {
     auto o = enumeration_->next();
-    return o ? owner_->wrap(std::move(*o)) : nullptr;
+    return o ? owner_->wrap(std::move(*o), selected_.get()) : nullptr;
 }
 
 }  // namespace

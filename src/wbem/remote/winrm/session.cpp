@@ -166,11 +166,19 @@ std::string Session::identify() {
         }
         // With credentials that cannot be used, the host is still asked, so
         // that an unreachable one is reported as that first.
-        http = usable ? transport_.post(buildIdentify())
-                      : transport_.postUnauthenticated(buildIdentify());
+        if (usable) {
+            http = transport_.post(buildIdentify());
+        } else {
+            try {
+                http = transport_.postUnauthenticated(buildIdentify());
+            } catch (const WbemError& e) {
+                // A host that wants credentials for Identify is there too.
+                if (e.code() != hr::AccessDeniedSystem) throw;
+            }
+            transport_.checkAuthentication();
+        }
     }
     Reply r = readReply(http.body, {}, endpoint_.host);
-    if (!usable) transport_.checkAuthentication();
     const xmlNode* p = expect(r, "IdentifyResponse", endpoint_.host);
     std::string vendor, version;
     if (auto* v = xml::firstChild(p, "ProductVendor")) vendor = std::string(trimmed(xml::text(v)));

@@ -236,14 +236,15 @@ def _epr(resource, selectors):
 
 
 class Source:
-    """A list of `count` items made on demand: base entries repeated.
+    """A list of `count` items made on demand: base entries repeated until the
+    list is `repeat` items long (the entries once when repeat is 1).
 
     An entry is (object text, EPR text or None, recorded w:Item text or None).
     """
 
     def __init__(self, entries, repeat=1, vary=None):
         self.entries = entries
-        self.count = len(entries) * max(1, repeat)
+        self.count = len(entries) if repeat <= 1 else repeat
         self.vary = vary  # (text, round) -> text, for copies after the first
 
     def item(self, i, mode):
@@ -360,7 +361,7 @@ class Library:
                 return None
             h = int(key)
             rnd, base = divmod(h, self.stride)
-            if rnd >= max(1, self.repeat):
+            if rnd * len(self.processes) + 1 > max(len(self.processes), self.repeat):
                 return None
             for obj, handle in self.processes:
                 if int(handle) == base:
