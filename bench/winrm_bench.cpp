@@ -67,13 +67,8 @@ size_t readAll(const std::string& bytes, const cimxml::ClassLookup& lookup) {
     size_t n = 0;
     const xmlNode* items = xml::firstChild(r.payload(), "Items");
     for (const xmlNode* item : xml::children(items)) {
-        const xmlNode* object = item;
-        const xmlNode* epr = nullptr;
-        if (xml::localName(item) == "Item") {
-            object = xml::firstChild(item);
-            epr = xml::firstChild(item, "EndpointReference");
-        }
-        auto o = reader.read(object, epr);
+        const winrm::ItemParts parts = winrm::itemParts(item);
+        auto o = reader.read(parts.object, parts.epr);
         benchmark::DoNotOptimize(o.instance);
         ++n;
     }

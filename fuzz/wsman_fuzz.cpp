@@ -21,16 +21,11 @@ void readObjects(const xmlNode* response, const cimxml::ClassLookup& lookup) {
     const xmlNode* items = xml::firstChild(response, "Items");
     for (const xmlNode* item : xml::children(items)) {
         try {
-            const xmlNode* object = item;
-            const xmlNode* epr = nullptr;
-            if (xml::localName(item) == "Item") {
-                object = xml::firstChild(item);
-                epr = xml::firstChild(item, "EndpointReference");
-                if (!object) continue;
-            }
-            auto o = reader.read(object, epr);
+            const winrm::ItemParts parts = winrm::itemParts(item);
+            if (!parts.object) continue;
+            auto o = reader.read(parts.object, parts.epr);
             (void)relPathOf(*o.instance);
-            if (epr) (void)reader.referencePath(epr);
+            if (parts.epr) (void)reader.referencePath(parts.epr);
         } catch (const xml::XmlError&) {
         }
     }

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/wql_run.h"
+#include "wql_test_run.h"
 #include "wbem/service/hosts.h"
 
 namespace {
@@ -16,20 +17,11 @@ instance of Row { Id = 3; Name = "fig"; Score = -5; Note = "b"; };
 instance of Row { Id = 4; Name = "apple"; Score = 9; Note = "a <b> & c"; };
 )";
 
-struct Result {
-    int code;
-    std::string out, err;
-};
+using wqltest::Result;
 
 Result run(std::vector<std::string> args) {
     args.insert(args.begin(), "-host:sorthost");
-    std::string error;
-    auto o = cli::parseWqlOptions(args, error);
-    EXPECT_TRUE(o) << error;
-    if (!o) return {-1, "", error};
-    std::ostringstream out, err;
-    const int code = cli::runWql(*o, out, err);
-    return {code, out.str(), err.str()};
+    return wqltest::run(args);
 }
 
 class WqlFormat : public ::testing::Test {

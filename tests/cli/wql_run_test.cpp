@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/wql_run.h"
+#include "wql_test_run.h"
 #include "wbem/service/hosts.h"
 #include "../wmi/test_hosts.h"
 
@@ -17,19 +18,8 @@ instance of Item { Name = "a"; Size = 1; };
 instance of Item { Name = "horse"; Note = "\x017D" "lu\x0165ou\x010Dk\x00FD k\x016F\x0148"; };
 )";
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    std::string error;
-    auto o = cli::parseWqlOptions(args, error);
-    EXPECT_TRUE(o) << error;
-    std::ostringstream out, err;
-    int code = cli::runWql(*o, out, err);
-    return {code, out.str(), err.str()};
-}
+using wqltest::Result;
+using wqltest::run;
 
 class WqlRun : public ::testing::Test {
 protected:

@@ -5,25 +5,14 @@
 
 #include "cli/wql_run.h"
 #include "replay_server.h"
+#include "wql_test_run.h"
 
 namespace {
 
 using wbem::test::ReplayServer;
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    std::string error;
-    auto o = cli::parseWqlOptions(args, error);
-    EXPECT_TRUE(o) << error;
-    if (!o) return {2, {}, error};
-    std::ostringstream out, err;
-    int code = cli::runWql(*o, out, err);
-    return {code, out.str(), err.str()};
-}
+using wqltest::Result;
+using wqltest::run;
 
 }  // namespace
 

@@ -225,6 +225,16 @@ std::optional<std::string> cimIntervalFromIso(std::string_view s) {
     return std::string(buf);
 }
 
+ItemParts itemParts(const xmlNode* item) {
+    if (xml::localName(item) != "Item") return {item, nullptr};
+    ItemParts parts;
+    for (const xmlNode* c : xml::children(item)) {
+        if (xml::localName(c) == "EndpointReference") parts.epr = c;
+        else if (!parts.object) parts.object = c;
+    }
+    return parts;
+}
+
 ObjectReader::ObjectReader(cimxml::ClassLookup lookup, std::string server)
     : lookup_(std::move(lookup)), server_(std::move(server)) {}
 

@@ -25,6 +25,15 @@ std::optional<std::string> cimDatetimeFromIso(std::string_view iso);
 // CIM form: nullopt.
 std::optional<std::string> cimIntervalFromIso(std::string_view iso);
 
+// A child of an Enumerate or Pull reply's Items: the object itself, or a
+// w:Item holding the object and its endpoint reference. `object` is null for
+// an item that holds no object.
+struct ItemParts {
+    const xmlNode* object = nullptr;
+    const xmlNode* epr = nullptr;
+};
+ItemParts itemParts(const xmlNode* item);
+
 struct WsmanObject {
     std::shared_ptr<const Instance> instance;
     std::vector<int> projection;  // slots the reply held

@@ -218,13 +218,8 @@ std::vector<WsmanObject> objectsOf(const std::string& file, ObjectReader& reader
     std::vector<WsmanObject> out;
     const xmlNode* items = xml::firstChild(r.payload(), "Items");
     for (const xmlNode* item : xml::children(items)) {
-        const xmlNode* object = item;
-        const xmlNode* epr = nullptr;
-        if (xml::localName(item) == "Item") {
-            object = xml::firstChild(item);
-            epr = xml::firstChild(item, "EndpointReference");
-        }
-        out.push_back(reader.read(object, epr));
+        const ItemParts parts = itemParts(item);
+        out.push_back(reader.read(parts.object, parts.epr));
     }
     return out;
 }
