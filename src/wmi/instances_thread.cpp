@@ -339,11 +339,13 @@ void TWMIInstancesThread::RunOnce() {
             if (limit != 0 && Count > limit) break;
         }
         if (terminated_) return;
+        ReleaseEnumeration();
         // An enumeration that broke down must not pass for a complete one.
         ThrowIfBroken(walkError);
         FinishRunFor(runSerial_);
         EndRun();
     } catch (const std::exception& e) {
+        ReleaseEnumeration();
         DisplayText = std::string("WMI Error: ") + e.what();
         ShowTextFor(runSerial_);
         ErrorText = DisplayText;
@@ -422,6 +424,13 @@ void TWMIInstancesThread::NameInstance(wbem::ISWbemObject& instance) {
                       WideToCodePage(Trimmed(instance.GetObjectText_(0)), 1250);
     }
     if (Trimmed(DisplayText).empty()) DisplayText = formatted("<<Instance_%2.2d>>", Count - 1);
+}
+
+void TWMIInstancesThread::ReleaseEnumeration() {
+    // Finished, stopped at the limit or broken: a remote server holds an open
+    // enumeration (and counts it against a quota) until it is released.
+    enum_.reset();
+    set_.reset();
 }
 
 void TWMIInstancesThread::EndRun() {

@@ -85,6 +85,7 @@ class TWMIInstancesThread {
     bool PrepareRun();
     void LookUpNamingProperty();
     void NameInstance(wbem::ISWbemObject& instance);
+    void ReleaseEnumeration();
     void EndRun();
     void WaitForRequest();
 
