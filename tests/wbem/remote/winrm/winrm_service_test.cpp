@@ -178,6 +178,12 @@ TEST_F(WinrmService, QueriesGiveTypedObjectsWithPaths) {
     // Instances_ of a class object goes to the server too.
     EXPECT_EQ(all<ISWbemObject>(*s->Get("Win32_DiskDrive", 0)->Instances_(0)->NewEnum()).size(),
               4u);
+    // ASSOCIATORS OF goes to the server as written.
+    EXPECT_EQ(all<ISWbemObject>(*s->ExecQuery("ASSOCIATORS OF {Win32_ComputerSystem.Name=\"PC\"}",
+                                              "WQL", 0)
+                                     ->NewEnum())
+                  .size(),
+              4u);
     // Namespaces for the namespace chooser.
     std::vector<std::string> children;
     for (const auto& n : all<ISWbemObject>(
