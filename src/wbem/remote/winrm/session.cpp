@@ -31,11 +31,9 @@ const xmlNode* expect(const Reply& r, std::string_view localName, std::string_vi
 
 // --- Enumeration -------------------------------------------------------------
 
-Enumeration::Enumeration(std::shared_ptr<Session> session, std::string resourceUri, Reply first,
-                         bool classes)
+Enumeration::Enumeration(std::shared_ptr<Session> session, std::string resourceUri, Reply first)
     : session_(std::move(session)),
       resourceUri_(std::move(resourceUri)),
-      classes_(classes),
       reader_(session_->newReader()) {
     take(std::move(first), false);
 }
@@ -65,17 +63,10 @@ void Enumeration::take(Reply reply, bool pulled) {
 const xmlNode* Enumeration::nextItem(const xmlNode** epr) {
     for (;;) {
         if (cursor_) {
-            const xmlNode* item = cursor_;
+            const ItemParts parts = itemParts(cursor_);
             cursor_ = xml::nextSibling(cursor_);
-            *epr = nullptr;
-            if (xml::localName(item) != "Item") return item;
-            // <w:Item> holds the object and its endpoint reference.
-            const xmlNode* object = nullptr;
-            for (const xmlNode* c : xml::children(item)) {
-                if (xml::localName(c) == "EndpointReference") *epr = c;
-                else if (!object) object = c;
-            }
-            if (object) return object;
+            *epr = parts.epr;
+            if (parts.object) return parts.object;
             continue;
         }
         if (ended_) return nullptr;
@@ -255,7 +246,7 @@ std::unique_ptr<Enumeration> Session::enumerateClasses() {
                         {"IncludeClassOrigin", true}};
     try {
         Reply r = call(h, enumerateBody({}, maxElements(), false));
-        return std::make_unique<Enumeration>(shared_from_this(), uri, std::move(r), true);
+        return std::make_unique<Enumeration>(shared_from_this(), uri, std::move(r));
     } catch (const FaultError& e) {
         if (e.info().fromDetail && e.info().code == hr::InvalidNamespace) throw;
         std::lock_guard lock(cacheMutex_);
@@ -268,7 +259,7 @@ std::unique_ptr<Enumeration> Session::enumerateClasses() {
 std::unique_ptr<Enumeration> Session::query(std::string_view wql) {
     const std::string uri = wmiResource("*");
     Reply r = call(header(uri, action::enumerate), enumerateBody(wql, maxElements(), true));
-    return std::make_unique<Enumeration>(shared_from_this(), uri, std::move(r), false);
+    return std::make_unique<Enumeration>(shared_from_this(), uri, std::move(r));
 }
 
 WsmanObject Session::get(const ObjectPath& path) {

@@ -25,8 +25,7 @@ class Session;
 // time. Dropping it before the end releases the enumeration on the server.
 class Enumeration {
 public:
-    Enumeration(std::shared_ptr<Session> session, std::string resourceUri, Reply first,
-                bool classes);
+    Enumeration(std::shared_ptr<Session> session, std::string resourceUri, Reply first);
     ~Enumeration();
     Enumeration(const Enumeration&) = delete;
     Enumeration& operator=(const Enumeration&) = delete;
@@ -44,7 +43,6 @@ private:
 
     std::shared_ptr<Session> session_;
     std::string resourceUri_;
-    bool classes_;
     Reply batch_;
     const xmlNode* cursor_ = nullptr;  // the next child of Items to look at
     std::string context_;

@@ -305,7 +305,9 @@ std::shared_ptr<const ClassDef> ObjectReader::synthesize(const std::string& clas
     auto previous = synthesized_.find(className);
     const ClassDef* old = previous == synthesized_.end() ? nullptr : previous->second.get();
     bool fits = old != nullptr;
-    for (const auto& [name, elements] : props) {
+    for (const auto& prop : props) {
+        const std::string_view name = prop.first;
+        const auto& elements = prop.second;
         PropertyDef p;
         p.name = std::string(name);
         p.classOrigin = className;
