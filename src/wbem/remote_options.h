@@ -23,6 +23,9 @@ public:
     AuthMethod auth = AuthMethod::Negotiate;
     std::string caFile;             // extra trusted CA certificates (PEM); empty: system CAs only
     bool allowUnencrypted = false;  // Basic over plain HTTP
+    // Authentication level 6 (Packet Privacy): nothing goes unencrypted, so
+    // Basic over plain HTTP is refused even with allowUnencrypted.
+    bool requirePrivacy = false;
     int32_t connectTimeoutMs = 15000;
     int32_t operationTimeoutMs = 60000;
 };

@@ -59,3 +59,28 @@ TEST(WqlWinrm, QueriesClassesAndCsvFromAWindowsHost) {
     EXPECT_EQ(r.err.rfind("Error: Access is denied.", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("guess"), std::string::npos) << r.err;
 }
+
+TEST(WqlWinrm, NtlmWithMessageEncryptionOverPlainHttp) {
+    std::string reason;
+    if (!ReplayServer::negotiateAvailable(&reason)) GTEST_SKIP() << reason;
+    ReplayServer server(ReplayServer::Options{{"--negotiate", "TEST:u:p"}, true});
+    Result r = run({"-host:" + server.url("http"), "-auth:ntlm", "-user:TEST\\u", "-pswd:p",
+                    "select * from Win32_Process"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("System Idle Process"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("20130429114311.203125-420"), std::string::npos) << r.out;
+    size_t sealed = 0;
+    for (const auto& line : server.logLines()) {
+        if (line.rfind("Handshake ", 0) == 0) continue;
+        EXPECT_NE(line.find(" sealed frame="), std::string::npos) << line;
+        ++sealed;
+    }
+    EXPECT_GE(sealed, 2u);
+
+    // The same host, a wrong password: no query reaches it.
+    r = run({"-host:" + server.url("http"), "-auth:ntlm", "-user:TEST\\u", "-pswd:guess",
+             "select * from Win32_Process"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("Error: Access is denied.", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("guess"), std::string::npos) << r.err;
+}

@@ -38,8 +38,9 @@ public:
         if (!host) {
             // Every other host is a Windows host reached over WinRM.
             const auto* options = dynamic_cast<const RemoteOptions*>(context);
-            return winrm::connect(server, nspace, user, password,
-                                  options ? *options : RemoteOptions{});
+            RemoteOptions remote = options ? *options : RemoteOptions{};
+            remote.requirePrivacy = level == 6;
+            return winrm::connect(server, nspace, user, password, remote);
         }
         if (host->local) {
             if (!user.empty() || !password.empty()) fail(hr::LocalCredentials);

@@ -1,6 +1,10 @@
 // HTTP(S) transport of a WinRM session over libcurl: one handle, so one
 // kept-alive connection, per session; TLS verified against the system's CAs
 // plus an optional CA file; deadlines for connecting and for each exchange.
+// Negotiate (Kerberos, NTLM) authenticates the connection through GSSAPI;
+// over plain HTTP every message is then sealed with that context (WinRM's
+// message encryption), over HTTPS TLS carries it. A connection libcurl had to
+// open anew is authenticated anew, once per request.
 // Transport failures are thrown as WbemError with WMI's codes.
 #pragma once
 
@@ -18,14 +22,20 @@ namespace wbem::winrm {
 struct TransportOptions {
     RemoteOptions remote;
     std::string user;
-    std::string password;  // wiped when the transport goes
+    // Basic sends it with every request; Negotiate hands it to GSSAPI once and
+    // wipes it. Wiped when the transport goes in any case.
+    std::string password;
     size_t maxReplyBytes = size_t(32) << 20;
 };
 
 struct HttpReply {
     long status = 0;
     std::string body;
+    bool encrypted = false;  // came sealed and was opened
 };
+
+class GssContext;
+class GssCredential;
 
 class Transport {
 public:
@@ -55,8 +65,19 @@ public:
 
     const Endpoint& endpoint() const { return endpoint_; }
 
+    // Whether messages go sealed (Negotiate over plain HTTP).
+    bool sealsMessages() const;
+
 private:
+    struct Raw;
     HttpReply exchange(std::string_view envelope, bool authenticate);
+    HttpReply send(std::string_view body);
+    HttpReply negotiated(std::string_view envelope);
+    void handshake();
+    void handshakeWith(const std::shared_ptr<const GssCredential>& credential);
+    std::shared_ptr<const GssCredential> credentialFor(int mech);
+    Raw perform(std::string_view body, const std::string& contentType,
+                const std::string& authorization);
 
     struct Handle;
     Endpoint endpoint_;
@@ -65,6 +86,10 @@ private:
     std::atomic<bool> cancelled_{false};
     HResult policyCode_ = 0;
     std::string policyError_;
+    // Negotiate: the credentials acquired (Kerberos, NTLM) and the context of
+    // the connection in use.
+    std::shared_ptr<const GssCredential> credentials_[2];
+    std::unique_ptr<GssContext> context_;
 };
 
 }  // namespace wbem::winrm

@@ -54,6 +54,17 @@ bool ReplayServer::available(std::string* reason) {
     return why.empty();
 }
 
+bool ReplayServer::negotiateAvailable(std::string* reason) {
+    if (!available(reason)) return false;
+    std::string why;
+    if (!readable("/usr/lib/python3/dist-packages/gssapi/__init__.py"))
+        why = "python3-gssapi is not installed (scripts/setup installs it)";
+    else if (!readable("/etc/gss/mech.d/mech.ntlmssp.conf"))
+        why = "gss-ntlmssp is not installed (scripts/setup installs it)";
+    if (reason) *reason = why;
+    return why.empty();
+}
+
 std::string ReplayServer::fixturePath(std::string_view relative) {
     std::string script = CIMSCOPE_WINRM_REPLAY;
     return script.substr(0, script.rfind('/') + 1) + "fixtures/" + std::string(relative);

@@ -34,6 +34,8 @@ public:
     // False, with the reason, when python3 or the recordings are missing;
     // tests GTEST_SKIP() with that reason.
     static bool available(std::string* reason);
+    // The same for --negotiate, which also needs python3-gssapi and gss-ntlmssp.
+    static bool negotiateAvailable(std::string* reason);
 
     // A file of the hand-made fixtures beside the script, e.g.
     // "requests/enumerate_wql.xml".

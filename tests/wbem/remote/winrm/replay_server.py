@@ -76,6 +76,19 @@ Basic auth is required (401 with WWW-Authenticate: Basic realm="WSMAN" and an
 empty body otherwise). A malformed envelope gets 400, a body over 1 MB 413,
 another path 404.
 
+--negotiate DOMAIN:user:password (repeatable): Negotiate through GSSAPI with
+gss-ntlmssp as the acceptor (NTLM; the users go to a temporary
+NTLM_USER_FILE of this process only; needs Debian's python3-gssapi). A
+connection authenticates with empty-bodied requests (401 with the next
+WWW-Authenticate: Negotiate token, then 200); after that, over plain HTTP,
+request bodies must come sealed as multipart/encrypted (WinRM's message
+encryption) and replies go out sealed the same way. A plain body on an
+authenticated connection gets 400, a seal that does not open 400; a request
+without Authorization on a connection not authenticated 401 (an Identify
+marked WSMANIDENTIFY: unauthenticated is answered in the clear).
+--break-signature flips a bit of every sealed reply's signature; --drop
+closes the connection silently after every sealed reply.
+
 Start-up prints "PORT <n>" (and with --tls "CERT <CA certificate PEM>") on
 stdout, one line each, then serves. The server stops by itself when its stdin
 closes, after 300 s without requests, or on SIGTERM/SIGINT.
@@ -87,6 +100,11 @@ selectors are k=v joined by ",", with "%", ",", "=" and whitespace
 percent-encoded. "password-leak" marks a request that carried the --password
 text anywhere but the Authorization header (path, other headers, body). The
 Authorization header itself is never logged.
+With --negotiate, a data request's line also carries "sealed" or "plain",
+and a sealed one frame=<layout>: the framing with the signature and data
+replaced by their lengths and the Length value by N, percent-encoded; a
+finished handshake logs "Handshake - - auth-ok user=<DOMAIN%5Cuser>", a
+refused one "Handshake - - auth-fail".
 """
 
 import argparse
@@ -636,6 +654,41 @@ def _wmi_target(resource, req):
 
 # ---------------------------------------------------------------- HTTP
 
+ENC_TYPE = ('multipart/encrypted;protocol="application/HTTP-SPNEGO-session-encrypted";'
+            'boundary="Encrypted Boundary"')
+ENC_BOUNDARY = b"--Encrypted Boundary\r\n"
+ENC_END = b"--Encrypted Boundary--\r\n"
+ENC_PROTOCOL = b"application/HTTP-SPNEGO-session-encrypted"
+
+
+def split_sealed(body):
+    """(signature, data, original length, layout) of a sealed body, or None."""
+    m = re.match(rb"--Encrypted Boundary\r\n\tContent-Type: application/HTTP-SPNEGO-session-encrypted\r\n"
+                 rb"\tOriginalContent: type=application/soap\+xml;charset=UTF-8;Length=(\d+)\r\n"
+                 rb"--Encrypted Boundary\r\n\tContent-Type: application/octet-stream\r\n",
+                 body)
+    if not m or not body.endswith(ENC_END) or len(body) < m.end() + 4 + len(ENC_END):
+        return None
+    payload = body[m.end():len(body) - len(ENC_END)]
+    n = int.from_bytes(payload[:4], "little")
+    if n == 0 or 4 + n > len(payload):
+        return None
+    sig, data = payload[4:4 + n], payload[4 + n:]
+    head = body[:m.start(1)] + b"N" + body[m.end(1):m.end()]
+    layout = _enc(head.decode("latin-1")) + f"|{n}|{len(data)}|" + _enc(ENC_END.decode())
+    return sig, data, int(m.group(1)), layout
+
+
+def seal(ctx, plain):
+    token = ctx.wrap(plain, True).message
+    sig, data = token[:16], token[16:]  # NTLM: the signature leads
+    return (ENC_BOUNDARY + b"\tContent-Type: " + ENC_PROTOCOL + b"\r\n"
+            + b"\tOriginalContent: type=application/soap+xml;charset=UTF-8;Length="
+            + str(len(plain)).encode() + b"\r\n" + ENC_BOUNDARY
+            + b"\tContent-Type: application/octet-stream\r\n"
+            + len(sig).to_bytes(4, "little") + sig + data + ENC_END)
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "Microsoft-HTTPAPI/2.0"
@@ -646,6 +699,7 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     def setup(self):
+        self.gss = None  # this connection's acceptor context (--negotiate)
         super().setup()
         if isinstance(self.connection, ssl.SSLSocket):
             self.connection.do_handshake()
@@ -711,6 +765,9 @@ class Handler(BaseHTTPRequestHandler):
         if self.path.split("?", 1)[0] != "/wsman":
             self.send(404)
             return
+        if state.args.negotiate:
+            self.serve_negotiated(state, body)
+            return
         auth_ok = state.check_auth(self.headers.get("Authorization"))
         leak = state.leaks(self.path, self.headers, body)
         try:
@@ -734,6 +791,90 @@ class Handler(BaseHTTPRequestHandler):
             reply = state.server.fault("http://schemas.dmtf.org/wbem/wsman/1/wsman/fault",
                                        "w:SchemaValidationError", str(e))
         self.send(reply.status, _relate(reply.text, req).encode("utf-8"))
+
+    def serve_negotiated(self, state, body):
+        import gssapi
+        header = (self.headers.get("Authorization") or "").strip()
+        scheme, _, value = header.partition(" ")
+        if scheme.lower() == "negotiate":
+            try:
+                token = base64.b64decode(value.strip(), validate=True)
+                if self.gss is None or self.gss.complete:
+                    self.gss = gssapi.SecurityContext(usage="accept")
+                out = self.gss.step(token)
+            except (gssapi.exceptions.GSSError, binascii.Error, ValueError):
+                self.gss = None
+                state.log_line("Handshake - - auth-fail")
+                self.send(401, extra=[("WWW-Authenticate", "Negotiate")])
+                return
+            if not self.gss.complete:
+                self.send(401, extra=[("WWW-Authenticate",
+                                       "Negotiate " + base64.b64encode(out).decode())])
+                return
+            state.log_line(f"Handshake - - auth-ok user={_enc(str(self.gss.initiator_name).rstrip(chr(0)))}")
+            extra = [("WWW-Authenticate", "Negotiate " + base64.b64encode(out).decode())] if out else []
+            if not body:
+                self.send(200, extra=extra)
+                return
+        elif self.gss is None or not self.gss.complete:
+            if self.headers.get("WSMANIDENTIFY", "").strip().lower() == "unauthenticated":
+                try:
+                    req = Request(body)
+                except BadRequest as e:
+                    self.send(400, str(e).encode(), ctype="text/plain;charset=UTF-8")
+                    return
+                state.log(req, True, False, " plain")
+                reply = state.server.handle(req)
+                self.send(reply.status, _relate(reply.text, req).encode("utf-8"))
+                return
+            self.gss = None
+            self.send(401, extra=[("WWW-Authenticate", "Negotiate")])
+            return
+        ctype = self.headers.get("Content-Type") or ""
+        sealed = ctype.lower().startswith("multipart/encrypted") and not state.args.tls
+        note = " plain"
+        if sealed:
+            parts = split_sealed(body)
+            plain = None
+            if parts is not None:
+                sig, data, length, layout = parts
+                try:
+                    plain = self.gss.unwrap(sig + data).message
+                except gssapi.exceptions.GSSError:
+                    plain = None
+            if plain is None or len(plain) != parts[2]:
+                state.log_line("- - - auth-ok bad-seal")
+                self.send(400, b"the sealed message does not open", ctype="text/plain")
+                return
+            note = " sealed frame=" + layout
+            body = plain
+        elif not state.args.tls:
+            state.log_line("- - - auth-ok plain")
+            self.send(400, b"message encryption is required", ctype="text/plain")
+            return
+        try:
+            req = Request(body)
+        except BadRequest as e:
+            state.log_line("- - - auth-ok malformed" + note)
+            self.send(400, str(e).encode(), ctype="text/plain")
+            return
+        state.log(req, True, False, note)
+        try:
+            reply = state.server.handle(req)
+        except BadRequest as e:
+            reply = state.server.fault("http://schemas.dmtf.org/wbem/wsman/1/wsman/fault",
+                                       "w:SchemaValidationError", str(e))
+        text = _relate(reply.text, req).encode("utf-8")
+        if not sealed:
+            self.send(reply.status, text)
+            return
+        out = seal(self.gss, text)
+        if state.args.break_signature:
+            at = out.index(b"application/octet-stream\r\n") + 26 + 4 + 5
+            out = out[:at] + bytes([out[at] ^ 0x01]) + out[at + 1:]
+        self.send(reply.status, out, ctype=ENC_TYPE)
+        if state.args.drop:
+            self.close_connection = True
 
     def hang(self, state):
         """Never answer; return when the client closes, at shutdown or after a bound."""
@@ -803,7 +944,14 @@ class State:
             return True
         return any(secret in v for k, v in headers.items() if k.lower() != "authorization")
 
-    def log(self, req, auth_ok, leak):
+    def log_line(self, line):
+        if self.log_file is None:
+            return
+        with self.lock:
+            self.log_file.write(line + "\n")
+            self.log_file.flush()
+
+    def log(self, req, auth_ok, leak, note=""):
         if self.log_file is None:
             return
         if req is None:
@@ -825,6 +973,7 @@ class State:
                 line += " params=" + params
         if leak:
             line += " password-leak"
+        line += note
         with self.lock:
             self.log_file.write(line + "\n")
             self.log_file.flush()
@@ -916,6 +1065,9 @@ def main():
     ap.add_argument("--hang", action="store_true")
     ap.add_argument("--log")
     ap.add_argument("--bind", default="127.0.0.1", choices=["127.0.0.1", "::1"])
+    ap.add_argument("--negotiate", action="append", metavar="DOMAIN:USER:PASSWORD")
+    ap.add_argument("--break-signature", action="store_true")
+    ap.add_argument("--drop", action="store_true")
     args = ap.parse_args()
     if (args.user is None) != (args.password is None):
         ap.error("--user and --password go together")
@@ -924,6 +1076,19 @@ def main():
 
     replay = Server(args)
     tmp = None
+    users = None
+    if args.negotiate:
+        if args.user is not None:
+            ap.error("--negotiate and --user do not go together")
+        # gss-ntlmssp reads its users from this file; this process only.
+        fd, users = tempfile.mkstemp(prefix="cimscope-ntlm-users-")
+        with os.fdopen(fd, "w") as f:
+            for entry in args.negotiate:
+                if entry.count(":") < 2:
+                    ap.error("--negotiate takes DOMAIN:USER:PASSWORD")
+                f.write(entry + "\n")
+        os.environ["NTLM_USER_FILE"] = users
+        import gssapi  # noqa: F401  (fails early, not on the first request)
     context = None
     try:
         if args.tls:
@@ -965,6 +1130,8 @@ def main():
     finally:
         if tmp:
             shutil.rmtree(tmp, ignore_errors=True)
+        if users:
+            os.unlink(users)
 
 
 if __name__ == "__main__":
