@@ -86,6 +86,8 @@ encryption) and replies go out sealed the same way. A plain body on an
 authenticated connection gets 400, a seal that does not open 400; a request
 without Authorization on a connection not authenticated 401 (an Identify
 marked WSMANIDENTIFY: unauthenticated is answered in the clear).
+--keytab FILE takes Kerberos too (the realm from KRB5_CONFIG, the service
+keys from FILE); Kerberos replies are sealed with the token header first.
 --break-signature flips a bit of every sealed reply's signature; --drop
 closes the connection silently after every sealed reply.
 
@@ -680,8 +682,16 @@ def split_sealed(body):
 
 
 def seal(ctx, plain):
-    token = ctx.wrap(plain, True).message
-    sig, data = token[:16], token[16:]  # NTLM: the signature leads
+    import gssapi
+    if ctx.mech == gssapi.MechType.kerberos:
+        # The header first, with the trailer rotated into it, as Windows does.
+        from gssapi.raw import IOV, IOVBufferType, wrap_iov
+        iov = IOV(IOVBufferType.header, plain, IOVBufferType.padding, std_layout=False)
+        wrap_iov(ctx, iov, confidential=True)
+        sig, data = iov[0].value, iov[1].value + (iov[2].value or b"")
+    else:
+        token = ctx.wrap(plain, True).message
+        sig, data = token[:16], token[16:]  # NTLM: the signature leads
     return (ENC_BOUNDARY + b"\tContent-Type: " + ENC_PROTOCOL + b"\r\n"
             + b"\tOriginalContent: type=application/soap+xml;charset=UTF-8;Length="
             + str(len(plain)).encode() + b"\r\n" + ENC_BOUNDARY
@@ -1068,6 +1078,7 @@ def main():
     ap.add_argument("--negotiate", action="append", metavar="DOMAIN:USER:PASSWORD")
     ap.add_argument("--break-signature", action="store_true")
     ap.add_argument("--drop", action="store_true")
+    ap.add_argument("--keytab", help="with --negotiate: also take Kerberos, keys from this keytab")
     args = ap.parse_args()
     if (args.user is None) != (args.password is None):
         ap.error("--user and --password go together")
@@ -1088,6 +1099,8 @@ def main():
                     ap.error("--negotiate takes DOMAIN:USER:PASSWORD")
                 f.write(entry + "\n")
         os.environ["NTLM_USER_FILE"] = users
+        if args.keytab:
+            os.environ["KRB5_KTNAME"] = "FILE:" + args.keytab
         import gssapi  # noqa: F401  (fails early, not on the first request)
     context = None
     try:

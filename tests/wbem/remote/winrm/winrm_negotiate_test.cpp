@@ -3,6 +3,7 @@
 // host that takes Negotiate only; python3-winrm as an independent client of
 // the same server; and the framing and header reading on their own.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "replay_server.h"
 #include "wbem/api.h"
@@ -358,4 +360,107 @@ TEST(WinrmNegotiate, Python3WinrmAndWeSealTheSameWay) {
     EXPECT_EQ(frames[0], frames[1]);
     EXPECT_NE(frames[0].find("|16|" + std::to_string(envelope.size()) + "|"), std::string::npos)
         << frames[0];
+}
+
+// --- Kerberos against a KDC of its own on 127.0.0.1 --------------------------
+
+namespace {
+
+// loopback_kdc.py: a realm made for the test, stopped when this goes.
+class LoopbackKdc {
+public:
+    static bool available(std::string* reason) {
+        for (const char* tool : {"/usr/sbin/krb5kdc", "/usr/sbin/kdb5_util",
+                                 "/usr/sbin/kadmin.local", "/usr/bin/kinit"})
+            if (::access(tool, X_OK) != 0) {
+                *reason = std::string(tool) +
+                          " is missing (Debian: krb5-kdc, krb5-admin-server, krb5-user)";
+                return false;
+            }
+        return true;
+    }
+
+    explicit LoopbackKdc(const std::string& password) {
+        std::string script = CIMSCOPE_WINRM_REPLAY;
+        script = script.substr(0, script.rfind('/') + 1) + "loopback_kdc.py";
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        std::vector<std::string> argv = {"/usr/bin/python3", script, "--password", password};
+        std::vector<char*> cargv;
+        for (auto& a : argv) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, cargv[0], &actions, nullptr, cargv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = in[1];
+        if (rc != 0) {
+            ::close(out[0]);
+            throw std::runtime_error("cannot start loopback_kdc.py");
+        }
+        // One line, "DIR <folder>", once the KDC answers (bounded by the
+        // script's own deadline; a failure closes the pipe).
+        std::string line;
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        ::close(out[0]);
+        if (line.rfind("DIR ", 0) != 0) throw std::runtime_error("the loopback KDC did not start");
+        dir_ = line.substr(4);
+    }
+    ~LoopbackKdc() {
+        ::close(stdin_);
+        int status;
+        ::waitpid(pid_, &status, 0);
+    }
+    const std::string& dir() const { return dir_; }
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    std::string dir_;
+};
+
+}  // namespace
+
+TEST(WinrmKerberos, TicketCacheAndPasswordAgainstALoopbackRealm) {
+    SKIP_WITHOUT_NEGOTIATE();
+    std::string reason;
+    if (!LoopbackKdc::available(&reason)) GTEST_SKIP() << reason;
+    LoopbackKdc kdc("alice-Pw1");
+    setenv("KRB5_CONFIG", (kdc.dir() + "/krb5.conf").c_str(), 1);
+    setenv("KRB5CCNAME", ("FILE:" + kdc.dir() + "/cc").c_str(), 1);
+    struct Restore {
+        ~Restore() { NoKerberosHere().SetUp(); }
+    } restore;
+    ReplayServer server(
+        ReplayServer::Options{serverArgs({"--keytab", kdc.dir() + "/http.keytab"}), true});
+    const std::string url = server.url("http");
+
+    // As after kinit: no user, no password, the default Negotiate.
+    auto s = connect(url, ntlmOptions(AuthMethod::Negotiate), "", "");
+    EXPECT_EQ(processNames(*s), (std::vector<std::string>{"System Idle Process", "System"}));
+    EXPECT_EQ(s->Get("Win32_Process", 0)->Path_()->Class(), "Win32_Process");
+
+    // No ticket, user@REALM and a password.
+    setenv("KRB5CCNAME", ("FILE:" + kdc.dir() + "/none").c_str(), 1);
+    s = connect(url, ntlmOptions(AuthMethod::Kerberos), "alice@CIMSCOPE.TEST", "alice-Pw1");
+    EXPECT_EQ(processNames(*s).size(), 2u);
+    std::string text;
+    EXPECT_EQ(failure([&] {
+                  connect(url, ntlmOptions(AuthMethod::Kerberos), "alice@CIMSCOPE.TEST", "nope");
+              }, &text),
+              hr::AccessDeniedSystem);
+    EXPECT_EQ(text.rfind("Access is denied. ", 0), 0u) << text;
+
+    const auto lines = server.logLines();
+    EXPECT_EQ(count(lines, "Handshake - - auth-ok user=alice@CIMSCOPE.TEST"), 2u);
+    EXPECT_EQ(count(lines, "user=TEST"), 0u);  // no fallback to NTLM
+    const auto data = dataLines(lines);
+    ASSERT_GE(data.size(), 4u);
+    for (const auto& l : data) EXPECT_NE(l.find(" sealed frame="), std::string::npos) << l;
 }
