@@ -126,6 +126,9 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    // One connection, not a pool: a Negotiate context belongs to one, and a
+    // connection opened anew (CURLOPT_FRESH_CONNECT) must retire the old.
+    curl_easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -193,6 +196,8 @@ Transport::Raw Transport::perform(std::string_view body, const std::string& cont
     curl_easy_setopt(c, CURLOPT_PASSWORD, nullptr);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
     Raw raw;
+    curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+    freshConnection_ = false;
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &raw.headers);
     HttpReply reply = send(body);
@@ -353,7 +358,15 @@ HttpReply Transport::negotiated(std::string_view envelope) {
         HttpReply reply;
         reply.status = raw.status;
         if (seal) {
-            reply.body = openMessage(*context_, raw.headers.contentType, raw.body);
+            try {
+                reply.body = openMessage(*context_, raw.headers.contentType, raw.body);
+            } catch (const WbemError&) {
+                // Whoever altered this reply may hold the connection, and the
+                // context's sequence is off: start over on a new one.
+                context_.reset();
+                freshConnection_ = true;
+                throw;
+            }
             reply.encrypted = true;
         } else {
             reply.body = std::move(raw.body);

@@ -90,6 +90,7 @@ private:
     // the connection in use.
     std::shared_ptr<const GssCredential> credentials_[2];
     std::unique_ptr<GssContext> context_;
+    bool freshConnection_ = false;  // the next request opens a new connection
 };
 
 }  // namespace wbem::winrm

@@ -88,7 +88,7 @@ without Authorization on a connection not authenticated 401 (an Identify
 marked WSMANIDENTIFY: unauthenticated is answered in the clear).
 --keytab FILE takes Kerberos too (the realm from KRB5_CONFIG, the service
 keys from FILE); Kerberos replies are sealed with the token header first.
---break-signature flips a bit of every sealed reply's signature; --drop
+--break-signature flips a bit of the first sealed reply's signature; --drop
 closes the connection silently after every sealed reply.
 
 Start-up prints "PORT <n>" (and with --tls "CERT <CA certificate PEM>") on
@@ -879,7 +879,7 @@ class Handler(BaseHTTPRequestHandler):
             self.send(reply.status, text)
             return
         out = seal(self.gss, text)
-        if state.args.break_signature:
+        if state.args.break_signature and state.take_break():
             at = out.index(b"application/octet-stream\r\n") + 26 + 4 + 5
             out = out[:at] + bytes([out[at] ^ 0x01]) + out[at + 1:]
         self.send(reply.status, out, ctype=ENC_TYPE)
@@ -953,6 +953,13 @@ class State:
         if raw in body or secret in path:
             return True
         return any(secret in v for k, v in headers.items() if k.lower() != "authorization")
+
+    def take_break(self):
+        """True once: the one reply --break-signature spoils."""
+        with self.lock:
+            first = not getattr(self, "broken", False)
+            self.broken = True
+            return first
 
     def log_line(self, line):
         if self.log_file is None:

@@ -211,6 +211,20 @@ TEST(WinrmNegotiate, NtlmQueriesAndClassesGoSealedOverHttp) {
     for (const auto& l : data) EXPECT_NE(l.find(" sealed frame="), std::string::npos) << l;
 }
 
+TEST(WinrmNegotiate, OverHttpsTlsCarriesTheMessagesUnsealed) {
+    SKIP_WITHOUT_NEGOTIATE();
+    ReplayServer server(ReplayServer::Options{serverArgs({"--tls"}), true});
+    RemoteOptions o = ntlmOptions();
+    o.caFile = server.caCertPath();
+    auto s = connect(server.url("https"), o);
+    EXPECT_EQ(processNames(*s), (std::vector<std::string>{"System Idle Process", "System"}));
+    const auto lines = server.logLines();
+    EXPECT_EQ(count(lines, "Handshake - - auth-ok"), 1u);
+    const auto data = dataLines(lines);
+    ASSERT_GE(data.size(), 2u);
+    for (const auto& l : data) EXPECT_NE(l.find(" plain"), std::string::npos) << l;
+}
+
 TEST(WinrmNegotiate, RefusedCredentialsAndMissingTicketsAreAccessDenied) {
     SKIP_WITHOUT_NEGOTIATE();
     ReplayServer server(ReplayServer::Options{serverArgs(), true});
@@ -259,8 +273,12 @@ TEST(WinrmNegotiate, AReplyWhoseSignatureFailsIsRefusedUnread) {
     EXPECT_EQ(failure([&] { transport.post(envelope); }, &text), hr::SecureFailure);
     EXPECT_NE(text.find("failed its integrity check and was not read"), std::string::npos) << text;
     // The server did get and open the request.
-    EXPECT_EQ(count(server.logLines(), "Enumerate") , 1u);
-    EXPECT_EQ(failure([&] { connect(server.url("http"), ntlmOptions()); }), hr::SecureFailure);
+    EXPECT_EQ(count(server.logLines(), "Enumerate"), 1u);
+    // The next request starts over on a new connection with a new context.
+    HttpReply reply = transport.post(envelope);
+    EXPECT_TRUE(reply.encrypted);
+    EXPECT_NE(reply.body.find("EnumerateResponse"), std::string::npos);
+    EXPECT_EQ(count(server.logLines(), "Handshake - - auth-ok"), 2u);
 }
 
 TEST(WinrmNegotiate, AConnectionDroppedBetweenRequestsIsAuthenticatedAgain) {
