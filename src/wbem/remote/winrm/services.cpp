@@ -209,6 +209,7 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
     if (ns.empty()) ns = "root\\cimv2";
     std::replace(ns.begin(), ns.end(), '/', '\\');
     auto session = std::make_shared<Session>(std::move(*endpoint), std::move(t), std::move(ns));
+    wipeSecret(t.password);  // what a move of a short string leaves behind
     session->identify();
     return std::make_shared<Services>(std::move(session));
 }

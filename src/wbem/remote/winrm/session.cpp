@@ -104,7 +104,9 @@ Session::Session(Endpoint endpoint, TransportOptions options, std::string nspace
     : endpoint_(endpoint),
       nspace_(std::move(nspace)),
       transport_(std::move(endpoint), options),
-      operationTimeoutSeconds_(std::max(1, options.remote.operationTimeoutMs / 1000)) {}
+      operationTimeoutSeconds_(std::max(1, options.remote.operationTimeoutMs / 1000)) {
+    wipeSecret(options.password);  // the transport has its own copy
+}
 
 std::string Session::namespaceWithSlashes() const {
     std::string n = nspace_;

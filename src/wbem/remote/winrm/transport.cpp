@@ -14,17 +14,22 @@
 
 namespace wbem::winrm {
 
+void wipeSecret(std::string& secret) {
+    // The whole buffer: a moved-from short string keeps its bytes in place.
+    secret.resize(secret.capacity());
+    explicit_bzero(secret.data(), secret.size());
+    secret.clear();
+}
+
 namespace {
+
+void wipe(std::string& secret) { wipeSecret(secret); }
 
 void globalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-void wipe(std::string& secret) {
-    if (!secret.empty()) explicit_bzero(secret.data(), secret.size());
-    secret.clear();
-}
 
 constexpr std::string_view kSoapType = "application/soap+xml;charset=UTF-8";
 
@@ -90,6 +95,7 @@ struct Transport::Handle {
 
 Transport::Transport(Endpoint endpoint, TransportOptions options)
     : endpoint_(std::move(endpoint)), options_(std::move(options)) {
+    wipe(options.password);
     const RemoteOptions& r = options_.remote;
     if (r.auth != AuthMethod::Basic || endpoint_.tls) {
         // Negotiate seals every message over plain HTTP; TLS covers the rest.

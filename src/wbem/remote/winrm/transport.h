@@ -19,6 +19,9 @@
 
 namespace wbem::winrm {
 
+// Overwrites a password's bytes (the whole buffer) and empties it.
+void wipeSecret(std::string& secret);
+
 struct TransportOptions {
     RemoteOptions remote;
     std::string user;
