@@ -20,9 +20,9 @@
 #include <numeric>
 #include <string>
 
-#include "ui/image_list.h"
-#include "ui/query_logic.h"
-#include "ui/result_model.h"
+#include "ui/widgets/image_list.h"
+#include "results/cell_order.h"
+#include "ui/main_window/result_model.h"
 #include "wbem/repository/provider.h"
 #include "wbem/repository/repository.h"
 #include "wbem/service/hosts.h"
@@ -220,7 +220,7 @@ void HeaderClickVsStableSort(benchmark::State& state) {
             rows[i] = &cells[std::stoul(std::string(view.model.Cell(int(i), id))) * c];
         auto t0 = Clock::now();
         std::stable_sort(rows.begin(), rows.end(), [&](const std::string* a, const std::string* b) {
-            return ui::compareCells(a[column], b[column], ascending) < 0;
+            return results::compareCells(a[column], b[column], ascending) < 0;
         });
         auto t1 = Clock::now();
         view.model.ColumnClick(column);

@@ -28,8 +28,8 @@
 #include <cstring>
 #include <string>
 
-#include "ui/prompts.h"
-#include "ui/win1.h"
+#include "ui/dialogs/prompts.h"
+#include "ui/main_window/win1.h"
 
 extern char** environ;
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "connect/program_dir.h"
+#include "settings/program_dir.h"
 #include "help/hh.h"
-#include "ui/dialog_prompts.h"
-#include "ui/win1.h"
+#include "ui/dialogs/dialog_prompts.h"
+#include "ui/main_window/win1.h"
 #include "wmi/instances_thread.h"
 
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "ui/query_logic.h"
+#include "results/cell_order.h"
 #include "wbem/text.h"
 
 namespace cli {
@@ -44,9 +44,9 @@ std::vector<int32_t> resultOrder(const wmi::ResultTable& table) {
 std::vector<int32_t> sortedRows(const wmi::ResultTable& table, int column, bool ascending) {
     std::vector<int32_t> order = resultOrder(table);
     if (column < 0 || column >= table.ColumnCount) return order;
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-        return ui::compareCells(cell(table, a, column), cell(table, b, column), ascending) < 0;
-    });
+    results::sortRowOrder(
+        order, [&](int32_t row) -> const std::string& { return cell(table, row, column); },
+        ascending);
     return order;
 }
 

@@ -10,11 +10,11 @@
 #include "ostream_device.h"
 #include "result_rows.h"
 #include "text_table.h"
-#include "ui/query_logic.h"
+#include "results/code_page.h"
 #include "wbem/errors.h"
-#include "wbem/service/hosts.h"
 #include "wbem/text.h"
 #include "wmi/bw_wmi.h"
+#include "wmi/mof_compile.h"
 
 namespace cli {
 
@@ -25,23 +25,6 @@ void flattenLines(std::vector<std::string>& cells) {
     for (auto& cell : cells)
         for (char& c : cell)
             if (static_cast<unsigned char>(c) < ' ') c = ' ';
-}
-
-// The target's own code page, as the connect command learns it: the CodeSet of
-// its operating system, 1250 when that is not a number or cannot be read.
-int32_t targetCodePage(const wmi::TWMI& conn) {
-    std::string text;
-    if (!wmi::QueryValues(conn.Host, conn.Namespace, conn.User, text, 1250, false, "", "CodeSet",
-                          "Win32_OperatingSystem", conn.Password, &conn.remote))
-        return 1250;
-    return ui::CodePageFromCodeSet(text);
-}
-
-void compileMof(const WqlOptions& o) {
-    wbem::CreateLocator();  // the local schema must be loaded first
-    auto host = wbem::findHost(o.host);
-    if (!host) wbem::fail(wbem::hr::RpcUnavailable);
-    for (const auto& f : o.mofFiles) wbem::compileMofFile(*host->repository, f, o.nspace);
 }
 
 int fail(std::ostream& err, const std::string& text) {
@@ -89,7 +72,7 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         out = &file;
     }
     try {
-        if (!o.mofFiles.empty()) compileMof(o);
+        if (!o.mofFiles.empty()) wmi::CompileMofFiles(o.host, o.mofFiles, o.nspace);
     } catch (const std::exception& e) {
         return fail(err, std::string("Error: ") + e.what());
     }
@@ -108,7 +91,8 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         });
         for (const auto& n : names) *out << n << '\n';
     } else {
-        conn.CodePage = o.codePage ? o.codePage : targetCodePage(conn);
+        // The target's own code page unless one was given; 1250 when it cannot tell.
+        conn.CodePage = o.codePage ? o.codePage : results::targetCodePage(conn).value_or(1250);
         wmi::ResultTable table;
         if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
         std::vector<int32_t> order = resultOrder(table);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "export/maker.h"
+#include "app/product.h"
 #include "export/result_view.h"
 
 class QIODevice;
@@ -16,9 +16,9 @@ struct ReportInfo {
     std::string nameSpace;
     std::string query;
     std::string generatedAt;  // as FormatReportTime gives it
-    std::string productPageUrl{kProductPageUrl};
-    std::string homePageUrl{kHomePageUrl};
-    std::string webAddress{kWebAddress};
+    std::string productPageUrl{product::kProductPageUrl};
+    std::string homePageUrl{product::kHomePageUrl};
+    std::string webAddress{product::kWebAddress};
 };
 
 // Writes the report; lines end in CR LF, texts go out as the view holds them

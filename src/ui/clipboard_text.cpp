@@ -5,9 +5,9 @@
 #include <QTreeWidgetItemIterator>
 #include <set>
 
-#include "ui/image_list.h"
-#include "ui/method_tree.h"
-#include "ui/string_grid.h"
+#include "ui/widgets/image_list.h"
+#include "ui/main_window/method_tree.h"
+#include "ui/widgets/string_grid.h"
 
 namespace ui {
 

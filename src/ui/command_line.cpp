@@ -1,6 +1,6 @@
 #include "ui/command_line.h"
 
-#include "ui/query_logic.h"
+#include "results/cell_order.h"
 
 namespace ui {
 
@@ -19,7 +19,7 @@ void ParseParam(std::string_view argument, wmi::TWMI& wmi, CommandLineParams& pa
     };
     static constexpr Option kOptions[] = {
         {"-wp:", [](const std::string& v, wmi::TWMI&,
-                    CommandLineParams& p) { p.CallerWindow = textAsInteger(v).value_or(0); }},
+                    CommandLineParams& p) { p.CallerWindow = results::textAsInteger(v).value_or(0); }},
         {"-host:", [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetHost(v); }},
         {"-namespace:",
          [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetNamespace(v); }},
@@ -38,7 +38,7 @@ void ParseParam(std::string_view argument, wmi::TWMI& wmi, CommandLineParams& pa
         {"-cacert:", [](const std::string& v, wmi::TWMI&, CommandLineParams& p) { p.CaFile = v; }},
         {"-authlevel:",
          [](const std::string& v, wmi::TWMI&, CommandLineParams&) {
-             if (auto level = textAsInteger(v); level && *level >= 0 && *level <= 6)
+             if (auto level = results::textAsInteger(v); level && *level >= 0 && *level <= 6)
                  wmi::AuthenticationLevel = *level;
          }},
     };

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "connect/remote_hosts.h"
+#include "settings/remote_hosts.h"
 #include "wbem/remote_options.h"
 
 namespace ui {

@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 
@@ -30,20 +31,6 @@ UserFormats readUserFormats() {
     return f;
 }
 
-// Civil date of a day count since 1970-01-01 (proleptic Gregorian).
-void civilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<int>(yy + (m <= 2));
-}
-
 // OLE dates the system converts: 0100-01-01 to 9999-12-31.
 constexpr double kMinOleDate = -657434.0;
 constexpr double kMaxOleDate = 2958465.999999;
@@ -61,13 +48,11 @@ std::string FormatShortDate(double oleDate, const UserFormats& formats) {
     // The integer part counts days, the fraction is the time of day even for
     // dates before the epoch (-1.25 is 1899-12-29 06:00), so truncate.
     const int64_t days = static_cast<int64_t>(std::trunc(oleDate)) - kOleEpochToUnixDays;
-    int y;
-    unsigned m, d;
-    civilFromDays(days, y, m, d);
+    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{days}}};
     struct tm t {};
-    t.tm_year = y - 1900;
-    t.tm_mon = static_cast<int>(m) - 1;
-    t.tm_mday = static_cast<int>(d);
+    t.tm_year = static_cast<int>(date.year()) - 1900;
+    t.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    t.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
     t.tm_wday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
     char buf[256];
     const size_t n = strftime_l(buf, sizeof buf, formats.shortDate.c_str(), &t,

@@ -7,7 +7,7 @@
 #include "cli/wql_run.h"
 #include "wql_test_run.h"
 #include "wbem/service/hosts.h"
-#include "../wmi/test_hosts.h"
+#include "test_hosts.h"
 
 namespace {
 

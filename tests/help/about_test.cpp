@@ -1,6 +1,6 @@
 // The About box: its texts, the links it opens, the messages when a link
 // cannot be opened, and its closing by the timer or by the user.
-#include "ui/about.h"
+#include "ui/dialogs/about.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <cerrno>
 
-#include "export/maker.h"
+#include "app/product.h"
 #include "fake_prompts.h"
 
 namespace {
@@ -36,11 +36,13 @@ class AboutBoxTest : public ::testing::Test {
 
 TEST_F(AboutBoxTest, ShowsNameVersionAndAddresses) {
     ui::TAboutBox box(prompts, opener());
-    const QString home = str(exporter::kHomePageUrl);
+    const QString home = str(product::kHomePageUrl);
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Cimscope"));
     EXPECT_EQ(box.Label1->text(), QStringLiteral("Cimscope"));
-    EXPECT_EQ(box.Label2->text(), QStringLiteral("Version: 1.10"));
-    EXPECT_EQ(box.rxLabel7->text(), str(exporter::kNoticeLine));
+    // The version the project is built as, one text everywhere.
+    EXPECT_EQ(box.Label2->text(), "Version: " + str(product::kVersion));
+    EXPECT_EQ(product::kVersion, CIMSCOPE_PROJECT_VERSION);
+    EXPECT_EQ(box.rxLabel7->text(), str(product::kNoticeLine));
     EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
     EXPECT_EQ(box.BitBtn1->text(), QStringLiteral("OK"));
     EXPECT_TRUE(box.BitBtn1->isDefault());
@@ -54,9 +56,9 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndAddresses) {
         QString hint;  // opened on a click
     } links[] = {
         {box.ProgramIcon, QString(), home},
-        {box.Label4, str(exporter::kWebAddress), home},
-        {box.Label5, str(exporter::kSupportEmail), "mailto:" + str(exporter::kSupportEmail)},
-        {box.Label6, str(exporter::kSalesEmail), "mailto:" + str(exporter::kSalesEmail)},
+        {box.Label4, str(product::kWebAddress), home},
+        {box.Label5, str(product::kSupportEmail), "mailto:" + str(product::kSupportEmail)},
+        {box.Label6, str(product::kSalesEmail), "mailto:" + str(product::kSalesEmail)},
         {box.rxLabel1, "Home page: " + home, home},
     };
     box.show();
@@ -85,7 +87,7 @@ TEST_F(AboutBoxTest, ALinkThatCannotBeOpenedSaysWhy) {
         {ENOENT, QStringLiteral("Error : No such file or directory")},
         {EACCES, QStringLiteral("Error : Permission denied")},
         // The attempt left no error code: never "Success".
-        {0, "Error : No program could be started to open mailto:" + str(exporter::kSalesEmail)},
+        {0, "Error : No program could be started to open mailto:" + str(product::kSalesEmail)},
     };
     ui::TAboutBox box(prompts, opener());
     fail = true;

@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <cerrno>
 
-#include "export/maker.h"
+#include "app/product.h"
 #include "help/hh.h"
 #include "help/support_mail.h"
-#include "ui/about.h"
+#include "ui/dialogs/about.h"
 #include "window_fixture.h"
 
 namespace {
@@ -96,7 +96,7 @@ TEST_F(HelpMenuTest, HelpOpensTheStartPageOrSaysWhyNot) {
 TEST_F(HelpMenuTest, HomePageOpensTheProductPage) {
     window->Homepage1->trigger();
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toString(), str(exporter::kProductPageUrl));
+    EXPECT_EQ(opened[0].toString(), str(product::kProductPageUrl));
     EXPECT_TRUE(prompts.shown.empty());
 
     fail = true;
@@ -112,9 +112,9 @@ TEST_F(HelpMenuTest, SupportWritesToSupportAboutThisSystem) {
     ASSERT_EQ(opened.size(), 1u);
     const help::OsVersion os = help::CurrentOsVersion();
     EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(opened[0].path(), str(exporter::kSupportEmail));
+    EXPECT_EQ(opened[0].path(), str(product::kSupportEmail));
     const QString subject = opened[0].query(QUrl::FullyDecoded);
-    EXPECT_TRUE(subject.startsWith(QStringLiteral("subject=Question about Cimscope 1.10 on ") +
+    EXPECT_TRUE(subject.startsWith("subject=Question about Cimscope " + str(product::kVersion) + " on " +
                                    QString::fromStdString(os.name) + QLatin1Char(' ')))
         << subject.toStdString();
     EXPECT_TRUE(subject.endsWith(QString::fromStdString(" (" + os.build + "). ")))
@@ -147,7 +147,7 @@ TEST_F(HelpMenuTest, AboutShowsTheBoxUntilClosed) {
     ASSERT_NE(seen, nullptr);
     EXPECT_TRUE(timerIdle);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toString(), str(exporter::kHomePageUrl));
+    EXPECT_EQ(opened[0].toString(), str(product::kHomePageUrl));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

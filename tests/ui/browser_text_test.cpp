@@ -5,9 +5,9 @@
 #include <QTreeWidget>
 
 #include "ui/clipboard_text.h"
-#include "ui/image_list.h"
-#include "ui/method_tree.h"
-#include "ui/one_line_delegate.h"
+#include "ui/widgets/image_list.h"
+#include "ui/main_window/method_tree.h"
+#include "ui/widgets/one_line_delegate.h"
 
 namespace {
 

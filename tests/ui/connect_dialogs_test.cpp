@@ -13,14 +13,14 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "../wmi/test_hosts.h"
-#include "connect/profile_file.h"
-#include "connect/remote_hosts.h"
-#include "ui/column_list_box.h"
-#include "ui/computer_picker.h"
+#include "test_hosts.h"
+#include "settings/profile_file.h"
+#include "settings/remote_hosts.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/dialogs/computer_picker.h"
 #include "ui/connect_logic.h"
-#include "ui/connect_win.h"
-#include "ui/namespace_dlg.h"
+#include "ui/dialogs/connect_win.h"
+#include "ui/dialogs/namespace_dlg.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
 

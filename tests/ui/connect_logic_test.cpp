@@ -1,6 +1,5 @@
 // The connect dialog's and the namespace chooser's rules without a window.
 #include "ui/connect_logic.h"
-#include "ui/query_logic.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -124,18 +123,6 @@ TEST(ConnectLogic, TheProtocolAreaFollowsTheHost) {
         EXPECT_EQ(area.fill->caFile, expected.caFile) << what;
         EXPECT_EQ(area.fill->allowUnencrypted, expected.allowUnencrypted) << what;
     }
-}
-
-TEST(ConnectLogic, CodePageFromCodeSet) {
-    struct Case {
-        const char* answer;
-        int32_t codePage;
-    };
-    const Case cases[] = {
-        {"1252", 1252},      {" 65001\r\n", 65001}, {"$4E4", 1252},        {"", 1250},
-        {"not found", 1250}, {"12x", 1250},         {"99999999999", 1250},
-    };
-    for (const Case& c : cases) EXPECT_EQ(CodePageFromCodeSet(c.answer), c.codePage) << c.answer;
 }
 
 TEST(ConnectLogic, NamespaceNamesOfAnAnswer) {

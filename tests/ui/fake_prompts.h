@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "ui/prompts.h"
+#include "ui/dialogs/prompts.h"
 
 namespace uitest {
 

@@ -1,6 +1,6 @@
 // The find dialog itself: its controls, keys and history, and how the history
 // goes to and from the settings file.
-#include "ui/find_win.h"
+#include "ui/dialogs/find_win.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "connect/profile_file.h"
+#include "settings/profile_file.h"
 #include "find_fixture.h"
 
 namespace uitest {

@@ -1,6 +1,6 @@
 // The pictures of ImageList1: all there, 16 by 16, and the arrows in the
 // colours and directions their uses depend on.
-#include "ui/image_list.h"
+#include "ui/widgets/image_list.h"
 
 #include <gtest/gtest.h>
 

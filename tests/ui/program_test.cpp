@@ -17,7 +17,7 @@
 #include <QThread>
 #include <optional>
 
-#include "connect/profile_file.h"
+#include "settings/profile_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/result_model.h"
+#include "ui/main_window/result_model.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <numeric>
 #include <random>
 
-#include "ui/image_list.h"
-#include "ui/query_logic.h"
+#include "results/cell_order.h"
+#include "ui/widgets/image_list.h"
 
 namespace {
 
@@ -114,11 +114,11 @@ TEST_F(ResultModelTest, SortingMatchesAStableSortWithTheCompareRule) {
         std::vector<int> expected(rows.size());
         std::iota(expected.begin(), expected.end(), 0);
         std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-            return ui::compareCells(rows[size_t(a)][0], rows[size_t(b)][0], true) < 0;
+            return results::compareCells(rows[size_t(a)][0], rows[size_t(b)][0], true) < 0;
         });
         if (!ascending) {
             std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-                return ui::compareCells(rows[size_t(a)][0], rows[size_t(b)][0], false) < 0;
+                return results::compareCells(rows[size_t(a)][0], rows[size_t(b)][0], false) < 0;
             });
         }
         for (int r = 0; r < model.Rows(); ++r)

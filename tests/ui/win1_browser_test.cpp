@@ -16,14 +16,14 @@
 #include <mutex>
 #include <set>
 
-#include "../wmi/test_hosts.h"
-#include "ui/column_list_box.h"
-#include "ui/image_list.h"
-#include "ui/instance_line_box.h"
-#include "ui/method_tree.h"
-#include "ui/one_line_delegate.h"
-#include "ui/result_model.h"
-#include "ui/string_grid.h"
+#include "test_hosts.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/image_list.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/main_window/method_tree.h"
+#include "ui/widgets/one_line_delegate.h"
+#include "ui/main_window/result_model.h"
+#include "ui/widgets/string_grid.h"
 #include "window_fixture.h"
 #include "wmi/bw_wmi.h"
 

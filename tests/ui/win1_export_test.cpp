@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "ui/result_model.h"
+#include "ui/main_window/result_model.h"
 #include "ui/text_codec.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"

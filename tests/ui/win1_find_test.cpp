@@ -10,11 +10,11 @@
 #include <QTreeView>
 
 #include "find_fixture.h"
-#include "ui/column_list_box.h"
-#include "ui/find_win.h"
-#include "ui/instance_line_box.h"
-#include "ui/result_model.h"
-#include "ui/string_grid.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/dialogs/find_win.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/main_window/result_model.h"
+#include "ui/widgets/string_grid.h"
 
 namespace uitest {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "handback/listener.h"
-#include "ui/result_model.h"
+#include "ui/main_window/result_model.h"
 #include "window_fixture.h"
 
 namespace uitest {

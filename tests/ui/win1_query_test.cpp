@@ -9,7 +9,7 @@
 #include <QTreeView>
 
 #include "ui/query_logic.h"
-#include "ui/result_model.h"
+#include "ui/main_window/result_model.h"
 #include "window_fixture.h"
 
 namespace uitest {

@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "connect/profile_file.h"
-#include "ui/connect_win.h"
-#include "ui/find_win.h"
+#include "settings/profile_file.h"
+#include "ui/dialogs/connect_win.h"
+#include "ui/dialogs/find_win.h"
 #include "window_fixture.h"
 
 namespace uitest {

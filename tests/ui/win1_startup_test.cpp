@@ -13,10 +13,10 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "ui/column_list_box.h"
-#include "ui/instance_line_box.h"
-#include "ui/result_model.h"
-#include "ui/string_grid.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/main_window/result_model.h"
+#include "ui/widgets/string_grid.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fake_prompts.h"
-#include "ui/win1.h"
+#include "ui/main_window/win1.h"
 
 namespace uitest {
 

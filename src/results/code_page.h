@@ -1,0 +1,23 @@
+// The code page a target renders its text in, as its operating system tells
+// it (Win32_OperatingSystem.CodeSet): the Connect command and wql ask alike.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace wmi {
+class TWMI;
+}
+
+namespace results {
+
+// The code page of a host's "CodeSet" answer: the trimmed text as an integer,
+// or 1250 when it is none.
+int32_t codePageFromCodeSet(std::string_view answer);
+
+// The code page of the connection's target; empty when the target cannot be
+// asked (the caller keeps what it had or takes 1250).
+std::optional<int32_t> targetCodePage(const wmi::TWMI& connection);
+
+}  // namespace results

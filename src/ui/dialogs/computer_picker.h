@@ -1,0 +1,36 @@
+// The computer picker of the connect dialog: a small list of the computers
+// this machine knows (its own name, the host history, the hosts file), from
+// which the user takes one name or none.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "ui/dialogs/modal_runner.h"
+
+class QDialogButtonBox;
+class QListWidget;
+
+namespace ui {
+
+class TComputerPicker : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TComputerPicker(QWidget* parent = nullptr);
+
+    // Offers the names (the first one selected) and returns the one picked,
+    // or nullopt when the user cancelled or picked nothing.
+    std::optional<QString> Execute(const QStringList& names);
+
+    QListWidget* ComputerList = nullptr;
+    QDialogButtonBox* Buttons = nullptr;
+    ModalRunner Runner;  // empty: exec()
+};
+
+// The names of the hosts file at `path`; none when it cannot be read.
+QStringList HostsFileComputers(const QString& path = QStringLiteral("/etc/hosts"));
+
+}  // namespace ui

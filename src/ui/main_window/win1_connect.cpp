@@ -1,0 +1,71 @@
+// The main window's connect command: the connect dialog filled from the
+// connection, and on OK the new connection, the class list and the host's
+// code page.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "results/code_page.h"
+#include "ui/connect_logic.h"
+#include "ui/dialogs/connect_win.h"
+#include "ui/dialogs/namespace_dlg.h"
+#include "ui/text_codec.h"
+#include "ui/widgets/wait_cursor.h"
+#include "ui/main_window/win1.h"
+
+namespace ui {
+
+void TMainWin::CreateConnectDialogs() {
+    NameSpaceForm = new TNameSpaceForm(prompts_, this);
+    ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
+}
+
+void TMainWin::Connecttoremotehost1Click() {
+    TConnectForm& form = *ConnectForm;
+    form.HostCombo->setEditText(fromSystem(WMI->Host));
+    form.wmiPathCombo->setEditText(fromSystem(WMI->Namespace));
+    form.UserEdit->setText(fromSystem(WMI->User));
+    form.PswdEdit->setText(fromSystem(WMI->Password));
+    const int32_t level = wmi::AuthenticationLevel;
+    form.AuthLevelCombo->setCurrentIndex(
+        level >= 0 && level < form.AuthLevelCombo->count() ? int(level) : -1);
+    // The connection's own choices come first, so its host shows what is in
+    // effect; other hosts show theirs, and a new host the command line's.
+    settings::RemoteHostList protocols = RemoteHosts;
+    if (!wmi::IsLocalHost(WMI->Host))
+        settings::RememberRemoteHost(protocols, WMI->Host, WMI->remote);
+    form.setRememberedProtocols(std::move(protocols), WithCommandLineOptions({}, Params));
+
+    const bool ok = form.Execute() == QDialog::Accepted;
+    const std::string password = toSystem(form.PswdEdit->text());
+    // The dialog outlives its use; the password it was given does not.
+    form.PswdEdit->clear();
+    if (!ok) return;
+
+    WMI->SetHost(wmi::Trimmed(toSystem(form.HostCombo->currentText())));
+    WMI->SetNamespace(wmi::Trimmed(toSystem(form.wmiPathCombo->currentText())));
+    WMI->User = toSystem(form.UserEdit->text());
+    WMI->Password = password;
+    if (form.AuthLevelCombo->currentIndex() >= 0)
+        wmi::AuthenticationLevel = form.AuthLevelCombo->currentIndex();
+    // This machine's service needs no protocol; a remote host's choices are
+    // remembered for it at once, so a crash later does not lose them.
+    if (wmi::IsLocalHost(WMI->Host)) {
+        WMI->remote = {};
+    } else {
+        WMI->remote = form.protocolOptions();
+        settings::RememberRemoteHost(RemoteHosts, WMI->Host, WMI->remote);
+        try {
+            settings::WriteRemoteHosts(options_.settingsFile, RemoteHosts);
+        } catch (const std::exception&) {
+            // A settings file that cannot be written is skipped silently.
+        }
+    }
+    LoadClassList();
+
+    // The host's own code set renders its query results from now on; a host
+    // or namespace that cannot tell keeps the code page there was.
+    WaitCursor wait;
+    if (auto codePage = results::targetCodePage(*WMI)) WMI->CodePage = *codePage;
+}
+
+}  // namespace ui

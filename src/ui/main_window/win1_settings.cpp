@@ -1,0 +1,103 @@
+// The main window and the settings file: the histories of its combo boxes and
+// its placement, read at the first activation and written at every close.
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <exception>
+
+#include "ui/widgets/combo_history.h"
+#include "ui/dialogs/connect_win.h"
+#include "ui/dialogs/find_win.h"
+#include "ui/text_codec.h"
+#include "ui/main_window/win1.h"
+
+namespace ui {
+
+settings::Histories TMainWin::CollectHistories() const {
+    settings::Histories histories;
+    histories.query = comboHistory(*Query2Combo);
+    histories.search = comboHistory(*FindDialog->FindText);
+    // --- Connect dialog: its combo boxes hold these two.
+    histories.host = comboHistory(*ConnectForm->HostCombo);
+    histories.nspace = comboHistory(*ConnectForm->wmiPathCombo);
+    return histories;
+}
+
+void TMainWin::LoadSettings(const settings::ProfileFile& file) {
+    try {
+        settings::Histories histories = CollectHistories();
+        const settings::AuthLevelAccess level{
+            [] { return wmi::AuthenticationLevel.load(); },
+            [](int32_t value) { wmi::AuthenticationLevel = value; }};
+        settings::LoadSettings(file, histories, level);
+
+        setComboHistory(*Query2Combo, histories.query);
+        setComboHistory(*FindDialog->FindText, histories.search);
+        // --- Connect dialog
+        setComboHistory(*ConnectForm->HostCombo, histories.host);
+        setComboHistory(*ConnectForm->wmiPathCombo, histories.nspace);
+        RemoteHosts = settings::LoadRemoteHosts(file);
+    } catch (const std::exception&) {
+        // The remaining reads are skipped without a message.
+    }
+}
+
+bool TMainWin::SaveSettings() {
+    try {
+        return settings::WriteSettingsFile(options_.settingsFile, CollectHistories(),
+                                           CurrentPlacement(), CurrentScreen());
+    } catch (const std::exception&) {
+        return false;  // a file that cannot be written is skipped silently
+    }
+}
+
+settings::ScreenInfo TMainWin::CurrentScreen() const {
+    settings::ScreenInfo info;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return info;
+    info.width = s->geometry().width();
+    info.height = s->geometry().height();
+    info.pixelsPerInch = qRound(s->logicalDotsPerInch());
+    return info;
+}
+
+namespace {
+
+// How far the window's frame reaches beyond its client area on each side.
+QMargins frameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+}  // namespace
+
+settings::WindowPlacement TMainWin::CurrentPlacement() const {
+    settings::WindowPlacement placement;
+    placement.showCmd = isMinimized() ? 2 : (isMaximized() ? 3 : 1);
+    QRect normal = normalGeometry();
+    if (normal.isEmpty()) normal = geometry();
+    const QRect outer = normal.marginsAdded(frameMargins(*this));
+    placement.normalPosition = {outer.left(), outer.top(), outer.left() + outer.width(),
+                                outer.top() + outer.height()};
+    return placement;
+}
+
+void TMainWin::ApplyPlacement(const settings::WindowPlacement& placement) {
+    const settings::PlacementRect& p = placement.normalPosition;
+    const QRect outer(p.left, p.top, p.right - p.left, p.bottom - p.top);
+    const QRect client = outer.marginsRemoved(frameMargins(*this));
+    if (client.width() <= 0 || client.height() <= 0) return;
+    // A position on a screen that is no longer there would hide the window:
+    // then only the size is taken.
+    bool onScreen = false;
+    for (const QScreen* s : QGuiApplication::screens())
+        onScreen = onScreen || s->availableGeometry().intersects(outer);
+    if (onScreen)
+        setGeometry(client);
+    else
+        resize(client.size());
+}
+
+}  // namespace ui

@@ -1,0 +1,91 @@
+// The cell order of query results and the code page of a CodeSet answer.
+#include "results/cell_order.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "results/code_page.h"
+
+namespace results {
+namespace {
+
+struct IntegerCase {
+    const char* text;
+    std::optional<int32_t> value;
+};
+
+TEST(TextAsInteger, AcceptsOnlyWhole32BitIntegers) {
+    const IntegerCase cases[] = {
+        {"0", 0},
+        {"42", 42},
+        {"   42", 42},
+        {"+7", 7},
+        {"-5", -5},
+        {"-1", -1},
+        {"$1F", 31},
+        {"0x10", 16},
+        {"x10", 16},
+        {"-$10", -16},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"4294967296", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"42 ", std::nullopt},
+        {"10.5", std::nullopt},
+        {"1e3", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"abc", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"\t5", std::nullopt},
+        {"5a", std::nullopt},
+        {"TRUE", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(textAsInteger(c.text), c.value) << c.text;
+}
+
+struct CompareCase {
+    const char* a;
+    const char* b;
+    int ascending;  // sign of the result when ascending
+};
+
+TEST(CompareCells, IntegersByValueEverythingElseByBytes) {
+    const CompareCase cases[] = {
+        {"9", "10", -1},                            // integers by value
+        {"10", "10", 0},         {"-5", "-1", -1},  // -1 is an integer like any other
+        {"-1", "-5", 1},         {"-1", "5", -1},
+        {"-1", "-1", 0},         {"10.5", "9.1", -1},   // not integers: by text
+        {"4294967296", "5", -1},                        // out of 32-bit range: by text
+        {"abc", "Zebra", 1},                            // byte order is case-sensitive
+        {"", "a", -1},                                  // a proper prefix comes first
+        {"app", "apple", -1},    {"\xC3\xA9", "z", 1},  // bytes compare unsigned
+        {"x", "x", 0},           {"9", "abc", -1},      // mixed pair: by text
+        {"$10", "15", 1},                               // hexadecimal 16 against 15
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(compareCells(c.a, c.b, true), c.ascending) << c.a << " vs " << c.b;
+        EXPECT_EQ(compareCells(c.a, c.b, false), -c.ascending) << c.a << " vs " << c.b;
+    }
+}
+
+TEST(CodePage, FromTheCodeSetAnswer) {
+    struct Case {
+        const char* answer;
+        int32_t codePage;
+    };
+    const Case cases[] = {
+        {"1252", 1252},      {" 65001\r\n", 65001}, {"$4E4", 1252},        {"", 1250},
+        {"not found", 1250}, {"12x", 1250},         {"99999999999", 1250},
+    };
+    for (const Case& c : cases) EXPECT_EQ(codePageFromCodeSet(c.answer), c.codePage) << c.answer;
+}
+
+}  // namespace
+}  // namespace results
