@@ -20,9 +20,9 @@
 #include <numeric>
 #include <string>
 
-#include "ui/widgets/image_list.h"
 #include "results/cell_order.h"
 #include "ui/main_window/result_model.h"
+#include "ui/widgets/image_list.h"
 #include "wbem/repository/provider.h"
 #include "wbem/repository/repository.h"
 #include "wbem/service/hosts.h"

@@ -85,9 +85,7 @@ void BM_PullReplyVsPlainParse(benchmark::State& state) {
     }
     winrm::Reply schema = winrm::readReply(fixture("server2016/03_Res_schema.xml"), {}, "bench");
     auto disk = cimxml::readClass(schema.payload());
-    auto lookup = [&](std::string_view name) {
-        return name == "Win32_DiskDrive" ? disk : nullptr;
-    };
+    auto lookup = [&](std::string_view name) { return name == "Win32_DiskDrive" ? disk : nullptr; };
     double ours = 0, plain = 0;
     size_t objects = 0;
     for (auto _ : state) {
@@ -121,8 +119,8 @@ void BM_ReplayVsMemory(benchmark::State& state) {
     RemoteOptions options;
     options.auth = AuthMethod::Basic;
     options.allowUnencrypted = true;
-    auto services =
-        CreateLocator()->ConnectServer(server.url("http"), "root\\cimv2", {}, {}, {}, {}, 0, &options);
+    auto services = CreateLocator()->ConnectServer(server.url("http"), "root\\cimv2", {}, {}, {},
+                                                   {}, 0, &options);
     // The same objects in memory: 100-object replies like the server's.
     size_t perReply = 0;
     const std::string reply = grownReply("server2008r2/enumerate_1.xml", "<p:Win32_Process",

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/program_dir.h"
 #include "help/hh.h"
+#include "settings/program_dir.h"
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/main_window/win1.h"
 #include "wmi/instances_thread.h"

@@ -34,11 +34,10 @@ bool RememberRemoteHost(RemoteHostList& list, std::string_view host,
                         const wbem::RemoteOptions& options) {
     const std::string_view trimmed = wbem::trimmed(host);
     if (trimmed.empty()) return false;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const RemoteHostChoice& c) {
-                                  return wbem::iequals(c.host, trimmed);
-                              }),
-               list.end());
+    list.erase(
+        std::remove_if(list.begin(), list.end(),
+                       [&](const RemoteHostChoice& c) { return wbem::iequals(c.host, trimmed); }),
+        list.end());
     list.insert(list.begin(), RemoteHostChoice{std::string(trimmed), options});
     return true;
 }
@@ -52,10 +51,10 @@ RemoteHostList LoadRemoteHosts(const ProfileFile& file) {
             std::string_view prefix;
             std::optional<std::string> StoredEntry::*member;
         };
-        for (const Field& f : {Field{kHostKey, &StoredEntry::host},
-                               Field{kAuthKey, &StoredEntry::auth},
-                               Field{kCaFileKey, &StoredEntry::caFile},
-                               Field{kUnencryptedKey, &StoredEntry::unencrypted}}) {
+        for (const Field& f :
+             {Field{kHostKey, &StoredEntry::host}, Field{kAuthKey, &StoredEntry::auth},
+              Field{kCaFileKey, &StoredEntry::caFile},
+              Field{kUnencryptedKey, &StoredEntry::unencrypted}}) {
             const auto index = numberedKeyIndex(entry.key, f.prefix);
             if (!index || *index >= count) continue;
             // The first key of a name counts, as a read of that key gives it.

@@ -31,8 +31,8 @@ namespace settings {
 inline constexpr size_t kSavedRemoteHosts = 50;
 
 struct RemoteHostChoice {
-    std::string host;              // trimmed
-    wbem::RemoteOptions options;   // auth, caFile and allowUnencrypted are kept
+    std::string host;             // trimmed
+    wbem::RemoteOptions options;  // auth, caFile and allowUnencrypted are kept
 };
 using RemoteHostList = std::vector<RemoteHostChoice>;
 

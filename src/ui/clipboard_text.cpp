@@ -5,8 +5,8 @@
 #include <QTreeWidgetItemIterator>
 #include <set>
 
-#include "ui/widgets/image_list.h"
 #include "ui/main_window/method_tree.h"
+#include "ui/widgets/image_list.h"
 #include "ui/widgets/string_grid.h"
 
 namespace ui {

@@ -18,8 +18,10 @@ void ParseParam(std::string_view argument, wmi::TWMI& wmi, CommandLineParams& pa
         void (*apply)(const std::string& value, wmi::TWMI& wmi, CommandLineParams& params);
     };
     static constexpr Option kOptions[] = {
-        {"-wp:", [](const std::string& v, wmi::TWMI&,
-                    CommandLineParams& p) { p.CallerWindow = results::textAsInteger(v).value_or(0); }},
+        {"-wp:",
+         [](const std::string& v, wmi::TWMI&, CommandLineParams& p) {
+             p.CallerWindow = results::textAsInteger(v).value_or(0);
+         }},
         {"-host:", [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetHost(v); }},
         {"-namespace:",
          [](const std::string& v, wmi::TWMI& w, CommandLineParams&) { w.SetNamespace(v); }},

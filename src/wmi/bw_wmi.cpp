@@ -1,9 +1,9 @@
 #include "wmi/bw_wmi.h"
 
+#include <mutex>
+
 #include "wbem/service/hosts.h"
 #include "wbem/text.h"
-
-#include <mutex>
 
 namespace wmi {
 

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "cli/wql_run.h"
-#include "wql_test_run.h"
 #include "wbem/service/hosts.h"
+#include "wql_test_run.h"
 
 namespace {
 

@@ -76,8 +76,10 @@ TEST(WqlOptions, ReadsTheRemoteOptions) {
         {{"-AUTH:Kerberos", "q"}, wbem::AuthMethod::Kerberos, "", false},
         {{"-auth:ntlm", "-auth:negotiate", "q"}, wbem::AuthMethod::Negotiate, "", false},
         {{"-auth:NTLM", "q"}, wbem::AuthMethod::Ntlm, "", false},
-        {{"-cacert:/etc/ssl/corp ca.pem", "q"}, wbem::AuthMethod::Negotiate,
-         "/etc/ssl/corp ca.pem", false},
+        {{"-cacert:/etc/ssl/corp ca.pem", "q"},
+         wbem::AuthMethod::Negotiate,
+         "/etc/ssl/corp ca.pem",
+         false},
         {{"-unencrypted", "-auth:basic", "q"}, wbem::AuthMethod::Basic, "", true},
     };
     for (const Case& c : cases) {
@@ -94,8 +96,9 @@ TEST(WqlOptions, ReadsTheRemoteOptions) {
 TEST(WqlOptions, ABadAuthenticationMethodNamesTheGoodOnes) {
     std::string error;
     EXPECT_FALSE(parseWqlOptions({"-auth:digest", "q"}, error));
-    EXPECT_EQ(error, "bad authentication method \"digest\": expected negotiate, basic, kerberos "
-                     "or ntlm");
+    EXPECT_EQ(error,
+              "bad authentication method \"digest\": expected negotiate, basic, kerberos "
+              "or ntlm");
 }
 
 TEST(WqlOptions, RejectsBadUsage) {
@@ -118,8 +121,8 @@ TEST(WqlOptions, RejectsBadUsage) {
         {"-classes", "-format:csv"},
         {"-auth:digest", "q"},  // no such method
         {"-auth:", "q"},
-        {"-cacert:", "q"},       // no file
-        {"-unencrypted:1", "q"}, // a switch takes no value
+        {"-cacert:", "q"},        // no file
+        {"-unencrypted:1", "q"},  // a switch takes no value
     };
     for (const auto& args : bad) {
         std::string error;

@@ -1,13 +1,14 @@
+#include "cli/wql_run.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
-#include "cli/wql_run.h"
-#include "wql_test_run.h"
-#include "wbem/service/hosts.h"
 #include "test_hosts.h"
+#include "wbem/service/hosts.h"
+#include "wql_test_run.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using wqltest::Result;
 using wqltest::run;
 
 class WqlRun : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { wbem::registerTestHost("wqlhost", kMof, "u", "p"); }
     static void TearDownTestSuite() { wbem::unregisterTestHost("wqlhost"); }
 };
@@ -48,7 +49,9 @@ TEST_F(WqlRun, RendersValuesInTheChosenCodePage) {
     } cases[] = {
         {"-codepage:1250", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2"},
         {"-codepage:1252", "\x8E\x6C\x75\x3F\x6F\x75\x3F\x6B\xFD\x20\x6B\x3F\x3F"},
-        {"-codepage:65001", "\xC5\xBD" "lu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88"},
+        {"-codepage:65001",
+         "\xC5\xBD"
+         "lu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88"},
     };
     for (const auto& c : cases) {
         auto r = run({"-host:wqlhost", "-user:u", "-pswd:p", c.codePage,

@@ -39,7 +39,8 @@ TEST(WqlWinrm, QueriesClassesAndCsvFromAWindowsHost) {
     EXPECT_NE(r.out.find("Win32_DiskDrive\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Win32_Process\n"), std::string::npos) << r.out;
 
-    r = with({"-format:csv", "-sort:Size:desc", "select DeviceID, Size, BytesPerSector from Win32_DiskDrive"});
+    r = with({"-format:csv", "-sort:Size:desc",
+              "select DeviceID, Size, BytesPerSector from Win32_DiskDrive"});
     ASSERT_EQ(r.code, 0) << r.err;
     std::istringstream lines(r.out);
     std::string header, first;

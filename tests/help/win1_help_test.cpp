@@ -114,8 +114,8 @@ TEST_F(HelpMenuTest, SupportWritesToSupportAboutThisSystem) {
     EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(opened[0].path(), str(product::kSupportEmail));
     const QString subject = opened[0].query(QUrl::FullyDecoded);
-    EXPECT_TRUE(subject.startsWith("subject=Question about Cimscope " + str(product::kVersion) + " on " +
-                                   QString::fromStdString(os.name) + QLatin1Char(' ')))
+    EXPECT_TRUE(subject.startsWith("subject=Question about Cimscope " + str(product::kVersion) +
+                                   " on " + QString::fromStdString(os.name) + QLatin1Char(' ')))
         << subject.toStdString();
     EXPECT_TRUE(subject.endsWith(QString::fromStdString(" (" + os.build + "). ")))
         << subject.toStdString();

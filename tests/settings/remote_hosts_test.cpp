@@ -109,12 +109,12 @@ TEST(RemoteHosts, ReadingToleratesWhatAHandEditLeaves) {
         "count=6\n"
         "Host0=alpha\n"
         "Auth0=KERBEROS\n"
-        "Host1=\n"               // no host: skipped
+        "Host1=\n"  // no host: skipped
         "Auth1=basic\n"
         "Host2=beta\n"
-        "Auth2=digest\n"         // unknown: negotiate
-        "Unencrypted2=yes\n"     // not a number: not allowed
-        "Host3=ALPHA\n"          // the same host again: the first counts
+        "Auth2=digest\n"      // unknown: negotiate
+        "Unencrypted2=yes\n"  // not a number: not allowed
+        "Host3=ALPHA\n"       // the same host again: the first counts
         "Auth3=ntlm\n"
         "Host5=gamma\n"
         "Unencrypted5=1\n"

@@ -5,8 +5,8 @@
 #include <QTreeWidget>
 
 #include "ui/clipboard_text.h"
-#include "ui/widgets/image_list.h"
 #include "ui/main_window/method_tree.h"
+#include "ui/widgets/image_list.h"
 #include "ui/widgets/one_line_delegate.h"
 
 namespace {

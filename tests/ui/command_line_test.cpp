@@ -102,10 +102,14 @@ TEST_F(CommandLineTest, RemoteOptionsHoldOverWhatIsRememberedForTheHost) {
         {{"-host:server1", "-auth: basic ", "-cacert:"}, wbem::AuthMethod::Basic, "", true},
         {{"-host:other"}, wbem::AuthMethod::Negotiate, "", false},
         {{"-host:other", "-auth:NTLM", "-cacert: /a b/ca.pem ", "-unencrypted"},
-         wbem::AuthMethod::Ntlm, "/a b/ca.pem", true},
+         wbem::AuthMethod::Ntlm,
+         "/a b/ca.pem",
+         true},
         {{"-auth:kerberos", "-auth:negotiate"}, wbem::AuthMethod::Negotiate, "", false},
         {{"-unencrypted ", "-Unencrypted", "-unencrypted:1", "-Auth:basic"},
-         wbem::AuthMethod::Negotiate, "", false},
+         wbem::AuthMethod::Negotiate,
+         "",
+         false},
     };
     for (const Case& c : cases) {
         wmi.SetHost("localhost");

@@ -13,14 +13,14 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "test_hosts.h"
 #include "settings/profile_file.h"
 #include "settings/remote_hosts.h"
-#include "ui/widgets/column_list_box.h"
-#include "ui/dialogs/computer_picker.h"
+#include "test_hosts.h"
 #include "ui/connect_logic.h"
+#include "ui/dialogs/computer_picker.h"
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/namespace_dlg.h"
+#include "ui/widgets/column_list_box.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
 
@@ -594,8 +594,8 @@ TEST_F(ConnectTest, TheProtocolAreaShowsForRemoteHostsOnlyAndNothingMoves) {
     form.hide();
 
     // Tab goes through the area after the password, before the side buttons.
-    const std::vector<QWidget*> order{form.PswdEdit,   area.method, area.unencrypted,
-                                      area.caFile,     area.browse, form.BitBtn2};
+    const std::vector<QWidget*> order{form.PswdEdit, area.method, area.unencrypted,
+                                      area.caFile,   area.browse, form.BitBtn2};
     std::vector<QWidget*> chain;
     for (QWidget* w = form.PswdEdit; chain.size() < order.size(); w = w->nextInFocusChain())
         if (std::find(order.begin(), order.end(), w) != order.end()) chain.push_back(w);

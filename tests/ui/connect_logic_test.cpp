@@ -117,8 +117,9 @@ TEST(ConnectLogic, TheProtocolAreaFollowsTheHost) {
         const std::string fill = c.fill;
         ASSERT_EQ(area.fill.has_value(), !fill.empty()) << what;
         if (fill.empty()) continue;
-        const wbem::RemoteOptions& expected =
-            fill == "basic" ? basic : fill == "ntlm" ? ntlm : defaults;
+        const wbem::RemoteOptions& expected = fill == "basic"  ? basic
+                                              : fill == "ntlm" ? ntlm
+                                                               : defaults;
         EXPECT_EQ(area.fill->auth, expected.auth) << what;
         EXPECT_EQ(area.fill->caFile, expected.caFile) << what;
         EXPECT_EQ(area.fill->allowUnencrypted, expected.allowUnencrypted) << what;

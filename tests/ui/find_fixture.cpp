@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <string>
 
-#include "ui/widgets/column_list_box.h"
 #include "ui/dialogs/find_win.h"
+#include "ui/widgets/column_list_box.h"
 #include "wbem/service/hosts.h"
 
 namespace uitest {

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "settings/profile_file.h"
 #include "find_fixture.h"
+#include "settings/profile_file.h"
 
 namespace uitest {
 namespace {

@@ -17,12 +17,12 @@
 #include <set>
 
 #include "test_hosts.h"
+#include "ui/main_window/method_tree.h"
+#include "ui/main_window/result_model.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/instance_line_box.h"
-#include "ui/main_window/method_tree.h"
 #include "ui/widgets/one_line_delegate.h"
-#include "ui/main_window/result_model.h"
 #include "ui/widgets/string_grid.h"
 #include "window_fixture.h"
 #include "wmi/bw_wmi.h"

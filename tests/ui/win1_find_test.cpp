@@ -10,10 +10,10 @@
 #include <QTreeView>
 
 #include "find_fixture.h"
-#include "ui/widgets/column_list_box.h"
 #include "ui/dialogs/find_win.h"
-#include "ui/widgets/instance_line_box.h"
 #include "ui/main_window/result_model.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/instance_line_box.h"
 #include "ui/widgets/string_grid.h"
 
 namespace uitest {

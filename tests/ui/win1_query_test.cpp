@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "ui/query_logic.h"
 #include "ui/main_window/result_model.h"
+#include "ui/query_logic.h"
 #include "window_fixture.h"
 
 namespace uitest {

@@ -13,9 +13,9 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "ui/main_window/result_model.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/instance_line_box.h"
-#include "ui/main_window/result_model.h"
 #include "ui/widgets/string_grid.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"

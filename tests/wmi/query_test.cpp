@@ -217,8 +217,8 @@ TEST_F(Query, QueryValuesPassesTheRemoteOptions) {
     options.auth = wbem::AuthMethod::Ntlm;
     options.caFile = "ca.pem";
     std::string out;
-    EXPECT_TRUE(wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id",
-                                 "Item", "", &options));
+    EXPECT_TRUE(wmi::QueryValues("wmi-query", "root\\cimv2", "", out, 1250, false, "", "Id", "Item",
+                                 "", &options));
     EXPECT_EQ(out, "1");
     ASSERT_EQ(rec.connects.size(), 1u);
     ASSERT_TRUE(rec.connects[0].options.has_value());

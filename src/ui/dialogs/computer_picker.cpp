@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "ui/connect_logic.h"
-#include "ui/widgets/first_selected.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/first_selected.h"
 
 namespace ui {
 

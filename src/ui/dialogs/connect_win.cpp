@@ -15,14 +15,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ui/dialogs/computer_picker.h"
 #include "ui/connect_logic.h"
-#include "ui/widgets/image_list.h"
-#include "ui/widgets/named.h"
+#include "ui/dialogs/computer_picker.h"
 #include "ui/dialogs/namespace_dlg.h"
 #include "ui/dialogs/prompts.h"
-#include "ui/text_codec.h"
 #include "ui/main_window/win1.h"
+#include "ui/text_codec.h"
+#include "ui/widgets/image_list.h"
+#include "ui/widgets/named.h"
 #include "wmi/bw_wmi.h"
 
 namespace ui {
@@ -106,8 +106,9 @@ QGroupBox* TConnectForm::buildProtocolGroup() {
         {"NTLM", wbem::AuthMethod::Ntlm}};
     for (const auto& [text, method] : methods)
         authMethodCombo_->addItem(QString::fromLatin1(text), int(method));
-    allowUnencryptedCheck_ = named(
-        new QCheckBox(QStringLiteral("Allow unencrypted"), protocolGroup_), "allowUnencryptedCheck");
+    allowUnencryptedCheck_ =
+        named(new QCheckBox(QStringLiteral("Allow unencrypted"), protocolGroup_),
+              "allowUnencryptedCheck");
     allowUnencryptedCheck_->setToolTip(
         QStringLiteral("Allow Basic authentication over plain HTTP: the password crosses the "
                        "network readable"));
@@ -288,9 +289,9 @@ void TConnectForm::setRememberedProtocols(settings::RemoteHostList remembered,
 }
 
 void TConnectForm::updateProtocolArea() {
-    const ProtocolArea area = ProtocolAreaFor(toSystem(HostCombo->currentText()),
-                                              rememberedProtocols_, defaultProtocol_,
-                                              protocolChangedByHand_);
+    const ProtocolArea area =
+        ProtocolAreaFor(toSystem(HostCombo->currentText()), rememberedProtocols_, defaultProtocol_,
+                        protocolChangedByHand_);
     if (area.fill) {
         showProtocolOptions(*area.fill);
         protocolChangedByHand_ = false;

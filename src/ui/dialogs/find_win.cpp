@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/widgets/named.h"
 #include "ui/main_window/win1.h"
+#include "ui/widgets/named.h"
 
 namespace ui {
 

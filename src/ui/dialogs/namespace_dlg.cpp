@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "ui/widgets/first_selected.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/first_selected.h"
 #include "ui/widgets/wait_cursor.h"
 #include "wmi/bw_wmi.h"
 

@@ -2,8 +2,8 @@
 
 #include <QTreeWidget>
 
-#include "ui/widgets/image_list.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/image_list.h"
 #include "wmi/bw_variant.h"
 
 namespace ui {

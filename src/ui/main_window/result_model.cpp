@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "results/cell_order.h"
-#include "ui/widgets/image_list.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/image_list.h"
 
 namespace ui {
 

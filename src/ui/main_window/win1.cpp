@@ -15,14 +15,14 @@
 #include <exception>
 
 #include "app/product.h"
+#include "ui/dialogs/find_win.h"
+#include "ui/dialogs/prompts.h"
+#include "ui/grid_rules.h"
+#include "ui/text_codec.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/combo_history.h"
-#include "ui/dialogs/find_win.h"
-#include "ui/grid_rules.h"
 #include "ui/widgets/instance_line_box.h"
-#include "ui/dialogs/prompts.h"
 #include "ui/widgets/string_grid.h"
-#include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
 
 namespace ui {

@@ -32,10 +32,10 @@
 #include <string>
 #include <vector>
 
+#include "help/url_opener.h"
 #include "settings/placement.h"
 #include "settings/remote_hosts.h"
 #include "settings/settings.h"
-#include "help/url_opener.h"
 #include "ui/command_line.h"
 #include "ui/widgets/image_list.h"
 #include "wmi/bw_wmi.h"

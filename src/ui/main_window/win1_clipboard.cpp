@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "ui/clipboard_text.h"
+#include "ui/main_window/win1.h"
 #include "ui/widgets/first_selected.h"
 #include "ui/widgets/instance_line_box.h"
 #include "ui/widgets/string_grid.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

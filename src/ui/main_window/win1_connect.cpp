@@ -8,9 +8,9 @@
 #include "ui/connect_logic.h"
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/namespace_dlg.h"
+#include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

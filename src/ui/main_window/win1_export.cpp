@@ -13,9 +13,9 @@
 #include "ui/dialogs/prompts.h"
 #include "ui/main_window/result_export_view.h"
 #include "ui/main_window/result_model.h"
+#include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

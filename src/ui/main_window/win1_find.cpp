@@ -5,13 +5,13 @@
 #include <QComboBox>
 #include <QTreeView>
 
-#include "ui/widgets/column_list_box.h"
-#include "ui/find_logic.h"
-#include "ui/main_window/find_views.h"
 #include "ui/dialogs/find_win.h"
 #include "ui/dialogs/prompts.h"
-#include "ui/widgets/string_grid.h"
+#include "ui/find_logic.h"
+#include "ui/main_window/find_views.h"
 #include "ui/main_window/win1.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/string_grid.h"
 
 namespace ui {
 

@@ -6,9 +6,9 @@
 #include "handback/sender.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/main_window/result_model.h"
+#include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

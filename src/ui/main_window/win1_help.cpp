@@ -24,8 +24,8 @@ void TMainWin::Homepage1Click() {
 }
 
 void TMainWin::Support1Click() {
-    const std::string address = help::SupportMailAddress(
-        product::kSupportEmail, product::kVersion, help::CurrentOsVersion());
+    const std::string address = help::SupportMailAddress(product::kSupportEmail, product::kVersion,
+                                                         help::CurrentOsVersion());
     if (auto why = help::OpenAddress(OpenUrl, QString::fromStdString(address)))
         prompts_.error(QString::fromStdString(*why));
 }

@@ -3,14 +3,14 @@
 #include <QListWidget>
 #include <exception>
 
+#include "ui/dialogs/prompts.h"
+#include "ui/main_window/win1.h"
+#include "ui/text_codec.h"
 #include "ui/widgets/instance_line_box.h"
 #include "ui/widgets/one_line_delegate.h"
-#include "ui/dialogs/prompts.h"
 #include "ui/widgets/same_line_click.h"
 #include "ui/widgets/string_grid.h"
-#include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

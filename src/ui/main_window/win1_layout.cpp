@@ -16,12 +16,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/main_window/result_model.h"
+#include "ui/main_window/win1.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/instance_line_box.h"
 #include "ui/widgets/named.h"
-#include "ui/main_window/result_model.h"
 #include "ui/widgets/string_grid.h"
-#include "ui/main_window/win1.h"
 
 namespace ui {
 

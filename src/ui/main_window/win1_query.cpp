@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "ui/dialogs/prompts.h"
-#include "ui/query_logic.h"
 #include "ui/main_window/result_model.h"
-#include "ui/widgets/string_grid.h"
-#include "ui/text_codec.h"
-#include "ui/widgets/wait_cursor.h"
 #include "ui/main_window/win1.h"
+#include "ui/query_logic.h"
+#include "ui/text_codec.h"
+#include "ui/widgets/string_grid.h"
+#include "ui/widgets/wait_cursor.h"
 
 namespace ui {
 

@@ -5,11 +5,11 @@
 #include <QScreen>
 #include <exception>
 
-#include "ui/widgets/combo_history.h"
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/find_win.h"
-#include "ui/text_codec.h"
 #include "ui/main_window/win1.h"
+#include "ui/text_codec.h"
+#include "ui/widgets/combo_history.h"
 
 namespace ui {
 
