@@ -1,6 +1,8 @@
 #include "hosts.h"
 #include "services.h"
 #include "wbem/api.h"
+#include "wbem/remote/backend_choice.h"
+#include "wbem/remote/cimxml/services.h"
 #include "wbem/remote/winrm/services.h"
 #include "wbem/remote_options.h"
 #include "wbem/text.h"
@@ -36,10 +38,13 @@ public:
         if (level < 0 || level > 6) fail(hr::InvalidParameter);
         auto host = findHost(server);
         if (!host) {
-            // Every other host is a Windows host reached over WinRM.
+            // Every other host is a WBEM server over CIM-XML when its address
+            // says so, else a Windows host reached over WinRM.
             const auto* options = dynamic_cast<const RemoteOptions*>(context);
             RemoteOptions remote = options ? *options : RemoteOptions{};
             remote.requirePrivacy = level == 6;
+            if (remote::backendFor(server) == remote::Backend::CimXml)
+                return cimxml::connect(server, nspace, user, password, remote);
             return winrm::connect(server, nspace, user, password, remote);
         }
         if (host->local) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "wbem/errors.h"
+#include "wbem/remote/cim_status.h"
 #include "wbem/remote/xml/xml_doc.h"
 
 namespace wbem::winrm {
@@ -33,8 +34,7 @@ private:
 // Generic failure.
 FaultInfo readFault(const xmlNode* fault);
 
-// WMI's code for a CIM status code (DSP0200), or 0 for one without a match.
-HResult codeForCimStatus(unsigned status);
+using remote::codeForCimStatus;
 
 [[noreturn]] void throwFault(const FaultInfo& fault);
 

@@ -72,7 +72,9 @@ std::string ReplayServer::fixturePath(std::string_view relative) {
 
 ReplayServer::ReplayServer(std::vector<std::string> args) : ReplayServer(Options{std::move(args)}) {}
 
-ReplayServer::ReplayServer(Options options) {
+ReplayServer::ReplayServer(Options options) : ReplayServer(std::move(options), Script{"", ""}) {}
+
+ReplayServer::ReplayServer(Options options, Script script) {
     std::vector<std::string> args = std::move(options.args);
     if (options.log) {
         char path[] = "/tmp/cimscope-replay-log-XXXXXX";
@@ -86,7 +88,7 @@ ReplayServer::ReplayServer(Options options) {
     for (size_t i = 0; i + 1 < args.size(); ++i)
         if (args[i] == "--bind" && args[i + 1] == "::1") host_ = "[::1]";
     try {
-        start(args);
+        start(args, script.path, script.fixtures);
     } catch (...) {
         stop();
         throw;
@@ -95,12 +97,14 @@ ReplayServer::ReplayServer(Options options) {
 
 ReplayServer::~ReplayServer() { stop(); }
 
-void ReplayServer::start(const std::vector<std::string>& extra) {
+void ReplayServer::start(const std::vector<std::string>& extra, const std::string& script,
+                         const std::string& fixtures) {
     std::string why;
-    if (!available(&why)) throw std::runtime_error("replay server unavailable: " + why);
+    if (script.empty() && !available(&why))
+        throw std::runtime_error("replay server unavailable: " + why);
 
-    std::vector<std::string> argv = {kPython, CIMSCOPE_WINRM_REPLAY, "--fixtures",
-                                     wsmanFixtures()};
+    std::vector<std::string> argv = {kPython, script.empty() ? CIMSCOPE_WINRM_REPLAY : script,
+                                     "--fixtures", fixtures.empty() ? wsmanFixtures() : fixtures};
     argv.insert(argv.end(), extra.begin(), extra.end());
     std::vector<char*> cargv;
     for (auto& a : argv) cargv.push_back(a.data());

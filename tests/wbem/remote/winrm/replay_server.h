@@ -1,5 +1,5 @@
 // Launcher for replay_server.py, the WinRM replay server the WS-Management
-// client tests talk to. Namespace wbem::test holds helpers shared by tests.
+// client tests talk to, and for other replay scripts of the same protocol. Namespace wbem::test holds helpers shared by tests.
 #pragma once
 
 #include <sys/types.h>
@@ -24,8 +24,16 @@ public:
         // Pass --log with a temporary file that logLines() reads.
         bool log = false;
     };
+    // Another replay script of the same launch protocol (prints "PORT <n>",
+    // with --tls "CERT <path>"; stops when its stdin closes) and the folder
+    // passed to it as --fixtures.
+    struct Script {
+        std::string path;
+        std::string fixtures;
+    };
 
     explicit ReplayServer(Options options);
+    ReplayServer(Options options, Script script);
     explicit ReplayServer(std::vector<std::string> args = {});
     ~ReplayServer();
     ReplayServer(const ReplayServer&) = delete;
@@ -51,7 +59,8 @@ public:
     pid_t pid() const { return pid_; }
 
 private:
-    void start(const std::vector<std::string>& args);
+    void start(const std::vector<std::string>& args, const std::string& script,
+               const std::string& fixtures);
     void stop();
 
     pid_t pid_ = -1;
