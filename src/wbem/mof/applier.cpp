@@ -4,6 +4,8 @@
 #include <unordered_set>
 #include <variant>
 
+#include "../limits.h"
+
 namespace wbem::mof {
 
 std::string pragmaNamespace(std::string_view arg, std::string_view current) {
@@ -101,6 +103,9 @@ void Applier::applyClass(ClassAst& c) {
     // Own members only; inheritance is the repository's work.
     std::unordered_set<std::string_view, IHash, IEqual> members;
     auto claim = [&](std::string_view member, Pos at) {
+        if (members.size() >= limits::membersPerClass)
+            sources_.fail(at, "class '" + name + "' has more than " +
+                                  std::to_string(limits::membersPerClass) + " members");
         if (!members.insert(member).second) {
             sources_.fail(
                 at, "'" + std::string(member) + "' is declared twice in class '" + name + "'");
@@ -129,13 +134,16 @@ void Applier::applyClass(ClassAst& c) {
         method.returnType = m.returnType.type;
         method.qualifiers = builder_.qualifiers(m.qualifiers, ns_);
         method.classOrigin = name;
+        std::unordered_set<std::string_view, IHash, IEqual> parameterNames;
         for (ParameterAst& p : m.parameters) {
-            for (const ParameterDef& other : method.parameters) {
-                if (iequals(other.name, p.name)) {
-                    sources_.fail(p.namePos, "parameter '" + std::string(p.name) +
-                                                 "' is declared twice in method '" + method.name +
-                                                 "'");
-                }
+            if (parameterNames.size() >= limits::parametersPerMethod)
+                sources_.fail(p.namePos, "method '" + method.name + "' has more than " +
+                                             std::to_string(limits::parametersPerMethod) +
+                                             " parameters");
+            if (!parameterNames.insert(p.name).second) {
+                sources_.fail(p.namePos, "parameter '" + std::string(p.name) +
+                                             "' is declared twice in method '" + method.name +
+                                             "'");
             }
             ParameterDef param;
             param.name = std::string(p.name);

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "../limits.h"
 #include "../text.h"
 
 namespace wbem::mof {
 
 namespace {
-
-// Deeper than any real schema nests; stops a runaway chain of includes.
-constexpr size_t kMaxIncludeDepth = 64;
 
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
@@ -112,6 +110,7 @@ uint32_t SourceSet::add(std::string name, std::string bytes) {
     if (f->text.size() >= std::numeric_limits<uint32_t>::max()) {
         throw MofError(f->name, 0, 0, "file too large");
     }
+    totalBytes_ += f->text.size();
     files_.push_back(std::move(f));
     return static_cast<uint32_t>(files_.size() - 1);
 }
@@ -127,11 +126,26 @@ uint32_t SourceSet::enterInclude(std::string_view target, Pos at) {
     if (std::find(active_.begin(), active_.end(), path) != active_.end()) {
         fail(at, "include cycle: '" + path + "' is already being read");
     }
-    if (active_.size() >= kMaxIncludeDepth) {
-        fail(at, "includes nested deeper than " + std::to_string(kMaxIncludeDepth) + " files");
+    if (active_.size() >= limits::mofIncludeDepth) {
+        fail(at, "includes nested deeper than " + std::to_string(limits::mofIncludeDepth) +
+                     " files");
     }
-    std::optional<std::string> bytes = loader_(path);
+    // Every include counts, so that files including each other many times
+    // over (each twice, thirty deep) stop early instead of running for hours.
+    if (++includes_ > limits::mofIncludes)
+        fail(at, "more than " + std::to_string(limits::mofIncludes) + " includes in one compile");
+    std::optional<std::string> bytes;
+    try {
+        bytes = loader_(path);
+    } catch (const MofError&) {
+        throw;
+    } catch (const std::exception& e) {
+        fail(at, "cannot read include file '" + path + "': " + e.what());
+    }
     if (!bytes) fail(at, "cannot open include file '" + path + "'");
+    if (totalBytes_ + bytes->size() > limits::mofTotalBytes)
+        fail(at, "the files of this compile exceed " +
+                     std::to_string(limits::mofTotalBytes >> 20) + " MiB");
     uint32_t index = add(path, std::move(*bytes));
     active_.push_back(std::move(path));
     return index;

@@ -1,7 +1,9 @@
 // Values and qualifiers: parsed literals checked against declared types.
 #include <cfloat>
 #include <cmath>
+#include <unordered_set>
 
+#include "../limits.h"
 #include "../repository/object_path.h"
 #include "builder.h"
 
@@ -258,14 +260,15 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
 
 std::vector<Qualifier> Builder::qualifiers(QualifierList& list, std::string_view nspace) {
     std::vector<Qualifier> out;
+    if (list.size() > limits::qualifiersPerElement)
+        fail(list[limits::qualifiersPerElement].pos,
+             "more than " + std::to_string(limits::qualifiersPerElement) + " qualifiers");
     out.reserve(list.size());
     const NamespaceState& ns = nsOf(nspace);
+    std::unordered_set<std::string_view, IHash, IEqual> seen;
     for (size_t i = 0; i < list.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (iequals(list[j].name, list[i].name)) {
-                fail(list[i].pos, "qualifier '" + std::string(list[i].name) + "' is given twice");
-            }
-        }
+        if (!seen.insert(list[i].name).second)
+            fail(list[i].pos, "qualifier '" + std::string(list[i].name) + "' is given twice");
         out.push_back(qualifier(list[i], ns));
     }
     return out;

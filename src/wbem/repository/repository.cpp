@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "../errors.h"
+#include "../limits.h"
 
 namespace wbem {
 
@@ -31,7 +32,17 @@ std::vector<std::shared_ptr<const ClassDef>> NamespaceState::familyOf(std::strin
 
 namespace {
 
-// The elements of a namespace path, server prefix removed; empty when invalid.
+// Namespace names as WMI takes them: letters, digits and underscores.
+bool validElement(std::string_view name) {
+    if (name.empty() || name.size() > limits::namespaceNameLength) return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_';
+    });
+}
+
+// The elements of a namespace path, server prefix removed; empty when invalid
+// (an empty or malformed element, or more than the depth limit).
 std::vector<std::string> pathElements(std::string_view path) {
     std::string p(path);
     std::replace(p.begin(), p.end(), '/', '\\');
@@ -45,7 +56,7 @@ std::vector<std::string> pathElements(std::string_view path) {
     while (true) {
         size_t e = p.find('\\', b);
         std::string part = p.substr(b, e == std::string::npos ? std::string::npos : e - b);
-        if (part.empty()) return {};
+        if (!validElement(part) || out.size() >= limits::namespaceDepth) return {};
         out.push_back(part);
         if (e == std::string::npos) break;
         b = e + 1;
