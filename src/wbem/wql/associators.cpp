@@ -1,6 +1,7 @@
 #include "associators.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "../errors.h"
 #include "../repository/instance_source.h"
@@ -67,11 +68,84 @@ class Results {
     std::vector<ResultObject> out_;
 };
 
+// Finds the objects that references name. A class asked for more than a few
+// times is walked once into an index, so that an object with thousands of
+// associations (a process and its threads) costs one walk of the endpoint
+// class instead of one walk per association.
+class EndpointFinder {
+  public:
+    EndpointFinder(const std::shared_ptr<const RepositoryState>& repo, const NamespaceState& ns)
+        : repo_(repo), ns_(ns) {}
+
+    std::shared_ptr<const Instance> find(ObjectPath wanted) {
+        Entry& entry = classes_[wanted.className];
+        if (!entry.indexed && ++entry.asked <= kDirectLookups) return findInstance(repo_, ns_, wanted);
+        auto cls = ns_.findClass(wanted.className);
+        if (!cls) return nullptr;
+        if (!entry.indexed) build(entry, *cls);
+        wanted.server.clear();
+        wanted.nspace.clear();
+        if (wanted.keys.size() == 1 && wanted.keys[0].name.empty() && cls->keys.size() == 1)
+            wanted.keys[0].name = cls->properties[size_t(cls->keys[0])].name;
+        auto [from, to] = entry.index.equal_range(coarseKey(wanted));
+        for (auto it = from; it != to; ++it) {
+            ObjectPath have = it->second.first;
+            // A subclass instance answers a path that names its base class.
+            have.className = wanted.className;
+            if (samePath(have, wanted)) return it->second.second;
+        }
+        return nullptr;
+    }
+
+  private:
+    static constexpr int kDirectLookups = 4;
+
+    struct Entry {
+        int asked = 0;
+        bool indexed = false;
+        std::unordered_multimap<std::string,
+                                std::pair<ObjectPath, std::shared_ptr<const Instance>>>
+            index;
+    };
+
+    // Key names and values, lowered; values that are paths themselves stand
+    // as "*" (they compare as paths, which the final samePath does).
+    static std::string coarseKey(const ObjectPath& p) {
+        if (p.singleton) return "@";
+        std::vector<std::string> parts;
+        for (const auto& k : p.keys) {
+            const bool pathLike = k.value.find(':') != std::string::npos ||
+                                  k.value.find('.') != std::string::npos;
+            parts.push_back(lowered(k.name) + "=" + (pathLike ? "*" : lowered(k.value)));
+        }
+        std::sort(parts.begin(), parts.end());
+        std::string key;
+        for (const auto& part : parts) key += part + ";";
+        return key;
+    }
+
+    void build(Entry& entry, const ClassDef& cls) {
+        entry.indexed = true;
+        auto cursor = openInstances(repo_, ns_, cls.name);
+        while (auto inst = cursor->next()) {
+            std::string rel = relPathOf(*inst);
+            if (rel.empty()) continue;
+            ObjectPath have = parseObjectPath(rel);
+            std::string key = coarseKey(have);
+            entry.index.emplace(std::move(key), std::make_pair(std::move(have), std::move(inst)));
+        }
+    }
+
+    const std::shared_ptr<const RepositoryState>& repo_;
+    const NamespaceState& ns_;
+    std::unordered_map<std::string, Entry, IHash, IEqual> classes_;
+};
+
 class AssocWalk {
   public:
     AssocWalk(const AssocQuery& q, const std::shared_ptr<const RepositoryState>& repo,
               const NamespaceState& ns)
-        : q_(q), repo_(repo), ns_(ns), results_(q) {}
+        : q_(q), repo_(repo), ns_(ns), results_(q), endpoints_(repo, ns) {}
 
     std::vector<ResultObject> run() {
         ObjectPath path;
@@ -145,11 +219,11 @@ class AssocWalk {
         return samePath(p, sourcePath_);
     }
 
-    std::shared_ptr<const Instance> endpoint(const std::string& ref) const {
+    std::shared_ptr<const Instance> endpoint(const std::string& ref) {
         try {
             ObjectPath p = parseObjectPath(ref);
             if (!inNamespace(p, ns_)) return nullptr;
-            return findInstance(repo_, ns_, p);
+            return endpoints_.find(std::move(p));
         } catch (const WbemError&) {
             return nullptr;  // a dangling or malformed reference names nothing
         }
@@ -246,6 +320,7 @@ class AssocWalk {
     const std::shared_ptr<const RepositoryState>& repo_;
     const NamespaceState& ns_;
     Results results_;
+    EndpointFinder endpoints_;
     std::shared_ptr<const Instance> source_;
     ObjectPath sourcePath_;
 };

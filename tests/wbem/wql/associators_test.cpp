@@ -134,3 +134,49 @@ TEST(WqlAssociators, Refusals) {
 
 }  // namespace
 }  // namespace wbem::wql
+
+namespace wbem::wql {
+namespace {
+
+using namespace test;
+
+// An object with thousands of associations: endpoints are found through one
+// walk of their class, with the same answers as one lookup each (dangling
+// references name nothing, key values compare ignoring case, a reference to
+// a base class finds the subclass instance).
+TEST(WqlAssociators, ManyAssociationsGiveEveryEndpointInOrder) {
+    constexpr int kItems = 3000;
+    auto repo = std::make_shared<Repository>();
+    Repository::Transaction tx(*repo);
+    tx.ns(kNs, true);
+    auto hub = tx.addClass(kNs, classDef("Hub", "", {prop("Id", CimType::UInt32, true)}));
+    auto item = tx.addClass(kNs, classDef("Item", "", {prop("Name", CimType::String, true)}));
+    auto special = tx.addClass(kNs, classDef("SpecialItem", "Item", {}));
+    auto linkDef = classDef("HubLink", "",
+                            {prop("Hub", CimType::Reference, true, false, "Hub"),
+                             prop("Member", CimType::Reference, true, false, "Item")});
+    linkDef->qualifiers.push_back(flag("Association"));
+    auto link = tx.addClass(kNs, linkDef);
+    auto h = std::make_shared<Instance>(hub);
+    h->set("Id", CimValue::uint(1));
+    tx.addInstance(kNs, h);
+    std::string expected;
+    for (int i = 0; i < kItems; ++i) {
+        const std::string name = "item" + std::to_string(i);
+        auto it = std::make_shared<Instance>(i == 7 ? special : item);
+        it->set("Name", CimValue::string(name));
+        if (i % 500 != 3) tx.addInstance(kNs, it);  // some links dangle
+        auto l = std::make_shared<Instance>(link);
+        l->set("Hub", CimValue::string("Hub.Id=1"));
+        // Some references spell the key in another case.
+        l->set("Member", CimValue::string("Item.Name=\"" + (i % 2 ? name : "ITEM" + name.substr(4)) + "\""));
+        tx.addInstance(kNs, l);
+        if (i % 500 != 3) expected += (expected.empty() ? "" : " ") + name;
+    }
+    tx.commit();
+    EXPECT_EQ(show(run(repo, "ASSOCIATORS OF {Hub.Id=1}")), expected);
+    EXPECT_EQ(run(repo, "REFERENCES OF {Hub.Id=1}").size(), size_t(kItems));
+}
+
+}  // namespace
+}  // namespace wbem::wql
