@@ -31,9 +31,12 @@ Backend backendFor(std::string_view text) {
     if (startsWithNoCase(text, "cimxml://") || startsWithNoCase(text, "cimxmls://"))
         return Backend::CimXml;
     std::string_view rest;
-    if (startsWithNoCase(text, "https://")) rest = text.substr(8);
-    else if (startsWithNoCase(text, "http://")) rest = text.substr(7);
-    else return Backend::WinRm;
+    if (startsWithNoCase(text, "https://"))
+        rest = text.substr(8);
+    else if (startsWithNoCase(text, "http://"))
+        rest = text.substr(7);
+    else
+        return Backend::WinRm;
     // 5988 and 5989 are the registered CIM-XML ports; WinRM never listens there.
     const std::string_view port = portOf(rest);
     return port == "5988" || port == "5989" ? Backend::CimXml : Backend::WinRm;

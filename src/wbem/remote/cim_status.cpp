@@ -4,20 +4,34 @@ namespace wbem::remote {
 
 HResult codeForCimStatus(unsigned status) {
     switch (status) {
-    case 1: return hr::Failed;
-    case 2: return hr::AccessDenied;
-    case 3: return hr::InvalidNamespace;
-    case 4: return hr::InvalidParameter;
-    case 5: return hr::InvalidClass;
-    case 6: return hr::NotFound;
-    case 7: return hr::NotSupported;
-    case 11: return hr::AlreadyExists;
-    case 13: return hr::TypeMismatch;
-    case 14: return hr::InvalidQueryType;
-    case 15: return hr::InvalidQuery;
-    case 16: return hr::MethodNotImplemented;
-    case 17: return hr::InvalidMethod;
-    default: return 0;
+        case 1:
+            return hr::Failed;
+        case 2:
+            return hr::AccessDenied;
+        case 3:
+            return hr::InvalidNamespace;
+        case 4:
+            return hr::InvalidParameter;
+        case 5:
+            return hr::InvalidClass;
+        case 6:
+            return hr::NotFound;
+        case 7:
+            return hr::NotSupported;
+        case 11:
+            return hr::AlreadyExists;
+        case 13:
+            return hr::TypeMismatch;
+        case 14:
+            return hr::InvalidQueryType;
+        case 15:
+            return hr::InvalidQuery;
+        case 16:
+            return hr::MethodNotImplemented;
+        case 17:
+            return hr::InvalidMethod;
+        default:
+            return 0;
     }
 }
 

@@ -37,7 +37,8 @@ std::string percentDecode(std::string_view text) {
                    : -1;
     };
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 &&
+            digit(text[i + 2]) >= 0) {
             out += char(digit(text[i + 1]) * 16 + digit(text[i + 2]));
             i += 2;
         } else {
@@ -111,9 +112,9 @@ HResult codeForCimErrorHeader(std::string_view header) {
 }
 
 [[noreturn]] void notCimXml(std::string_view where, const std::string& why) {
-    fail(hr::Failed, describeWithReason(hr::Failed, std::string(where) +
-                                                        " did not answer as a CIM-XML server: " +
-                                                        why));
+    fail(hr::Failed,
+         describeWithReason(hr::Failed,
+                            std::string(where) + " did not answer as a CIM-XML server: " + why));
 }
 
 }  // namespace
@@ -123,13 +124,26 @@ std::string escape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -197,22 +211,20 @@ const xmlNode* Response::param(std::string_view upperName) const {
     return it == params.end() ? nullptr : it->second;
 }
 
-Response readResponse(const http::Reply& reply, std::string_view method,
-                      std::string_view where) {
+Response readResponse(const http::Reply& reply, std::string_view method, std::string_view where) {
     const auto cimError = reply.header("CIMError");
     if (reply.status != 200 || cimError) {
         std::string header = cimError ? std::string(trimmed(*cimError)) : std::string();
-        std::string reason = std::string(where) + " answered HTTP " +
-                             std::to_string(reply.status) +
+        std::string reason = std::string(where) + " answered HTTP " + std::to_string(reply.status) +
                              (header.empty() ? "" : " (" + tidy(header) + ")");
         if (auto detail = reply.header("PGErrorDetail"))
             reason += ": " + tidy(percentDecode(*detail));
         else if (reply.status != 200 && !header.empty() && !reply.body.empty() &&
                  reply.body.size() < 4096 && reply.body.find('<') == std::string::npos)
             reason += ": " + tidy(reply.body);
-        const HResult code = header.empty() ? (reply.status == 403 ? hr::AccessDeniedSystem
-                                                                   : hr::RpcUnavailable)
-                                            : codeForCimErrorHeader(header);
+        const HResult code =
+            header.empty() ? (reply.status == 403 ? hr::AccessDeniedSystem : hr::RpcUnavailable)
+                           : codeForCimErrorHeader(header);
         if (header.empty() && reply.status != 403)
             reason += ": no CIM-XML server there.";
         else
@@ -222,15 +234,16 @@ Response readResponse(const http::Reply& reply, std::string_view method,
     return readResponseBody(reply.body, method, where);
 }
 
-Response readResponseBody(std::string_view body, std::string_view method,
-                          std::string_view where) {
+Response readResponseBody(std::string_view body, std::string_view method, std::string_view where) {
     Response r{[&] {
-        try {
-            return xml::Document::parse(body);
-        } catch (const xml::XmlError& e) {
-            notCimXml(where, e.what());
-        }
-    }(), nullptr, {}};
+                   try {
+                       return xml::Document::parse(body);
+                   } catch (const xml::XmlError& e) {
+                       notCimXml(where, e.what());
+                   }
+               }(),
+               nullptr,
+               {}};
     const xmlNode* cim = r.doc.root();
     if (xml::localName(cim) != "CIM") notCimXml(where, "the reply is no <CIM> document.");
     const xmlNode* message = xml::firstChild(cim, "MESSAGE");

@@ -19,13 +19,13 @@ namespace wbem::cimxml {
 // A failure the server reported: a CIM status in <ERROR>, or an HTTP error
 // with its CIMError header. `status` is the CIM status (0 for HTTP errors).
 class CimError : public WbemError {
-public:
+  public:
     CimError(HResult code, const std::string& text, unsigned status, std::string cimError = {})
         : WbemError(code, text), status_(status), cimError_(std::move(cimError)) {}
     unsigned status() const { return status_; }
     const std::string& cimErrorHeader() const { return cimError_; }
 
-private:
+  private:
     unsigned status_;
     std::string cimError_;
 };

@@ -29,20 +29,22 @@ class Services;
 void isaClasses(const ast::Expr* e, std::vector<std::string>& out) {
     if (!e) return;
     switch (e->kind) {
-    case ast::ExprKind::And:
-        for (const auto& t : static_cast<const ast::AndExpr*>(e)->terms) isaClasses(t.get(), out);
-        break;
-    case ast::ExprKind::Or:
-        for (const auto& t : static_cast<const ast::OrExpr*>(e)->terms) isaClasses(t.get(), out);
-        break;
-    case ast::ExprKind::Not:
-        isaClasses(static_cast<const ast::NotExpr*>(e)->operand.get(), out);
-        break;
-    case ast::ExprKind::Isa:
-        out.push_back(static_cast<const ast::IsaExpr*>(e)->className.text);
-        break;
-    default:
-        break;
+        case ast::ExprKind::And:
+            for (const auto& t : static_cast<const ast::AndExpr*>(e)->terms)
+                isaClasses(t.get(), out);
+            break;
+        case ast::ExprKind::Or:
+            for (const auto& t : static_cast<const ast::OrExpr*>(e)->terms)
+                isaClasses(t.get(), out);
+            break;
+        case ast::ExprKind::Not:
+            isaClasses(static_cast<const ast::NotExpr*>(e)->operand.get(), out);
+            break;
+        case ast::ExprKind::Isa:
+            out.push_back(static_cast<const ast::IsaExpr*>(e)->className.text);
+            break;
+        default:
+            break;
     }
 }
 
@@ -74,7 +76,7 @@ struct Layout {
 };
 
 class Layouts {
-public:
+  public:
     explicit Layouts(const wql::BoundSelect& b) : b_(b) {}
     const Layout& get(const std::shared_ptr<const ClassDef>& cls) {
         for (const Layout& l : layouts_)
@@ -91,14 +93,14 @@ public:
         return layouts_.back();
     }
 
-private:
+  private:
     const wql::BoundSelect& b_;
     std::vector<Layout> layouts_;  // few classes per query: a list is enough
 };
 
 // Objects produced one at a time from instances the session hands out.
 class InstanceCursor : public ObjectCursor {
-public:
+  public:
     using Source = std::function<std::shared_ptr<const Instance>()>;
     InstanceCursor(Source source, std::shared_ptr<Services> owner,
                    std::shared_ptr<const ClientFilter> filter, std::shared_ptr<void> hold = {})
@@ -110,7 +112,7 @@ public:
     }
     std::shared_ptr<ISWbemObject> next() override;
 
-private:
+  private:
     Source source_;
     std::shared_ptr<Services> owner_;
     std::shared_ptr<const ClientFilter> filter_;
@@ -120,14 +122,14 @@ private:
 
 // Objects already in hand.
 class ListCursor : public ObjectCursor {
-public:
+  public:
     explicit ListCursor(std::vector<std::shared_ptr<ISWbemObject>> items)
         : items_(std::move(items)) {}
     std::shared_ptr<ISWbemObject> next() override {
         return pos_ < items_.size() ? items_[pos_++] : nullptr;
     }
 
-private:
+  private:
     std::vector<std::shared_ptr<ISWbemObject>> items_;
     size_t pos_ = 0;
 };
@@ -147,7 +149,7 @@ std::shared_ptr<const ClassDef> namespaceClass() {
 }
 
 class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
-public:
+  public:
     explicit Services(std::shared_ptr<Session> session) : session_(std::move(session)) {
         ctx_.server = session_->serverName();
         ctx_.nspace = session_->nspace();
@@ -265,11 +267,11 @@ public:
                                                 shared_from_this(), std::move(filter), stream);
     }
 
-private:
+  private:
     // Binds a SELECT to the FROM class (or `fromClass`) and the classes its ISAs name.
-    std::shared_ptr<const ClientFilter> bind(const ast::SelectQuery& select,
-                                             std::shared_ptr<const ClassDef> fromClass,
-                                             std::vector<std::shared_ptr<const ClassDef>> more = {}) {
+    std::shared_ptr<const ClientFilter> bind(
+        const ast::SelectQuery& select, std::shared_ptr<const ClassDef> fromClass,
+        std::vector<std::shared_ptr<const ClassDef>> more = {}) {
         std::vector<std::shared_ptr<const ClassDef>> classes = std::move(more);
         if (!fromClass && !iequals(select.className.text, "meta_class")) {
             try {

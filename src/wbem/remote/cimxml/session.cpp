@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "objects.h"
 #include "wbem/remote/xml/cim_xml.h"
 #include "wbem/text.h"
 
@@ -24,40 +25,6 @@ std::string paramText(const xmlNode* p) {
     return v ? std::string(trimmed(xml::text(v))) : std::string();
 }
 
-// Names of the KEYBINDINGs of an INSTANCENAME (or of one inside a path).
-std::vector<std::string> keyNames(const xmlNode* path) {
-    std::vector<std::string> names;
-    if (!path) return names;
-    const xmlNode* name = xml::localName(path) == "INSTANCENAME" ? path : nullptr;
-    for (int depth = 0; !name && path && depth < 3; ++depth) {
-        name = xml::firstChild(path, "INSTANCENAME");
-        if (!name) path = xml::firstChild(path, "LOCALINSTANCEPATH");
-    }
-    if (!name) return names;
-    for (const xmlNode* k : xml::children(name, "KEYBINDING"))
-        if (auto n = xml::attribute(k, "NAME")) names.push_back(*n);
-    return names;
-}
-
-// A class known only from the object itself: the object's path says which
-// properties are keys, so that it has a path as well.
-std::shared_ptr<const Instance> withKeys(std::shared_ptr<const Instance> inst,
-                                         const std::vector<std::string>& keys) {
-    if (!inst->cls().keys.empty() || keys.empty()) return inst;
-    auto cls = std::make_shared<ClassDef>(inst->cls());
-    bool marked = false;
-    for (const std::string& k : keys)
-        if (int slot = cls->findProperty(k); slot >= 0) {
-            cls->properties[size_t(slot)].isKey = true;
-            marked = true;
-        }
-    if (!marked) return inst;
-    cls->finalize();
-    auto keyed = std::make_shared<Instance>(cls);
-    for (size_t i = 0; i < inst->values().size(); ++i) keyed->setSlot(int(i), inst->value(int(i)));
-    return keyed;
-}
-
 bool unsupported(const CimError& e) {
     return e.status() == 7 || e.status() == 14 ||
            (e.status() == 0 && e.cimErrorHeader().rfind("unsupported", 0) == 0);
@@ -67,8 +34,7 @@ bool unsupported(const CimError& e) {
 
 // --- InstanceStream ----------------------------------------------------------
 
-InstanceStream::InstanceStream(std::shared_ptr<Session> session, std::string nspace,
-                               Response first)
+InstanceStream::InstanceStream(std::shared_ptr<Session> session, std::string nspace, Response first)
     : session_(std::move(session)), nspace_(std::move(nspace)) {
     take(std::move(first));
 }
@@ -106,11 +72,11 @@ std::shared_ptr<const Instance> InstanceStream::next() {
         if (++empty > kMaxEmptyPulls)
             fail(hr::Failed, describeWithReason(hr::Failed, session_->serverName() +
                                                                 " keeps sending empty batches."));
-        Response r = session_->call("PullInstancesWithPath",
-                                    {{"EnumerationContext", valueXml(context_)},
-                                     {"MaxObjectCount", valueXml(std::to_string(
-                                                            session_->maxObjectCount()))}},
-                                    nspace_);
+        Response r = session_->call(
+            "PullInstancesWithPath",
+            {{"EnumerationContext", valueXml(context_)},
+             {"MaxObjectCount", valueXml(std::to_string(session_->maxObjectCount()))}},
+            nspace_);
         ended_ = true;  // a failed pull leaves nothing to close
         take(std::move(r));
         if (!items_.empty()) empty = 0;
@@ -180,7 +146,8 @@ std::shared_ptr<const ClassDef> Session::classDef(std::string_view name) {
                         [&](const std::string& n) { return iequals(n, current); }))
             fail(hr::Failed, describeWithReason(hr::Failed, serverName() +
                                                                 " describes a class that derives "
-                                                                "from itself: " + current));
+                                                                "from itself: " +
+                                                                current));
         chain.push_back(current);
         std::shared_ptr<const ClassDef> cls;
         try {
@@ -190,9 +157,9 @@ std::shared_ptr<const ClassDef> Session::classDef(std::string_view name) {
                                            {"IncludeClassOrigin", boolXml(true)}});
             const xmlNode* c = r.returnValue ? xml::firstChild(r.returnValue, "CLASS") : nullptr;
             if (!c)
-                fail(hr::Failed, describeWithReason(hr::Failed, serverName() +
-                                                                    " answered GetClass without "
-                                                                    "a class."));
+                fail(hr::Failed,
+                     describeWithReason(hr::Failed, serverName() + " answered GetClass without "
+                                                                   "a class."));
             cls = readClass(c);
         } catch (const CimError& e) {
             if (e.status() == 5 || e.status() == 6) {
@@ -272,33 +239,16 @@ std::shared_ptr<const ClassDef> Session::classDefIfAny(std::string_view name) {
 }
 
 std::shared_ptr<const Instance> Session::readObject(const xmlNode* item) {
-    const std::string_view element = xml::localName(item);
-    const xmlNode* instance = nullptr;
-    const xmlNode* path = nullptr;
-    if (element == "INSTANCE") {
-        instance = item;
-    } else if (element == "VALUE.NAMEDINSTANCE") {
-        path = xml::firstChild(item, "INSTANCENAME");
-        instance = xml::firstChild(item, "INSTANCE");
-    } else if (element == "VALUE.INSTANCEWITHPATH" || element == "VALUE.OBJECTWITHPATH" ||
-               element == "VALUE.OBJECTWITHLOCALPATH") {
-        path = xml::firstChild(item, "INSTANCEPATH");
-        if (!path) path = xml::firstChild(item, "LOCALINSTANCEPATH");
-        instance = xml::firstChild(item, "INSTANCE");
-    }
-    if (!instance) return nullptr;  // a class or a bare path: not an instance
     std::weak_ptr<Session> self = weak_from_this();
     ClassLookup lookup = [self](std::string_view name) -> std::shared_ptr<const ClassDef> {
         auto s = self.lock();
         return s ? s->classDefIfAny(name) : nullptr;
     };
-    std::shared_ptr<const Instance> inst;
     try {
-        inst = readInstance(instance, lookup);
+        return cimxml::readObject(item, lookup);
     } catch (const xml::XmlError& e) {
         unreadable(e);
     }
-    return withKeys(std::move(inst), keyNames(path));
 }
 
 std::unique_ptr<InstanceStream> Session::instances(std::string_view className,
@@ -323,11 +273,12 @@ std::unique_ptr<InstanceStream> Session::instances(std::string_view className,
             noPull_ = true;  // an older server: never asked again
         }
     }
-    Response r = call("EnumerateInstances", {{"ClassName", classNameXml(className)},
-                                             {"DeepInheritance", boolXml(true)},
-                                             {"LocalOnly", boolXml(false)},
-                                             {"IncludeQualifiers", boolXml(false)},
-                                             {"IncludeClassOrigin", boolXml(false)}},
+    Response r = call("EnumerateInstances",
+                      {{"ClassName", classNameXml(className)},
+                       {"DeepInheritance", boolXml(true)},
+                       {"LocalOnly", boolXml(false)},
+                       {"IncludeQualifiers", boolXml(false)},
+                       {"IncludeClassOrigin", boolXml(false)}},
                       ns);
     return std::make_unique<InstanceStream>(shared_from_this(), ns, std::move(r));
 }
@@ -340,8 +291,8 @@ std::optional<std::vector<std::shared_ptr<const Instance>>> Session::serverQuery
     }
     std::optional<Response> r;
     try {
-        r.emplace(call("ExecQuery",
-                       {{"QueryLanguage", valueXml("WQL")}, {"Query", valueXml(wql)}}));
+        r.emplace(
+            call("ExecQuery", {{"QueryLanguage", valueXml("WQL")}, {"Query", valueXml(wql)}}));
     } catch (const CimError& e) {
         // A query the server's own WQL cannot take is tried here instead.
         if (e.status() == 15) return std::nullopt;
@@ -364,9 +315,9 @@ std::shared_ptr<const Instance> Session::getInstance(const ObjectPath& path) {
                                       {"IncludeClassOrigin", boolXml(false)}});
     const xmlNode* inst = r.returnValue ? xml::firstChild(r.returnValue, "INSTANCE") : nullptr;
     if (!inst)
-        fail(hr::Failed, describeWithReason(hr::Failed, serverName() +
-                                                            " answered GetInstance without an "
-                                                            "instance."));
+        fail(hr::Failed,
+             describeWithReason(hr::Failed, serverName() + " answered GetInstance without an "
+                                                           "instance."));
     // The path asked for names the keys when the class is not known.
     std::vector<std::string> keys;
     for (const PathKey& k : path.keys)
@@ -424,7 +375,8 @@ std::vector<std::string> Session::namespaces() {
                 std::set<std::string, ILess> names;
                 auto stream = instances(cls, ns);
                 while (auto inst = stream->next())
-                    if (const CimValue* v = inst->find("Name"); v && v->kind() == CimValue::Kind::String)
+                    if (const CimValue* v = inst->find("Name");
+                        v && v->kind() == CimValue::Kind::String)
                         names.insert(slashNamespace(v->asString()));
                 names.erase("");
                 return {names.begin(), names.end()};
@@ -437,10 +389,10 @@ std::vector<std::string> Session::namespaces() {
         }
     }
     fail(hr::NotSupported,
-         describeWithReason(hr::NotSupported,
-                            serverName() + " lists its namespaces nowhere this client looks "
-                                           "(CIM_Namespace in interop, root/interop or "
-                                           "root/PG_InterOp)."));
+         describeWithReason(hr::NotSupported, serverName() +
+                                                  " lists its namespaces nowhere this client looks "
+                                                  "(CIM_Namespace in interop, root/interop or "
+                                                  "root/PG_InterOp)."));
 }
 
 std::shared_ptr<const Instance> Session::invoke(

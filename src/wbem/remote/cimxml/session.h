@@ -28,7 +28,7 @@ class Session;
 // PullInstancesWithPath) or the whole reply of an older operation. Dropping
 // it before the end closes the enumeration on the server.
 class InstanceStream {
-public:
+  public:
     // An open pull enumeration whose first batch is `first`.
     InstanceStream(std::shared_ptr<Session> session, std::string nspace, Response first);
     ~InstanceStream();
@@ -38,7 +38,7 @@ public:
     // The next instance, or null at the end. Throws WbemError.
     std::shared_ptr<const Instance> next();
 
-private:
+  private:
     void take(Response r);
 
     std::shared_ptr<Session> session_;
@@ -51,7 +51,7 @@ private:
 };
 
 class Session : public std::enable_shared_from_this<Session> {
-public:
+  public:
     // Nothing is sent yet; `nspace` as the user wrote it ("root\cimv2").
     Session(Endpoint endpoint, http::ClientOptions options, std::string nspace);
 
@@ -96,8 +96,9 @@ public:
     std::vector<std::string> namespaces();
     // InvokeMethod; the out-parameters as an instance of METHOD_OUTPUT
     // (ReturnValue first, then the output parameters).
-    std::shared_ptr<const Instance> invoke(const ObjectPath& path, std::string_view method,
-                                           const std::vector<std::pair<std::string, std::string>>& in);
+    std::shared_ptr<const Instance> invoke(
+        const ObjectPath& path, std::string_view method,
+        const std::vector<std::pair<std::string, std::string>>& in);
 
     // Instances of a reply: VALUE.NAMEDINSTANCE, VALUE.INSTANCEWITHPATH,
     // VALUE.OBJECTWITHPATH holding an instance, or INSTANCE. Typed by the
@@ -107,7 +108,7 @@ public:
     void cancel() { client_.cancel(); }
     uint32_t maxObjectCount() const { return 100; }
 
-private:
+  private:
     unsigned nextId();
     [[noreturn]] void unreadable(const xml::XmlError& e) const;
 

@@ -180,39 +180,39 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
     const std::string where = target_.origin();
     const std::string detail = handle_->error[0] ? handle_->error : curl_easy_strerror(rc);
     switch (rc) {
-    case CURLE_OK:
-        break;
-    case CURLE_WRITE_ERROR:
-        if (sink.overflow)
-            fail(hr::Failed, describeWithReason(hr::Failed, "The reply from " + where +
-                                                                 " is larger than " +
-                                                                 std::to_string(sink.cap) +
-                                                                 " bytes."));
-        fail(hr::Failed, describeWithReason(hr::Failed, detail));
-    case CURLE_ABORTED_BY_CALLBACK:
-        cancelled_.store(false);
-        fail(hr::CallCancelled);
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_ISSUER_ERROR:
-        fail(hr::SecureFailure,
-             describeWithReason(hr::SecureFailure, "The certificate of " + target_.host +
-                                                       " could not be verified: " + detail));
-    case CURLE_OPERATION_TIMEDOUT:
-        fail(hr::RpcUnavailable,
-             describeWithReason(hr::RpcUnavailable, where + " did not answer in time: " + detail));
-    default:
-        fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
+        case CURLE_OK:
+            break;
+        case CURLE_WRITE_ERROR:
+            if (sink.overflow)
+                fail(hr::Failed,
+                     describeWithReason(hr::Failed, "The reply from " + where + " is larger than " +
+                                                        std::to_string(sink.cap) + " bytes."));
+            fail(hr::Failed, describeWithReason(hr::Failed, detail));
+        case CURLE_ABORTED_BY_CALLBACK:
+            cancelled_.store(false);
+            fail(hr::CallCancelled);
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_ISSUER_ERROR:
+            fail(hr::SecureFailure,
+                 describeWithReason(hr::SecureFailure, "The certificate of " + target_.host +
+                                                           " could not be verified: " + detail));
+        case CURLE_OPERATION_TIMEDOUT:
+            fail(hr::RpcUnavailable,
+                 describeWithReason(hr::RpcUnavailable,
+                                    where + " did not answer in time: " + detail));
+        default:
+            fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
     }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     if (reply.status == 401)
         fail(hr::AccessDeniedSystem,
-             describeWithReason(hr::AccessDeniedSystem,
-                                where + (options_.user.empty()
-                                             ? " wants a user name and password."
-                                             : " refused the user name or password.")));
+             describeWithReason(
+                 hr::AccessDeniedSystem,
+                 where + (options_.user.empty() ? " wants a user name and password."
+                                                : " refused the user name or password.")));
     return reply;
 }
 

@@ -52,7 +52,7 @@ struct Reply {
 };
 
 class Client {
-public:
+  public:
     Client(Target target, ClientOptions options);
     ~Client();
     Client(const Client&) = delete;
@@ -71,7 +71,7 @@ public:
 
     const Target& target() const { return target_; }
 
-private:
+  private:
     struct Handle;
     Target target_;
     ClientOptions options_;

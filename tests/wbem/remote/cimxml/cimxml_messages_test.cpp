@@ -30,17 +30,16 @@ TEST(CimxmlMessages, RequestsCarryNamespaceParametersAndHeaders) {
     ObjectPath path;
     path.className = "PG_Test";
     path.keys = {{"Name", "a\"<b>&", true}, {"Id", "7", false}, {"On", "true", false}};
-    Request r = intrinsicRequest(42, "GetInstance", "root\\cimv2",
-                                 {{"InstanceName", instanceNameXml(path)},
-                                  {"LocalOnly", boolXml(false)}});
+    Request r =
+        intrinsicRequest(42, "GetInstance", "root\\cimv2",
+                         {{"InstanceName", instanceNameXml(path)}, {"LocalOnly", boolXml(false)}});
     EXPECT_EQ(header(r.headers, "CIMOperation"), "MethodCall");
     EXPECT_EQ(header(r.headers, "CIMMethod"), "GetInstance");
     EXPECT_EQ(header(r.headers, "CIMObject"), "root%2Fcimv2");
     // The body is well-formed XML, with the namespace split and the keys typed.
     auto doc = xml::Document::parse(r.body);
-    const xmlNode* call =
-        xml::firstChild(xml::firstChild(xml::firstChild(doc.root(), "MESSAGE"), "SIMPLEREQ"),
-                        "IMETHODCALL");
+    const xmlNode* call = xml::firstChild(
+        xml::firstChild(xml::firstChild(doc.root(), "MESSAGE"), "SIMPLEREQ"), "IMETHODCALL");
     ASSERT_NE(call, nullptr);
     std::vector<std::string> ns;
     for (const xmlNode* n : xml::children(xml::firstChild(call, "LOCALNAMESPACEPATH"), "NAMESPACE"))
@@ -70,18 +69,41 @@ TEST(CimxmlMessages, ServerErrorsBecomeWmiCodesWithTheReason) {
         unsigned cimStatus;
         const char* reason;  // part of the text
     } cases[] = {
-        {200, {}, reply("GetClass", "<ERROR CODE=\"6\" DESCRIPTION=\"CIM_ERR_NOT_FOUND: X\"/>"),
-         hr::NotFound, 6, "CIM_ERR_NOT_FOUND: X"},
-        {200, {}, reply("GetClass", "<ERROR CODE=\"3\"/>"), hr::InvalidNamespace, 3,
+        {200,
+         {},
+         reply("GetClass", "<ERROR CODE=\"6\" DESCRIPTION=\"CIM_ERR_NOT_FOUND: X\"/>"),
+         hr::NotFound,
+         6,
+         "CIM_ERR_NOT_FOUND: X"},
+        {200,
+         {},
+         reply("GetClass", "<ERROR CODE=\"3\"/>"),
+         hr::InvalidNamespace,
+         3,
          "CIM status 3 (CIM_ERR_INVALID_NAMESPACE)"},
-        {200, {}, reply("GetClass", "<ERROR CODE=\"27\" DESCRIPTION=\"too many\"/>"), hr::Failed,
-         27, "too many"},
-        {200, {}, reply("GetClass", "<ERROR CODE=\"-1\" DESCRIPTION=\"odd\"/>"), hr::Failed, 0,
+        {200,
+         {},
+         reply("GetClass", "<ERROR CODE=\"27\" DESCRIPTION=\"too many\"/>"),
+         hr::Failed,
+         27,
+         "too many"},
+        {200,
+         {},
+         reply("GetClass", "<ERROR CODE=\"-1\" DESCRIPTION=\"odd\"/>"),
+         hr::Failed,
+         0,
          "odd"},
         {400,
          {{"CIMError", "request-not-valid"}, {"PGErrorDetail", "Expected%20VALUE%20element"}},
-         "", hr::InvalidParameter, 0, "(request-not-valid): Expected VALUE element"},
-        {501, {{"CIMError", "unsupported-operation"}}, "", hr::NotSupported, 0,
+         "",
+         hr::InvalidParameter,
+         0,
+         "(request-not-valid): Expected VALUE element"},
+        {501,
+         {{"CIMError", "unsupported-operation"}},
+         "",
+         hr::NotSupported,
+         0,
          "HTTP 501 (unsupported-operation)"},
         {200, {{"CIMError", "header-mismatch"}}, "", hr::InvalidParameter, 0, "header-mismatch"},
         {404, {}, "not here", hr::RpcUnavailable, 0, "no CIM-XML server there"},
@@ -124,7 +146,8 @@ TEST(CimxmlMessages, RepliesThatAreNoAnswerFailCleanly) {
         }
     }
     // A good one: the return value and the output parameters by name.
-    http::Reply good{200, {},
+    http::Reply good{200,
+                     {},
                      reply("OpenEnumerateInstances",
                            "<IRETURNVALUE/><PARAMVALUE NAME=\"EndOfSequence\"><VALUE>TRUE</VALUE>"
                            "</PARAMVALUE>")};

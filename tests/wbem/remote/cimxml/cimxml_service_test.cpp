@@ -24,24 +24,25 @@ bool available(std::string* reason) {
     if (::access("/usr/bin/python3", X_OK) != 0)
         *reason = "/usr/bin/python3 is not installed";
     else if (!std::filesystem::is_directory(recordings()))
-        *reason = "shared fixtures not found at " + recordings() + " (../shared beside the project)";
+        *reason =
+            "shared fixtures not found at " + recordings() + " (../shared beside the project)";
     else
         return true;
     return false;
 }
 
-#define SKIP_WITHOUT_REPLAY()                                 \
-    do {                                                      \
-        std::string reason;                                   \
-        if (!available(&reason)) GTEST_SKIP() << reason;      \
+#define SKIP_WITHOUT_REPLAY()                            \
+    do {                                                 \
+        std::string reason;                              \
+        if (!available(&reason)) GTEST_SKIP() << reason; \
     } while (0)
 
 std::unique_ptr<ReplayServer> start(std::vector<std::string> args) {
     ReplayServer::Options o;
     o.args = std::move(args);
     o.log = true;
-    return std::make_unique<ReplayServer>(std::move(o),
-                                          ReplayServer::Script{CIMSCOPE_CIMXML_REPLAY, recordings()});
+    return std::make_unique<ReplayServer>(
+        std::move(o), ReplayServer::Script{CIMSCOPE_CIMXML_REPLAY, recordings()});
 }
 
 RemoteOptions options(const ReplayServer& server) {
@@ -95,9 +96,7 @@ std::vector<std::string> calls(const ReplayServer& server, const std::string& me
     return out;
 }
 
-Variant value(ISWbemObject& o, const char* name) {
-    return o.Properties_()->Item(name, 0)->Value();
-}
+Variant value(ISWbemObject& o, const char* name) { return o.Properties_()->Item(name, 0)->Value(); }
 
 }  // namespace
 
@@ -109,7 +108,8 @@ TEST(CimxmlService, ClassListAndClassDefinition) {
     for (const auto& c : all<ISWbemObject>(*s->SubclassesOf({}, 0)->NewEnum()))
         classes.push_back(c->Path_()->Class());
     EXPECT_EQ(classes.size(), 64u);
-    EXPECT_NE(std::find(classes.begin(), classes.end(), "CIM_InstalledProductImage"), classes.end());
+    EXPECT_NE(std::find(classes.begin(), classes.end(), "CIM_InstalledProductImage"),
+              classes.end());
     // Names are asked with the namespace written with slashes.
     EXPECT_FALSE(calls(*server, "EnumerateClassNames test/cimv2").empty());
 
@@ -126,9 +126,10 @@ TEST(CimxmlService, ClassListAndClassDefinition) {
     EXPECT_EQ(calls(*server, "GetClass").size(), gets);
 
     // Schema queries run over EnumerateClasses, filtered here.
-    auto meta = all<ISWbemObject>(*s->ExecQuery(
-        "select * from meta_class where __this isa \"CIM_InstalledProductImage\"", "WQL", 0)
-                                       ->NewEnum());
+    auto meta = all<ISWbemObject>(
+        *s->ExecQuery("select * from meta_class where __this isa \"CIM_InstalledProductImage\"",
+                      "WQL", 0)
+             ->NewEnum());
     ASSERT_EQ(meta.size(), 1u);
     EXPECT_EQ(meta[0]->Path_()->Class(), "CIM_InstalledProductImage");
     EXPECT_EQ(calls(*server, "EnumerateClasses").size(), 1u);
@@ -160,12 +161,14 @@ TEST(CimxmlService, InstancesArriveOverSeveralPullsTypedWithPaths) {
     EXPECT_EQ(value(first, "PropertyDatetime").asString(), "20010515104354.000000:000");
 
     // One instance by its path.
-    auto two = s->Get("PG_TestPropertyTypes.CreationClassName=\"PG_TestPropertyTypes\",InstanceId=2", 0);
+    auto two =
+        s->Get("PG_TestPropertyTypes.CreationClassName=\"PG_TestPropertyTypes\",InstanceId=2", 0);
     EXPECT_EQ(value(*two, "PropertyUint16").asInt(), 1602);
     std::string text;
-    EXPECT_EQ(failure([&] { s->Get("PG_TestPropertyTypes.CreationClassName=\"x\",InstanceId=9", 0); },
-                      &text),
-              hr::NotFound);
+    EXPECT_EQ(
+        failure([&] { s->Get("PG_TestPropertyTypes.CreationClassName=\"x\",InstanceId=9", 0); },
+                &text),
+        hr::NotFound);
 }
 
 TEST(CimxmlService, WithoutClassDefinitionsTypesAndKeysComeFromTheReply) {
@@ -201,9 +204,11 @@ TEST(CimxmlService, QueryTheServerRefusesRunsAsAFilteredEnumeration) {
     SKIP_WITHOUT_REPLAY();
     auto server = start({});
     auto s = connect(address(*server), options(*server), "test\\static");
-    auto items = all<ISWbemObject>(*s->ExecQuery(
-        "select InstanceId, PropertyString from PG_TestPropertyTypes where PropertyUint32 > 3200 "
-        "and PropertyString like 'PG_%'", "WQL", 0)->NewEnum());
+    auto items = all<ISWbemObject>(*s->ExecQuery("select InstanceId, PropertyString from "
+                                                 "PG_TestPropertyTypes where PropertyUint32 > 3200 "
+                                                 "and PropertyString like 'PG_%'",
+                                                 "WQL", 0)
+                                        ->NewEnum());
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(value(*items[0], "InstanceId").asString(), "2");
     auto props = names(*items[0]->Properties_());
@@ -224,10 +229,12 @@ TEST(CimxmlService, AssociatorsAndNamespaces) {
     SKIP_WITHOUT_REPLAY();
     auto server = start({});
     auto s = connect(address(*server), options(*server), "test\\static");
-    auto items = all<ISWbemObject>(*s->ExecQuery(
-        "ASSOCIATORS OF {PG_TestPropertyTypes.CreationClassName=\"PG_TestPropertyTypes\","
-        "InstanceId=1} WHERE ResultClass = PG_TestPropertyTypes Role = Antecedent", "WQL", 0)
-                                        ->NewEnum());
+    auto items = all<ISWbemObject>(
+        *s->ExecQuery(
+              "ASSOCIATORS OF {PG_TestPropertyTypes.CreationClassName=\"PG_TestPropertyTypes\","
+              "InstanceId=1} WHERE ResultClass = PG_TestPropertyTypes Role = Antecedent",
+              "WQL", 0)
+             ->NewEnum());
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(value(*items[0], "InstanceId").asString(), "2");
     auto asked = calls(*server, "Associators");
@@ -236,8 +243,7 @@ TEST(CimxmlService, AssociatorsAndNamespaces) {
     EXPECT_NE(asked[0].find("role=antecedent"), std::string::npos) << asked[0];
 
     // The namespace tree: children of a namespace, from the interop namespace.
-    for (auto [nspace, expected] :
-         std::vector<std::pair<std::string, std::vector<std::string>>>{
+    for (auto [nspace, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
              {"root", {"cimv2", "interop"}}, {"test", {"cimv2", "static"}}}) {
         auto ns = connect(address(*server), options(*server), nspace);
         std::vector<std::string> children;
@@ -282,10 +288,11 @@ TEST(CimxmlService, TlsWithCaFileAndBasicAuthentication) {
     // Without the CA file the certificate does not verify.
     RemoteOptions noCa = o;
     noCa.caFile.clear();
-    EXPECT_EQ(failure([&] { connect(address(*server, "cimxmls"), noCa, "test\\static", kUser,
-                                    kPassword); },
-                      &text),
-              hr::SecureFailure);
+    EXPECT_EQ(
+        failure(
+            [&] { connect(address(*server, "cimxmls"), noCa, "test\\static", kUser, kPassword); },
+            &text),
+        hr::SecureFailure);
     EXPECT_NE(text.find("127.0.0.1"), std::string::npos) << text;
 }
 
@@ -294,9 +301,9 @@ TEST(CimxmlService, BasicOverPlainHttpOnlyWhenAllowed) {
     auto server = start({"--user", kUser, "--password", kPassword});
     RemoteOptions o = options(*server);
     std::string text;
-    EXPECT_EQ(failure([&] { connect(address(*server), o, "test\\static", kUser, kPassword); },
-                      &text),
-              hr::AccessDeniedSystem);
+    EXPECT_EQ(
+        failure([&] { connect(address(*server), o, "test\\static", kUser, kPassword); }, &text),
+        hr::AccessDeniedSystem);
     EXPECT_NE(text.find("plain HTTP"), std::string::npos) << text;
     EXPECT_TRUE(server->logLines().empty());  // nothing was sent
     o.allowUnencrypted = true;

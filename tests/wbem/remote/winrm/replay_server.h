@@ -1,5 +1,6 @@
 // Launcher for replay_server.py, the WinRM replay server the WS-Management
-// client tests talk to, and for other replay scripts of the same protocol. Namespace wbem::test holds helpers shared by tests.
+// client tests talk to, and for other replay scripts of the same protocol.
+// Namespace wbem::test holds helpers shared by tests.
 #pragma once
 
 #include <sys/types.h>
