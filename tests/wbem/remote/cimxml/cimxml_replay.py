@@ -37,6 +37,12 @@ and test without classes (synthesized); any other namespace gets the recorded CI
                         the recorded HTTP 400 with CIMError: request-not-valid
   anything else         CIM_ERR_NOT_SUPPORTED (synthesized)
 
+With --pywbem DIR (<shared fixtures>/cimxml/pywbem, read with python3-yaml),
+a request whose CIMMethod, CIMObject and main parameter equal those of one of
+pywbem's cases is answered first with that case's HTTP reply (the first such
+case in file order): all CIM types, embedded objects, method calls.
+root/cimv2 and test/TestProvider are then namespaces without classes.
+
 Options: --tls (certificates made at start, the CA printed as CERT <path>),
 --user/--password (Basic; 401 otherwise), --no-pull (Open* answered
 CIM_ERR_NOT_SUPPORTED), --batch N, --log FILE (one line per request).
@@ -157,6 +163,44 @@ class Recordings:
         return self.by_file[name]
 
 
+class PywbemCases:
+    def __init__(self, root):
+        import yaml  # python3-yaml; only with --pywbem
+        self.cases = []
+        for path in sorted(glob.glob(os.path.join(root, "*.yaml"))):
+            with open(path, encoding="utf-8") as f:
+                for case in yaml.safe_load(f) or []:
+                    req, rsp = case.get("http_request"), case.get("http_response")
+                    if not req or not rsp or not req.get("data") or "status" not in rsp:
+                        continue
+                    h = req.get("headers") or {}
+                    try:
+                        key = self.key(h.get("CIMMethod", ""), h.get("CIMObject", ""), req["data"])
+                    except ET.ParseError:
+                        continue
+                    headers = [(n, str(v)) for n, v in (rsp.get("headers") or {}).items()
+                               if n.lower() != "cimoperation"]
+                    self.cases.append((key, (rsp["status"], headers, rsp.get("data") or "")))
+
+    @staticmethod
+    def key(method, cimobject, body):
+        root = ET.fromstring(body.strip())
+        call = root.find(".//IMETHODCALL")
+        main = ""
+        if call is not None:
+            p = params_of(call)
+            main = param_key(next((p[n] for n in ("classname", "instancename", "objectname")
+                                   if n in p), None))
+        return (method.lower(), unquote(cimobject).lower(), main)
+
+    def find(self, method, cimobject, body):
+        try:
+            key = self.key(method, cimobject, body)
+        except ET.ParseError:
+            return None
+        return next((reply for k, reply in self.cases if k == key), None)
+
+
 class World:
     """What the server holds: recorded parts, plus what is synthesized."""
 
@@ -211,9 +255,10 @@ def instance_path(name, ns):
 
 
 class State:
-    def __init__(self, args, world):
+    def __init__(self, args, world, pywbem):
         self.args = args
         self.world = world
+        self.pywbem = pywbem
         self.lock = threading.Lock()
         self.contexts = {}
         self.next_context = 1
@@ -248,16 +293,22 @@ class State:
                                 f'<PARAMVALUE NAME="EnumerationContext"><VALUE>{ctx}</VALUE>'
                                 "</PARAMVALUE>")
 
-    def handle(self, method, body):
+    def handle(self, method, body, cimobject=""):
         """(status, headers, body) for one request."""
+        if self.pywbem is not None:
+            found = self.pywbem.find(method, cimobject, body)
+            if found is not None:
+                self.log(f"{method} {unquote(cimobject)} (pywbem)")
+                return found
         try:
             root = ET.fromstring(body)
         except ET.ParseError as e:
             return 400, [("CIMError", "request-not-well-formed")], str(e)
         call = root.find(".//IMETHODCALL")
         if call is None:
-            call = root.find(".//METHODCALL")
-            return 200, [], error(method, 7, "extrinsic methods are not recorded")
+            self.log(f"{method} {unquote(cimobject)}")
+            return 200, [], response(method, '<ERROR CODE="7" DESCRIPTION="not recorded"/>',
+                                     intrinsic=False)
         if call.get("NAME") != method:
             return 400, [("CIMError", "header-mismatch")], ""
         ns = namespace_of(call)
@@ -273,7 +324,10 @@ class State:
         w, rec = self.world, self.world.rec
         if key == "cimscope_badrequest":
             return rec.file("OpenEnumerateInstances61001")
-        if ns not in ("root", "test", "test/cimv2", "test/static", "root/interop"):
+        known = ["root", "test", "test/cimv2", "test/static", "root/interop"]
+        if self.pywbem is not None:
+            known += ["root/cimv2", "test/testprovider"]
+        if ns not in known:
             return 200, [], renamed(rec.file("EnumerateClassNames20002")[2], method)
         if method == "EnumerateClassNames":
             if ns == "test/cimv2":
@@ -375,7 +429,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.reply(400, [("CIMError", "header-mismatch")], "")
         method = unquote(self.headers.get("CIMMethod", ""))
         try:
-            status, headers, text = state.handle(method, body)
+            status, headers, text = state.handle(method, body,
+                                                 self.headers.get("CIMObject", ""))
         except Exception as e:  # a fault of this script shows in the test's output
             print(f"cimxml_replay: {type(e).__name__}: {e}", file=sys.stderr, flush=True)
             status, headers, text = 500, [], ""
@@ -410,6 +465,7 @@ def main():
     ap.add_argument("--no-pull", action="store_true")
     ap.add_argument("--hide-class", action="store_true")
     ap.add_argument("--log")
+    ap.add_argument("--pywbem", help="<shared fixtures>/cimxml/pywbem")
     args = ap.parse_args()
     if (args.user is None) != (args.password is None):
         ap.error("--user and --password go together")
@@ -425,7 +481,8 @@ def main():
             tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             tls.load_cert_chain(pem, key)
         httpd = Server(("127.0.0.1", 0), tls)
-        state = httpd.state = State(args, world)
+        pywbem = PywbemCases(args.pywbem) if args.pywbem else None
+        state = httpd.state = State(args, world, pywbem)
 
         def stop(*_):
             state.stopping.set()
