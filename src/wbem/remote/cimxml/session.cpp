@@ -424,6 +424,11 @@ std::shared_ptr<const Instance> Session::invoke(
                 if (p.out && iequals(p.name, name)) return p.type;
         if (auto pt = xml::attribute(n, "PARAMTYPE"))
             if (auto parsed = parseCimType(*pt)) t.type = *parsed;
+        // An embedded instance travels as escaped text, marked so.
+        auto embedded = xml::attribute(n, "EmbeddedObject");
+        if (!embedded) embedded = xml::attribute(n, "EMBEDDEDOBJECT");
+        if (embedded && (iequals(*embedded, "instance") || iequals(*embedded, "object")))
+            t.type = CimType::Object;
         if (xml::firstChild(n, "VALUE.ARRAY") || xml::firstChild(n, "VALUE.REFARRAY"))
             t.isArray = true;
         if (xml::firstChild(n, "VALUE.REFERENCE") || xml::firstChild(n, "VALUE.REFARRAY"))

@@ -376,4 +376,10 @@ TEST(CimxmlService, AllTypesEmbeddedObjectsAndMethodsFromPywbemCases) {
     EXPECT_FALSE(
         calls(*server, "GetTestIndicationsCount test/TestProvider:Test_IndicationProviderClass")
             .empty());
+
+    // A method of an instance, whose out-parameter is an embedded instance.
+    auto getAddress = s->ExecMethod("PyWBEM_Person.Name=\"Fritz\"", "GetAddress", {});
+    Variant output = value(*getAddress, "OutputAddress");
+    ASSERT_EQ(output.type(), VarType::Object);
+    EXPECT_EQ(value(*output.asObject(), "Town").asString(), "Fritz Town");
 }
