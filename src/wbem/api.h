@@ -30,14 +30,14 @@ inline constexpr int32_t ConnectUseMaxWait = 128;
 // interface they want with std::dynamic_pointer_cast, as COM callers ask
 // QueryInterface.
 class IDispatchLike {
-public:
+  public:
     virtual ~IDispatchLike() = default;
 };
 
 using ElementPtr = std::shared_ptr<IDispatchLike>;
 
 class IEnumVariant {
-public:
+  public:
     virtual ~IEnumVariant() = default;
     // Ok with an element; False (and no element) at the end; a failure code
     // when the walk broke down.
@@ -52,14 +52,14 @@ class ISWbemProperty;
 class ISWbemMethod;
 
 class ISWbemObjectSet : public IDispatchLike {
-public:
+  public:
     virtual std::unique_ptr<IEnumVariant> NewEnum() = 0;
     // Number of objects; a forward-only set throws InvalidOperation.
     virtual int32_t Count() = 0;
 };
 
 class ISWbemProperty : public IDispatchLike {
-public:
+  public:
     virtual std::string Name() const = 0;
     virtual Variant Value() const = 0;
     virtual CimType CIMType() const = 0;
@@ -69,7 +69,7 @@ public:
 };
 
 class ISWbemPropertySet : public IDispatchLike {
-public:
+  public:
     virtual std::unique_ptr<IEnumVariant> NewEnum() = 0;
     // Ignores case; throws NotFound.
     virtual std::shared_ptr<ISWbemProperty> Item(std::string_view name, int32_t flags = 0) = 0;
@@ -77,7 +77,7 @@ public:
 };
 
 class ISWbemMethod : public IDispatchLike {
-public:
+  public:
     virtual std::string Name() const = 0;
     virtual std::string Origin() const = 0;
     // The parameter objects, or null when there are none.
@@ -86,14 +86,14 @@ public:
 };
 
 class ISWbemMethodSet : public IDispatchLike {
-public:
+  public:
     virtual std::unique_ptr<IEnumVariant> NewEnum() = 0;
     virtual std::shared_ptr<ISWbemMethod> Item(std::string_view name, int32_t flags = 0) = 0;
     virtual int32_t Count() = 0;
 };
 
 class ISWbemObjectPath : public IDispatchLike {
-public:
+  public:
     virtual std::string Class() const = 0;
     virtual std::string RelPath() const = 0;
     virtual std::string Path() const = 0;
@@ -104,7 +104,7 @@ public:
 };
 
 class ISWbemObject : public IDispatchLike {
-public:
+  public:
     virtual std::shared_ptr<ISWbemObjectPath> Path_() = 0;
     virtual std::shared_ptr<ISWbemPropertySet> Properties_() = 0;
     virtual std::shared_ptr<ISWbemPropertySet> SystemProperties_() = 0;
@@ -115,7 +115,7 @@ public:
 };
 
 class ISWbemServices : public IDispatchLike {
-public:
+  public:
     virtual std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass = {},
                                                           int32_t flags = 0) = 0;
     // A class name or an object path.
@@ -137,7 +137,7 @@ public:
 };
 
 class ISWbemSecurity : public IDispatchLike {
-public:
+  public:
     virtual int32_t AuthenticationLevel() const = 0;
     // 0 to 6; anything else throws InvalidParameter.
     virtual void SetAuthenticationLevel(int32_t level) = 0;
@@ -145,7 +145,7 @@ public:
 };
 
 class ISWbemLocator : public IDispatchLike {
-public:
+  public:
     virtual ISWbemSecurity& Security_() = 0;
     virtual std::shared_ptr<ISWbemServices> ConnectServer(
         std::string_view server = {}, std::string_view nspace = {}, std::string_view user = {},

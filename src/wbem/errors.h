@@ -54,7 +54,7 @@ std::string describe(HResult code);
 std::string hexCode(HResult code);
 
 class WbemError : public std::runtime_error {
-public:
+  public:
     // The message is the code's description from the table.
     explicit WbemError(HResult code);
     // A description of the caller's own (a MOF syntax error with its position, ...).
@@ -62,7 +62,7 @@ public:
 
     HResult code() const { return code_; }
 
-private:
+  private:
     HResult code_;
 };
 

@@ -16,8 +16,8 @@ inline constexpr size_t mofIncludes = 20000;                // #pragma include f
 inline constexpr size_t mofIncludeDepth = 64;               // includes within includes
 
 // Classes and their members.
-inline constexpr size_t classDepth = 256;            // superclasses above a class
-inline constexpr size_t membersPerClass = 65536;     // own properties and methods
+inline constexpr size_t classDepth = 256;         // superclasses above a class
+inline constexpr size_t membersPerClass = 65536;  // own properties and methods
 inline constexpr size_t parametersPerMethod = 4096;
 inline constexpr size_t qualifiersPerElement = 1024;
 

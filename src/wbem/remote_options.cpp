@@ -14,8 +14,6 @@ std::optional<AuthMethod> parseAuthMethod(std::string_view text) {
     return std::nullopt;
 }
 
-std::string_view authMethodName(AuthMethod method) {
-    return names[static_cast<size_t>(method)];
-}
+std::string_view authMethodName(AuthMethod method) { return names[static_cast<size_t>(method)]; }
 
 }  // namespace wbem

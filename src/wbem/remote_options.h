@@ -19,7 +19,7 @@ std::optional<AuthMethod> parseAuthMethod(std::string_view text);
 std::string_view authMethodName(AuthMethod method);
 
 class RemoteOptions : public IDispatchLike {
-public:
+  public:
     AuthMethod auth = AuthMethod::Negotiate;
     std::string caFile;             // extra trusted CA certificates (PEM); empty: system CAs only
     bool allowUnencrypted = false;  // Basic over plain HTTP

@@ -142,8 +142,7 @@ void Applier::applyClass(ClassAst& c) {
                                              " parameters");
             if (!parameterNames.insert(p.name).second) {
                 sources_.fail(p.namePos, "parameter '" + std::string(p.name) +
-                                             "' is declared twice in method '" + method.name +
-                                             "'");
+                                             "' is declared twice in method '" + method.name + "'");
             }
             ParameterDef param;
             param.name = std::string(p.name);

@@ -291,7 +291,8 @@ Token Lexer::stringLiteral(size_t start) {
         break;
     }
     const size_t close = size_t(p - base);
-    if (auto* nul = static_cast<const char*>(std::memchr(base + start + 1, '\0', close - start - 1)))
+    if (auto* nul =
+            static_cast<const char*>(std::memchr(base + start + 1, '\0', close - start - 1)))
         fail(size_t(nul - base), "unexpected control character 0x00 in a string");
     Token t;
     t.kind = Tok::String;

@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "../limits.h"
-
 #include "applier.h"
 #include "parser.h"
 #include "source_set.h"

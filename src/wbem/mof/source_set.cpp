@@ -127,8 +127,8 @@ uint32_t SourceSet::enterInclude(std::string_view target, Pos at) {
         fail(at, "include cycle: '" + path + "' is already being read");
     }
     if (active_.size() >= limits::mofIncludeDepth) {
-        fail(at, "includes nested deeper than " + std::to_string(limits::mofIncludeDepth) +
-                     " files");
+        fail(at,
+             "includes nested deeper than " + std::to_string(limits::mofIncludeDepth) + " files");
     }
     // Every include counts, so that files including each other many times
     // over (each twice, thirty deep) stop early instead of running for hours.
@@ -144,8 +144,8 @@ uint32_t SourceSet::enterInclude(std::string_view target, Pos at) {
     }
     if (!bytes) fail(at, "cannot open include file '" + path + "'");
     if (totalBytes_ + bytes->size() > limits::mofTotalBytes)
-        fail(at, "the files of this compile exceed " +
-                     std::to_string(limits::mofTotalBytes >> 20) + " MiB");
+        fail(at, "the files of this compile exceed " + std::to_string(limits::mofTotalBytes >> 20) +
+                     " MiB");
     uint32_t index = add(path, std::move(*bytes));
     active_.push_back(std::move(path));
     return index;

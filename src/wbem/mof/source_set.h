@@ -49,8 +49,8 @@ class SourceSet {
   private:
     FileLoader loader_;
     std::vector<std::unique_ptr<SourceFile>> files_;
-    size_t includes_ = 0;    // includes followed so far
-    size_t totalBytes_ = 0;  // of every file read so far
+    size_t includes_ = 0;              // includes followed so far
+    size_t totalBytes_ = 0;            // of every file read so far
     std::vector<std::string> active_;  // files being read, outermost first
 };
 

@@ -108,9 +108,8 @@ std::shared_ptr<const ClassDef> deriveClass(const ClassDef* parent,
                                         std::to_string(limits::classDepth) + " superclasses");
     cls->qualifiers = mergeQualifiers(parent->qualifiers, declared->qualifiers);
     // Abstract does not pass to subclasses even when a schema forgets Restricted.
-    std::erase_if(cls->qualifiers, [&](const Qualifier& q) {
-        return q.propagated && iequals(q.name, "abstract");
-    });
+    std::erase_if(cls->qualifiers,
+                  [&](const Qualifier& q) { return q.propagated && iequals(q.name, "abstract"); });
     cls->derivation.push_back(parent->name);
     cls->derivation.insert(cls->derivation.end(), parent->derivation.begin(),
                            parent->derivation.end());

@@ -12,7 +12,7 @@ namespace wbem {
 namespace {
 
 class Security : public ISWbemSecurity {
-public:
+  public:
     int32_t AuthenticationLevel() const override { return level_; }
     void SetAuthenticationLevel(int32_t level) override {
         if (level < 0 || level > 6) fail(hr::InvalidParameter);
@@ -20,19 +20,17 @@ public:
     }
     int32_t ImpersonationLevel() const override { return 3; }  // Impersonate, WMI's default
 
-private:
+  private:
     int32_t level_ = 0;
 };
 
 class Locator : public ISWbemLocator {
-public:
+  public:
     ISWbemSecurity& Security_() override { return security_; }
 
-    std::shared_ptr<ISWbemServices> ConnectServer(std::string_view server,
-                                                  std::string_view nspace,
-                                                  std::string_view user,
-                                                  std::string_view password, std::string_view,
-                                                  std::string_view, int32_t,
+    std::shared_ptr<ISWbemServices> ConnectServer(std::string_view server, std::string_view nspace,
+                                                  std::string_view user, std::string_view password,
+                                                  std::string_view, std::string_view, int32_t,
                                                   const IDispatchLike* context) override {
         int32_t level = security_.AuthenticationLevel();
         if (level < 0 || level > 6) fail(hr::InvalidParameter);
@@ -50,8 +48,7 @@ public:
         if (host->local) {
             if (!user.empty() || !password.empty()) fail(hr::LocalCredentials);
         } else if (!host->user.empty() || !host->password.empty()) {
-            if (!iequals(user, host->user) || password != host->password)
-                fail(hr::AccessDenied);
+            if (!iequals(user, host->user) || password != host->password) fail(hr::AccessDenied);
         }
         std::string key = namespaceKey(nspace);
         if (key.empty()) fail(hr::InvalidNamespace);
@@ -60,7 +57,7 @@ public:
         return std::make_shared<embedded::Services>(host->repository, ns->path, host->serverName);
     }
 
-private:
+  private:
     Security security_;
 };
 

@@ -5,7 +5,7 @@ namespace wbem::embedded {
 namespace {
 
 class VectorEnum : public IEnumVariant {
-public:
+  public:
     explicit VectorEnum(std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items)
         : items_(std::move(items)) {}
     HResult Next(ElementPtr& element) override {
@@ -21,13 +21,13 @@ public:
         return hr::Ok;
     }
 
-private:
+  private:
     std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items_;
     size_t pos_ = 0;
 };
 
 class VectorSet : public ISWbemObjectSet {
-public:
+  public:
     explicit VectorSet(std::vector<std::shared_ptr<ISWbemObject>> items)
         : items_(std::make_shared<const std::vector<std::shared_ptr<ISWbemObject>>>(
               std::move(items))) {}
@@ -36,29 +36,30 @@ public:
     }
     int32_t Count() override { return int32_t(items_->size()); }
 
-private:
+  private:
     std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items_;
 };
 
 // Objects made from a provider chain's instances.
 class WrappingCursor : public ObjectCursor {
-public:
-    WrappingCursor(std::unique_ptr<InstanceCursor> cursor,
-                   std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap)
+  public:
+    WrappingCursor(
+        std::unique_ptr<InstanceCursor> cursor,
+        std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap)
         : cursor_(std::move(cursor)), wrap_(std::move(wrap)) {}
     std::shared_ptr<ISWbemObject> next() override {
         auto inst = cursor_->next();
         return inst ? wrap_(std::move(inst)) : nullptr;
     }
 
-private:
+  private:
     std::unique_ptr<InstanceCursor> cursor_;
     std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap_;
 };
 
 // Produces objects as the caller walks.
 class StreamEnum : public IEnumVariant {
-public:
+  public:
     StreamEnum(ObjectCursorOpener open, bool forwardOnly)
         : open_(std::move(open)), forwardOnly_(forwardOnly) {}
 
@@ -100,7 +101,7 @@ public:
         return hr::Ok;
     }
 
-private:
+  private:
     ObjectCursorOpener open_;
     bool forwardOnly_;
     std::unique_ptr<ObjectCursor> cursor_;
@@ -110,7 +111,7 @@ private:
 };
 
 class StreamSet : public ISWbemObjectSet {
-public:
+  public:
     StreamSet(ObjectCursorOpener open, bool forwardOnly)
         : open_(std::move(open)), forwardOnly_(forwardOnly) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
@@ -124,7 +125,7 @@ public:
         return n;
     }
 
-private:
+  private:
     ObjectCursorOpener open_;
     bool forwardOnly_;
 };
@@ -139,7 +140,8 @@ std::shared_ptr<ISWbemObjectSet> makeStreamSet(
     std::function<std::unique_ptr<InstanceCursor>()> open,
     std::function<std::shared_ptr<ISWbemObject>(std::shared_ptr<const Instance>)> wrap,
     bool forwardOnly) {
-    auto opener = [open = std::move(open), wrap = std::move(wrap)]() -> std::unique_ptr<ObjectCursor> {
+    auto opener = [open = std::move(open),
+                   wrap = std::move(wrap)]() -> std::unique_ptr<ObjectCursor> {
         return std::make_unique<WrappingCursor>(open(), wrap);
     };
     return std::make_shared<StreamSet>(std::move(opener), forwardOnly);

@@ -11,7 +11,7 @@ namespace {
 
 // Enumerator over a fixed list of elements.
 class ListEnum : public IEnumVariant {
-public:
+  public:
     explicit ListEnum(std::vector<ElementPtr> items) : items_(std::move(items)) {}
     HResult Next(ElementPtr& element) override {
         if (pos_ >= items_.size()) {
@@ -26,13 +26,13 @@ public:
         return hr::Ok;
     }
 
-private:
+  private:
     std::vector<ElementPtr> items_;
     size_t pos_ = 0;
 };
 
 class Property : public ISWbemProperty {
-public:
+  public:
     Property(std::string name, CimTypeDecl type, Variant value, std::string origin, bool local)
         : name_(std::move(name)),
           type_(std::move(type)),
@@ -46,7 +46,7 @@ public:
     std::string Origin() const override { return origin_; }
     bool IsLocal() const override { return local_; }
 
-private:
+  private:
     std::string name_;
     CimTypeDecl type_;
     Variant value_;
@@ -55,7 +55,7 @@ private:
 };
 
 class PropertySet : public ISWbemPropertySet {
-public:
+  public:
     explicit PropertySet(std::vector<std::shared_ptr<ISWbemProperty>> items)
         : items_(std::move(items)) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
@@ -68,7 +68,7 @@ public:
     }
     int32_t Count() override { return int32_t(items_.size()); }
 
-private:
+  private:
     std::vector<std::shared_ptr<ISWbemProperty>> items_;
 };
 
@@ -103,7 +103,7 @@ std::shared_ptr<ISWbemObject> parameterObject(const MethodDef& m, bool out,
 }
 
 class Method : public ISWbemMethod {
-public:
+  public:
     Method(const MethodDef& def, ObjectView owner) : def_(def), owner_(std::move(owner)) {}
     std::string Name() const override { return def_.name; }
     std::string Origin() const override { return def_.classOrigin; }
@@ -114,13 +114,13 @@ public:
         return parameterObject(def_, true, owner_);
     }
 
-private:
+  private:
     MethodDef def_;
     ObjectView owner_;
 };
 
 class MethodSet : public ISWbemMethodSet {
-public:
+  public:
     explicit MethodSet(std::vector<std::shared_ptr<ISWbemMethod>> items)
         : items_(std::move(items)) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
@@ -133,12 +133,12 @@ public:
     }
     int32_t Count() override { return int32_t(items_.size()); }
 
-private:
+  private:
     std::vector<std::shared_ptr<ISWbemMethod>> items_;
 };
 
 class ObjectPathImpl : public ISWbemObjectPath {
-public:
+  public:
     ObjectPathImpl(std::string cls, std::string rel, std::string path, std::string ns,
                    std::string server, bool isClass, bool singleton)
         : cls_(std::move(cls)),
@@ -156,21 +156,20 @@ public:
     bool IsClass() const override { return isClass_; }
     bool IsSingleton() const override { return singleton_; }
 
-private:
+  private:
     std::string cls_, rel_, path_, ns_, server_;
     bool isClass_, singleton_;
 };
 
 class Object : public ISWbemObject {
-public:
+  public:
     explicit Object(ObjectView view) : v_(std::move(view)) {}
 
     std::shared_ptr<ISWbemObjectPath> Path_() override {
         std::string rel = relPath();
-        return std::make_shared<ObjectPathImpl>(v_.cls->name, rel,
-                                                fullPath(v_.ctx.server, v_.ctx.nspace, rel),
-                                                v_.ctx.nspace, v_.ctx.server, !v_.inst,
-                                                v_.cls->singleton);
+        return std::make_shared<ObjectPathImpl>(
+            v_.cls->name, rel, fullPath(v_.ctx.server, v_.ctx.nspace, rel), v_.ctx.nspace,
+            v_.ctx.server, !v_.inst, v_.cls->singleton);
     }
 
     std::shared_ptr<ISWbemPropertySet> Properties_() override {
@@ -181,10 +180,9 @@ public:
         for (int slot : visibleSlots()) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
             const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
-            items.push_back(std::make_shared<Property>(def.name, def.type,
-                                                       toVariant(value, def.type, v_),
-                                                       def.classOrigin,
-                                                       iequals(def.classOrigin, v_.cls->name)));
+            items.push_back(std::make_shared<Property>(
+                def.name, def.type, toVariant(value, def.type, v_), def.classOrigin,
+                iequals(def.classOrigin, v_.cls->name)));
         }
         properties_ = std::make_shared<PropertySet>(std::move(items));
         return properties_;
@@ -262,7 +260,7 @@ public:
 
     std::string GetObjectText_(int32_t) override { return objectText(v_); }
 
-private:
+  private:
     std::string relPath() const {
         if (!v_.inst) return v_.cls->name;
         if (v_.partial) {
@@ -283,8 +281,7 @@ private:
         if (!v_.partial) return v_.cls->alphabetical;
         std::vector<int> slots;
         for (int slot : v_.cls->alphabetical)
-            if (std::find(v_.projection.begin(), v_.projection.end(), slot) !=
-                v_.projection.end())
+            if (std::find(v_.projection.begin(), v_.projection.end(), slot) != v_.projection.end())
                 slots.push_back(slot);
         return slots;
     }

@@ -44,7 +44,7 @@ std::shared_ptr<ISWbemObjectSet> makeStreamSet(
 
 // Objects produced one at a time; null at the end. May throw WbemError.
 class ObjectCursor {
-public:
+  public:
     virtual ~ObjectCursor() = default;
     virtual std::shared_ptr<ISWbemObject> next() = 0;
 };

@@ -13,10 +13,13 @@ VarType tagOf(CimType t, const CimValue* sample) {
     switch (t) {
         case CimType::SInt8:
         case CimType::SInt16:
-        case CimType::Char16: return VarType::Int16;
-        case CimType::UInt8: return VarType::UInt8;
+        case CimType::Char16:
+            return VarType::Int16;
+        case CimType::UInt8:
+            return VarType::UInt8;
         case CimType::UInt16:
-        case CimType::SInt32: return VarType::Int32;
+        case CimType::SInt32:
+            return VarType::Int32;
         case CimType::UInt32:
             // Values beyond the signed range would turn negative as a 32-bit
             // integer; they travel as reals so that their number stays right.
@@ -24,47 +27,65 @@ VarType tagOf(CimType t, const CimValue* sample) {
                 sample->asUInt() > uint64_t(std::numeric_limits<int32_t>::max()))
                 return VarType::Real64;
             return VarType::Int32;
-        case CimType::Real32: return VarType::Real32;
-        case CimType::Real64: return VarType::Real64;
-        case CimType::Boolean: return VarType::Bool;
-        case CimType::Object: return VarType::Object;
-        default: return VarType::String;
+        case CimType::Real32:
+            return VarType::Real32;
+        case CimType::Real64:
+            return VarType::Real64;
+        case CimType::Boolean:
+            return VarType::Bool;
+        case CimType::Object:
+            return VarType::Object;
+        default:
+            return VarType::String;
     }
 }
 
 int64_t signedOf(const CimValue& v) {
     switch (v.kind()) {
-        case CimValue::Kind::SInt: return v.asSInt();
-        case CimValue::Kind::UInt: return int64_t(v.asUInt());
-        case CimValue::Kind::Real: return int64_t(v.asReal());
-        case CimValue::Kind::Bool: return v.asBool() ? 1 : 0;
-        default: return 0;
+        case CimValue::Kind::SInt:
+            return v.asSInt();
+        case CimValue::Kind::UInt:
+            return int64_t(v.asUInt());
+        case CimValue::Kind::Real:
+            return int64_t(v.asReal());
+        case CimValue::Kind::Bool:
+            return v.asBool() ? 1 : 0;
+        default:
+            return 0;
     }
 }
 
 std::string textOf(const CimValue& v) {
     switch (v.kind()) {
-        case CimValue::Kind::String: return v.asString();
-        case CimValue::Kind::SInt: return std::to_string(v.asSInt());
-        case CimValue::Kind::UInt: return std::to_string(v.asUInt());
-        default: return mofLiteral(v, CimType::String);
+        case CimValue::Kind::String:
+            return v.asString();
+        case CimValue::Kind::SInt:
+            return std::to_string(v.asSInt());
+        case CimValue::Kind::UInt:
+            return std::to_string(v.asUInt());
+        default:
+            return mofLiteral(v, CimType::String);
     }
 }
 
 Variant scalar(const CimValue& v, CimType t, VarType tag, const ObjectView& owner) {
     if (v.isNull()) return Variant::null();
     switch (tag) {
-        case VarType::Int16: return Variant::int16(int16_t(uint16_t(signedOf(v))));
-        case VarType::UInt8: return Variant::uint8(uint8_t(signedOf(v)));
-        case VarType::Int32: return Variant::int32(int32_t(uint32_t(signedOf(v))));
+        case VarType::Int16:
+            return Variant::int16(int16_t(uint16_t(signedOf(v))));
+        case VarType::UInt8:
+            return Variant::uint8(uint8_t(signedOf(v)));
+        case VarType::Int32:
+            return Variant::int32(int32_t(uint32_t(signedOf(v))));
         case VarType::Real32:
-            return Variant::real32(float(v.kind() == CimValue::Kind::Real ? v.asReal()
-                                                                           : double(signedOf(v))));
+            return Variant::real32(
+                float(v.kind() == CimValue::Kind::Real ? v.asReal() : double(signedOf(v))));
         case VarType::Real64:
             if (v.kind() == CimValue::Kind::UInt) return Variant::real64(double(v.asUInt()));
             return Variant::real64(v.kind() == CimValue::Kind::Real ? v.asReal()
-                                                                     : double(signedOf(v)));
-        case VarType::Bool: return Variant::boolean(v.kind() == CimValue::Kind::Bool && v.asBool());
+                                                                    : double(signedOf(v)));
+        case VarType::Bool:
+            return Variant::boolean(v.kind() == CimValue::Kind::Bool && v.asBool());
         case VarType::Object: {
             if (v.kind() != CimValue::Kind::Object || !v.asObject()) return Variant::null();
             ObjectView view;
@@ -75,7 +96,9 @@ Variant scalar(const CimValue& v, CimType t, VarType tag, const ObjectView& owne
             view.owner = owner.owner;
             return Variant::object(makeObject(std::move(view)));
         }
-        default: (void)t; return Variant::string(textOf(v));
+        default:
+            (void)t;
+            return Variant::string(textOf(v));
     }
 }
 

@@ -79,7 +79,8 @@ class EndpointFinder {
 
     std::shared_ptr<const Instance> find(ObjectPath wanted) {
         Entry& entry = classes_[wanted.className];
-        if (!entry.indexed && ++entry.asked <= kDirectLookups) return findInstance(repo_, ns_, wanted);
+        if (!entry.indexed && ++entry.asked <= kDirectLookups)
+            return findInstance(repo_, ns_, wanted);
         auto cls = ns_.findClass(wanted.className);
         if (!cls) return nullptr;
         if (!entry.indexed) build(entry, *cls);
@@ -103,8 +104,7 @@ class EndpointFinder {
     struct Entry {
         int asked = 0;
         bool indexed = false;
-        std::unordered_multimap<std::string,
-                                std::pair<ObjectPath, std::shared_ptr<const Instance>>>
+        std::unordered_multimap<std::string, std::pair<ObjectPath, std::shared_ptr<const Instance>>>
             index;
     };
 
@@ -114,8 +114,8 @@ class EndpointFinder {
         if (p.singleton) return "@";
         std::vector<std::string> parts;
         for (const auto& k : p.keys) {
-            const bool pathLike = k.value.find(':') != std::string::npos ||
-                                  k.value.find('.') != std::string::npos;
+            const bool pathLike =
+                k.value.find(':') != std::string::npos || k.value.find('.') != std::string::npos;
             parts.push_back(lowered(k.name) + "=" + (pathLike ? "*" : lowered(k.value)));
         }
         std::sort(parts.begin(), parts.end());

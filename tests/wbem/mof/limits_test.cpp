@@ -1,5 +1,7 @@
 // Hostile MOF input stops at a limit with a clean error and its position,
 // instead of running for minutes or exhausting memory.
+#include "wbem/limits.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <fstream>
 
 #include "mof_test_util.h"
-#include "wbem/limits.h"
 
 namespace wbem::mof {
 namespace {
@@ -36,7 +37,8 @@ TEST(MofLimits, HostileShapesStopAtTheirLimit) {
     quals += "] uint32 P; };\n";
 
     std::string props = "class P {\n";
-    for (size_t i = 0; i <= limits::membersPerClass; ++i) props += "uint8 p" + std::to_string(i) + ";\n";
+    for (size_t i = 0; i <= limits::membersPerClass; ++i)
+        props += "uint8 p" + std::to_string(i) + ";\n";
     props += "};\n";
 
     struct Case {
@@ -51,8 +53,10 @@ TEST(MofLimits, HostileShapesStopAtTheirLimit) {
         {"too many members", props, "class 'P' has more than 65536 members", 65538},
         {"10,000-level namespace", "#pragma namespace(\"" + repeated("a\\\\", 10000) + "a\")\n",
          "invalid namespace path", 1},
-        {"dot-dot namespace", "#pragma namespace(\"root\\\\..\\\\x\")\n", "invalid namespace path", 1},
-        {"blank in a namespace", "#pragma namespace(\"root\\\\a b\")\n", "invalid namespace path", 1},
+        {"dot-dot namespace", "#pragma namespace(\"root\\\\..\\\\x\")\n", "invalid namespace path",
+         1},
+        {"blank in a namespace", "#pragma namespace(\"root\\\\a b\")\n", "invalid namespace path",
+         1},
         {"angle brackets in a namespace", "#pragma namespace(\"root\\\\<x>\")\n",
          "invalid namespace path", 1},
         {"NUL in a string", std::string("class N { string S = \"a\0b\"; };\n", 31),
@@ -75,8 +79,8 @@ TEST(MofLimits, IncludeBombStopsAtTheIncludeCount) {
     }
     files["f30.mof"] = "class Leaf { };\n";
     testing::Failure f = compileError("#pragma include(\"f0.mof\")\n", files);
-    EXPECT_EQ(f.message, "more than " + std::to_string(limits::mofIncludes) +
-                             " includes in one compile");
+    EXPECT_EQ(f.message,
+              "more than " + std::to_string(limits::mofIncludes) + " includes in one compile");
     EXPECT_GT(f.line, 0);
 }
 

@@ -169,7 +169,8 @@ TEST(WqlAssociators, ManyAssociationsGiveEveryEndpointInOrder) {
         auto l = std::make_shared<Instance>(link);
         l->set("Hub", CimValue::string("Hub.Id=1"));
         // Some references spell the key in another case.
-        l->set("Member", CimValue::string("Item.Name=\"" + (i % 2 ? name : "ITEM" + name.substr(4)) + "\""));
+        l->set("Member",
+               CimValue::string("Item.Name=\"" + (i % 2 ? name : "ITEM" + name.substr(4)) + "\""));
         tx.addInstance(kNs, l);
         if (i % 500 != 3) expected += (expected.empty() ? "" : " ") + name;
     }

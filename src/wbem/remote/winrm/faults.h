@@ -13,18 +13,18 @@ namespace wbem::winrm {
 
 struct FaultInfo {
     HResult code = hr::Failed;
-    std::string reason;  // the most specific text the fault carries
-    std::string subcode;  // e.g. "CannotProcessFilter", without prefix
+    std::string reason;       // the most specific text the fault carries
+    std::string subcode;      // e.g. "CannotProcessFilter", without prefix
     bool fromDetail = false;  // the code came from a WMI or CIM code, not the subcode
 };
 
 // A SOAP fault as thrown: the WMI error with what the fault said.
 class FaultError : public WbemError {
-public:
+  public:
     explicit FaultError(FaultInfo info);
     const FaultInfo& info() const { return info_; }
 
-private:
+  private:
     FaultInfo info_;
 };
 

@@ -52,9 +52,7 @@ struct Buffer {
     std::string str() const { return {static_cast<const char*>(b.value), b.length}; }
 };
 
-gss_buffer_desc view(std::string_view s) {
-    return {s.size(), const_cast<char*>(s.data())};
-}
+gss_buffer_desc view(std::string_view s) { return {s.size(), const_cast<char*>(s.data())}; }
 
 gss_name_t importName(std::string_view text, gss_OID type, GssMech mech) {
     OM_uint32 minor;
@@ -63,8 +61,8 @@ gss_name_t importName(std::string_view text, gss_OID type, GssMech mech) {
     const OM_uint32 major = gss_import_name(&minor, &b, type, &name);
     if (GSS_ERROR(major))
         denied("\"" + std::string(text) + "\" is not a user name " +
-               std::string(gssMechName(mech)) + " takes: " +
-               statusText(major, minor, mechOid(mech)));
+               std::string(gssMechName(mech)) +
+               " takes: " + statusText(major, minor, mechOid(mech)));
     return name;
 }
 
@@ -89,10 +87,9 @@ GssCredential::GssCredential(GssMech mech, std::string_view user, std::string_vi
         denied("NTLM needs a user name (DOMAIN\\user or user@domain) and a password.");
     gss_name_t name = GSS_C_NO_NAME;
     if (!user.empty())
-        name = importName(user,
-                          mech == GssMech::Kerberos ? GSS_KRB5_NT_PRINCIPAL_NAME
-                                                    : GSS_C_NT_USER_NAME,
-                          mech);
+        name = importName(
+            user, mech == GssMech::Kerberos ? GSS_KRB5_NT_PRINCIPAL_NAME : GSS_C_NT_USER_NAME,
+            mech);
     if (password.empty()) {
         major = gss_acquire_cred(&minor, name, GSS_C_INDEFINITE, &mechs, GSS_C_INITIATE, &cred,
                                  nullptr, nullptr);
@@ -149,12 +146,12 @@ std::string GssContext::step(std::string_view serverToken) {
         static_cast<gss_name_t>(target_), mechOid(mech),
         GSS_C_MUTUAL_FLAG | GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG | GSS_C_REPLAY_FLAG |
             GSS_C_SEQUENCE_FLAG,
-        0, GSS_C_NO_CHANNEL_BINDINGS, serverToken.empty() ? GSS_C_NO_BUFFER : &in, nullptr,
-        &out.b, &flags, nullptr);
+        0, GSS_C_NO_CHANNEL_BINDINGS, serverToken.empty() ? GSS_C_NO_BUFFER : &in, nullptr, &out.b,
+        &flags, nullptr);
     context_ = ctx;
     if (GSS_ERROR(major))
-        denied(std::string(gssMechName(mech)) + " authentication failed: " +
-               statusText(major, minor, mechOid(mech)));
+        denied(std::string(gssMechName(mech)) +
+               " authentication failed: " + statusText(major, minor, mechOid(mech)));
     if (major == GSS_S_COMPLETE) {
         // Message encryption depends on it; a context without it is useless.
         if (!(flags & GSS_C_CONF_FLAG) || !(flags & GSS_C_INTEG_FLAG))
@@ -193,17 +190,16 @@ GssContext::Sealed GssContext::wrap(std::string_view plain) {
         if (!GSS_ERROR(major)) {
             sealed.signature.assign(static_cast<const char*>(iov[0].buffer.value),
                                     iov[0].buffer.length);
-            sealed.data.append(static_cast<const char*>(iov[2].buffer.value),
-                               iov[2].buffer.length);
+            sealed.data.append(static_cast<const char*>(iov[2].buffer.value), iov[2].buffer.length);
         }
         OM_uint32 m;
         gss_release_iov_buffer(&m, iov, 3);
     }
     if (GSS_ERROR(major) || !conf || sealed.signature.empty())
-        fail(hr::Failed, describeWithReason(hr::Failed,
-                                            "A message could not be encrypted: " +
-                                                statusText(major, minor,
-                                                           mechOid(credential_->mech()))));
+        fail(hr::Failed,
+             describeWithReason(hr::Failed,
+                                "A message could not be encrypted: " +
+                                    statusText(major, minor, mechOid(credential_->mech()))));
     return sealed;
 }
 
@@ -215,8 +211,8 @@ std::string GssContext::unwrap(std::string_view signature, std::string_view data
     Buffer out;
     OM_uint32 minor = 0;
     int conf = 0;
-    const OM_uint32 major = gss_unwrap(&minor, static_cast<gss_ctx_id_t>(context_), &in,
-                                       &out.b, &conf, nullptr);
+    const OM_uint32 major =
+        gss_unwrap(&minor, static_cast<gss_ctx_id_t>(context_), &in, &out.b, &conf, nullptr);
     if (GSS_ERROR(major))
         fail(hr::SecureFailure,
              describeWithReason(hr::SecureFailure,

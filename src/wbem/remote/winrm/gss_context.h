@@ -24,7 +24,7 @@ std::string gssServiceName(std::string_view host);
 // Acquired credentials; the password is handed to GSSAPI here and need not
 // be kept by the caller afterwards.
 class GssCredential {
-public:
+  public:
     // Kerberos: without a password, the ticket cache (of `user` when given);
     // with one, a ticket got for user@REALM. NTLM: DOMAIN\user or user@domain
     // and a password. Throws WbemError (Access is denied) with the reason.
@@ -35,14 +35,14 @@ public:
 
     GssMech mech() const { return mech_; }
 
-private:
+  private:
     friend class GssContext;
     GssMech mech_;
     void* cred_ = nullptr;  // gss_cred_id_t
 };
 
 class GssContext {
-public:
+  public:
     GssContext(std::shared_ptr<const GssCredential> credential, std::string_view host);
     ~GssContext();
     GssContext(const GssContext&) = delete;
@@ -66,7 +66,7 @@ public:
     // does not verify or the message was not encrypted.
     std::string unwrap(std::string_view signature, std::string_view data);
 
-private:
+  private:
     std::shared_ptr<const GssCredential> credential_;
     void* target_ = nullptr;   // gss_name_t
     void* context_ = nullptr;  // gss_ctx_id_t

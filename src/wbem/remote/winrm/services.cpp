@@ -37,20 +37,20 @@ std::vector<std::string> selectedNames(std::string_view query) {
 
 // Objects of a query, one Pull batch at a time.
 class QueryCursor : public ObjectCursor {
-public:
+  public:
     QueryCursor(std::unique_ptr<Enumeration> e, std::shared_ptr<Services> owner,
                 std::shared_ptr<const std::vector<std::string>> selected)
         : enumeration_(std::move(e)), owner_(std::move(owner)), selected_(std::move(selected)) {}
     std::shared_ptr<ISWbemObject> next() override;
 
-private:
+  private:
     std::unique_ptr<Enumeration> enumeration_;
     std::shared_ptr<Services> owner_;
     std::shared_ptr<const std::vector<std::string>> selected_;
 };
 
 class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
-public:
+  public:
     explicit Services(std::shared_ptr<Session> session) : session_(std::move(session)) {
         ctx_.server = session_->serverName();
         ctx_.nspace = session_->nspace();
@@ -58,7 +58,8 @@ public:
 
     // `selected`: a query's property list, which a server may not have
     // applied; the object then shows only those, as WMI's partial objects do.
-    std::shared_ptr<ISWbemObject> wrap(WsmanObject o, const std::vector<std::string>* selected = nullptr) {
+    std::shared_ptr<ISWbemObject> wrap(WsmanObject o,
+                                       const std::vector<std::string>* selected = nullptr) {
         if (selected && !selected->empty()) {
             const ClassDef& cls = o.instance->cls();
             std::vector<int> kept;
@@ -106,7 +107,8 @@ public:
                     superFound = true;
                     continue;
                 }
-                const bool below = shallow ? iequals(cls->superclass, super) : cls->derivesFrom(super);
+                const bool below =
+                    shallow ? iequals(cls->superclass, super) : cls->derivesFrom(super);
                 if (!below) continue;
             } else if (shallow && !cls->superclass.empty()) {
                 continue;
@@ -146,7 +148,7 @@ public:
         return wrap(session_->invoke(p, trimmed(method), inParameters));
     }
 
-private:
+  private:
     // The query starts now, so that a bad query or class fails in the call;
     // a stream set hands its first walk the enumeration already under way.
     std::shared_ptr<ISWbemObjectSet> run(std::string wql, int32_t flags) {
@@ -174,8 +176,7 @@ private:
             if (!e) e = self->session_->query(wql);
             return std::make_unique<QueryCursor>(std::move(e), self, selected);
         };
-        return embedded::makeObjectStream(std::move(open),
-                                          (flags & flags::ForwardOnly) != 0);
+        return embedded::makeObjectStream(std::move(open), (flags & flags::ForwardOnly) != 0);
     }
 
     std::shared_ptr<Session> session_;
@@ -195,8 +196,8 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
     auto endpoint = parseEndpoint(host);
     if (!endpoint)
         fail(hr::RpcUnavailable,
-             describeWithReason(hr::RpcUnavailable,
-                                "\"" + std::string(trimmed(host)) + "\" is not a host name or URL."));
+             describeWithReason(hr::RpcUnavailable, "\"" + std::string(trimmed(host)) +
+                                                        "\" is not a host name or URL."));
     // Names under .invalid never resolve (RFC 6761): no lookup is needed to know.
     const std::string& name = endpoint->host;
     if (name.size() >= 8 && iequals(std::string_view(name).substr(name.size() - 8), ".invalid"))

@@ -15,10 +15,10 @@ namespace {
 const xmlNode* expect(const Reply& r, std::string_view localName, std::string_view host) {
     const xmlNode* p = r.payload();
     if (xml::localName(p) != localName)
-        fail(hr::Failed, describeWithReason(hr::Failed, std::string(host) + " answered with " +
-                                                            std::string(xml::localName(p)) +
-                                                            " instead of " +
-                                                            std::string(localName) + "."));
+        fail(hr::Failed,
+             describeWithReason(hr::Failed, std::string(host) + " answered with " +
+                                                std::string(xml::localName(p)) + " instead of " +
+                                                std::string(localName) + "."));
     return p;
 }
 

@@ -24,7 +24,7 @@ class Session;
 // A query or class listing in progress: objects arrive one Pull batch at a
 // time. Dropping it before the end releases the enumeration on the server.
 class Enumeration {
-public:
+  public:
     Enumeration(std::shared_ptr<Session> session, std::string resourceUri, Reply first);
     ~Enumeration();
     Enumeration(const Enumeration&) = delete;
@@ -35,7 +35,7 @@ public:
     // For class listings: the next CLASS element as a definition.
     std::shared_ptr<const ClassDef> nextClass();
 
-private:
+  private:
     // The next item element of the batch in hand, pulling the next batch
     // when it is used up; null at the end. `epr` gets its endpoint reference.
     const xmlNode* nextItem(const xmlNode** epr);
@@ -51,7 +51,7 @@ private:
 };
 
 class Session : public std::enable_shared_from_this<Session> {
-public:
+  public:
     // Nothing is sent yet; `nspace` as the user wrote it ("root\cimv2").
     Session(Endpoint endpoint, TransportOptions options, std::string nspace);
 
@@ -89,7 +89,7 @@ public:
 
     int maxElements() const { return 100; }
 
-private:
+  private:
     std::string namespaceWithSlashes() const;
     [[noreturn]] void noMetadata() const;
 

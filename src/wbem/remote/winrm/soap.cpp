@@ -23,8 +23,8 @@ std::string newMessageId() {
 }
 
 [[noreturn]] void notWsman(std::string_view host, const std::string& why) {
-    fail(hr::Failed, describeWithReason(hr::Failed, std::string(host) +
-                                                        " gave no WS-Management reply: " + why));
+    fail(hr::Failed, describeWithReason(
+                         hr::Failed, std::string(host) + " gave no WS-Management reply: " + why));
 }
 
 }  // namespace
@@ -34,19 +34,29 @@ std::string escapeXml(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
 }
 
-std::string buildRequest(const RequestHeader& h, std::string_view bodyXml,
-                         std::string& messageId) {
+std::string buildRequest(const RequestHeader& h, std::string_view bodyXml, std::string& messageId) {
     messageId = newMessageId();
     std::string s;
     s.reserve(1500 + bodyXml.size());
@@ -135,8 +145,7 @@ const xmlNode* Reply::payload() const {
     return p;
 }
 
-Reply readReply(std::string_view bytes, std::string_view expectedMessageId,
-                std::string_view host) {
+Reply readReply(std::string_view bytes, std::string_view expectedMessageId, std::string_view host) {
     Reply r;
     try {
         xml::ParseLimits limits;

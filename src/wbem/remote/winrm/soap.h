@@ -26,9 +26,11 @@ inline constexpr std::string_view cimCommon = "http://schemas.dmtf.org/wbem/wsci
 }  // namespace ns
 
 namespace action {
-inline constexpr std::string_view enumerate = "http://schemas.xmlsoap.org/ws/2004/09/enumeration/Enumerate";
+inline constexpr std::string_view enumerate =
+    "http://schemas.xmlsoap.org/ws/2004/09/enumeration/Enumerate";
 inline constexpr std::string_view pull = "http://schemas.xmlsoap.org/ws/2004/09/enumeration/Pull";
-inline constexpr std::string_view release = "http://schemas.xmlsoap.org/ws/2004/09/enumeration/Release";
+inline constexpr std::string_view release =
+    "http://schemas.xmlsoap.org/ws/2004/09/enumeration/Release";
 inline constexpr std::string_view get = "http://schemas.xmlsoap.org/ws/2004/09/transfer/Get";
 }  // namespace action
 
@@ -36,7 +38,8 @@ namespace resource {
 // WMI's classes and queries: <wmiBase><namespace with '/'>/<class or *>.
 inline constexpr std::string_view wmiBase = "http://schemas.microsoft.com/wbem/wsman/1/wmi/";
 // Class definitions in DSP0201 form.
-inline constexpr std::string_view cimXmlSchema = "http://schemas.dmtf.org/wbem/cim-xml/2/cim-schema/2/*";
+inline constexpr std::string_view cimXmlSchema =
+    "http://schemas.dmtf.org/wbem/cim-xml/2/cim-schema/2/*";
 inline constexpr std::string_view wqlDialect = "http://schemas.microsoft.com/wbem/wsman/1/WQL";
 }  // namespace resource
 
@@ -83,7 +86,6 @@ struct Reply {
     // The first element child of the body; throws when there is none.
     const xmlNode* payload() const;
 };
-Reply readReply(std::string_view bytes, std::string_view expectedMessageId,
-                std::string_view host);
+Reply readReply(std::string_view bytes, std::string_view expectedMessageId, std::string_view host);
 
 }  // namespace wbem::winrm

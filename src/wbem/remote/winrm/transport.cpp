@@ -30,7 +30,6 @@ void globalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-
 constexpr std::string_view kSoapType = "application/soap+xml;charset=UTF-8";
 
 // The reply headers Negotiate needs; a new status line starts them afresh.
@@ -51,8 +50,10 @@ size_t readHeader(char* data, size_t size, size_t count, void* user) {
     if (colon == std::string_view::npos) return n;
     const std::string_view name = trimmed(line.substr(0, colon));
     const std::string_view value = trimmed(line.substr(colon + 1));
-    if (iequals(name, "WWW-Authenticate")) h->wwwAuthenticate.emplace_back(value);
-    else if (iequals(name, "Content-Type")) h->contentType = std::string(value);
+    if (iequals(name, "WWW-Authenticate"))
+        h->wwwAuthenticate.emplace_back(value);
+    else if (iequals(name, "Content-Type"))
+        h->contentType = std::string(value);
     return n;
 }
 
@@ -120,8 +121,8 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
     handle_->headers =
         curl_slist_append(handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
     handle_->headers = curl_slist_append(handle_->headers, "Expect:");
-    for (const char* h : {"Content-Type: application/soap+xml;charset=UTF-8", "Expect:",
-                          "WSMANIDENTIFY: unauthenticated"})
+    for (const char* h : {"Content-Type: application/soap+xml;charset=UTF-8",
+                          "Expect:", "WSMANIDENTIFY: unauthenticated"})
         handle_->anonymousHeaders = curl_slist_append(handle_->anonymousHeaders, h);
     const std::string url = endpoint_.url();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -224,8 +225,7 @@ std::shared_ptr<const GssCredential> Transport::credentialFor(int mech) {
     // Kerberos: the named user's ticket, got with the password when there is
     // one, else from the ticket cache (kinit); no user: the cache's own.
     slot = std::make_shared<const GssCredential>(
-        mech == KerberosMech ? GssMech::Kerberos : GssMech::Ntlm, options_.user,
-        options_.password);
+        mech == KerberosMech ? GssMech::Kerberos : GssMech::Ntlm, options_.user, options_.password);
     return slot;
 }
 
@@ -298,38 +298,37 @@ void Transport::handshakeWith(const std::shared_ptr<const GssCredential>& creden
             if (raw.status == 401 && leg == 0 && !challenge) {
                 std::string offered;
                 for (const std::string& v : raw.headers.wwwAuthenticate)
-                    offered += (offered.empty() ? "" : ", ") +
-                               std::string(v.substr(0, v.find(' ')));
+                    offered +=
+                        (offered.empty() ? "" : ", ") + std::string(v.substr(0, v.find(' ')));
                 fail(hr::AccessDeniedSystem,
-                     describeWithReason(hr::AccessDeniedSystem,
-                                        where + " does not take Negotiate authentication" +
-                                            (offered.empty() ? "." : " (it offers " + offered +
-                                                                     ").")));
+                     describeWithReason(
+                         hr::AccessDeniedSystem,
+                         where + " does not take Negotiate authentication" +
+                             (offered.empty() ? "." : " (it offers " + offered + ").")));
             }
             if (raw.status == 401) {
                 if (!challenge || challenge->empty() || context->complete()) {
                     std::string who = options_.user.empty() ? "" : " of " + options_.user;
                     fail(hr::AccessDeniedSystem,
                          describeWithReason(hr::AccessDeniedSystem,
-                                            where + " refused the " + mech + " credentials" +
-                                                who + ": unknown user or wrong password."));
+                                            where + " refused the " + mech + " credentials" + who +
+                                                ": unknown user or wrong password."));
                 }
                 token = context->step(*challenge);
                 continue;
             }
             if (raw.status != 200 && raw.status != 400 && raw.status != 500)
                 fail(hr::RpcUnavailable,
-                     describeWithReason(hr::RpcUnavailable,
-                                        where + " answered HTTP " + std::to_string(raw.status) +
-                                            " to the " + mech + " handshake."));
+                     describeWithReason(hr::RpcUnavailable, where + " answered HTTP " +
+                                                                std::to_string(raw.status) +
+                                                                " to the " + mech + " handshake."));
             // Kerberos's mutual authentication: the server's last word.
-            if (challenge && !challenge->empty() && !context->complete())
-                context->step(*challenge);
+            if (challenge && !challenge->empty() && !context->complete()) context->step(*challenge);
             if (!context->complete())
                 fail(hr::AccessDeniedSystem,
-                     describeWithReason(hr::AccessDeniedSystem,
-                                        where + " ended the " + mech +
-                                            " handshake before it was complete."));
+                     describeWithReason(
+                         hr::AccessDeniedSystem,
+                         where + " ended the " + mech + " handshake before it was complete."));
             context_ = std::move(context);
             return;
         }
@@ -394,30 +393,31 @@ HttpReply Transport::send(std::string_view body) {
     const std::string where = endpoint_.url();
     const std::string detail = handle_->error[0] ? handle_->error : curl_easy_strerror(rc);
     switch (rc) {
-    case CURLE_OK:
-        break;
-    case CURLE_WRITE_ERROR:
-        if (sink.overflow)
-            fail(hr::Failed,
-                 describeWithReason(hr::Failed, "The reply from " + where + " is larger than " +
-                                                    std::to_string(sink.cap) + " bytes."));
-        fail(hr::Failed, describeWithReason(hr::Failed, detail));
-    case CURLE_ABORTED_BY_CALLBACK:
-        cancelled_.store(false);
-        fail(hr::CallCancelled);
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_ISSUER_ERROR:
-        fail(hr::SecureFailure,
-             describeWithReason(hr::SecureFailure, "The certificate of " + endpoint_.host +
-                                                       " could not be verified: " + detail));
-    case CURLE_OPERATION_TIMEDOUT:
-        fail(hr::RpcUnavailable,
-             describeWithReason(hr::RpcUnavailable, where + " did not answer in time: " + detail));
-    default:
-        fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
+        case CURLE_OK:
+            break;
+        case CURLE_WRITE_ERROR:
+            if (sink.overflow)
+                fail(hr::Failed,
+                     describeWithReason(hr::Failed, "The reply from " + where + " is larger than " +
+                                                        std::to_string(sink.cap) + " bytes."));
+            fail(hr::Failed, describeWithReason(hr::Failed, detail));
+        case CURLE_ABORTED_BY_CALLBACK:
+            cancelled_.store(false);
+            fail(hr::CallCancelled);
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_ISSUER_ERROR:
+            fail(hr::SecureFailure,
+                 describeWithReason(hr::SecureFailure, "The certificate of " + endpoint_.host +
+                                                           " could not be verified: " + detail));
+        case CURLE_OPERATION_TIMEDOUT:
+            fail(hr::RpcUnavailable,
+                 describeWithReason(hr::RpcUnavailable,
+                                    where + " did not answer in time: " + detail));
+        default:
+            fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
     }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     return reply;
@@ -439,19 +439,19 @@ HttpReply Transport::exchange(std::string_view envelope, bool authenticate) {
     HttpReply reply = send(envelope);
     const std::string where = endpoint_.url();
     switch (reply.status) {
-    case 200:
-    case 400:
-    case 500:
-        return reply;
-    case 401:
-        fail(hr::AccessDeniedSystem,
-             describeWithReason(hr::AccessDeniedSystem,
-                                where + " refused the user name or password."));
-    default:
-        fail(hr::RpcUnavailable,
-             describeWithReason(hr::RpcUnavailable, where + " answered HTTP " +
-                                                        std::to_string(reply.status) +
-                                                        ": no WS-Management service there."));
+        case 200:
+        case 400:
+        case 500:
+            return reply;
+        case 401:
+            fail(hr::AccessDeniedSystem,
+                 describeWithReason(hr::AccessDeniedSystem,
+                                    where + " refused the user name or password."));
+        default:
+            fail(hr::RpcUnavailable,
+                 describeWithReason(hr::RpcUnavailable, where + " answered HTTP " +
+                                                            std::to_string(reply.status) +
+                                                            ": no WS-Management service there."));
     }
 }
 

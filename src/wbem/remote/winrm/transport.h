@@ -41,7 +41,7 @@ class GssContext;
 class GssCredential;
 
 class Transport {
-public:
+  public:
     // Options that cannot be honoured (Basic over plain HTTP without
     // allowUnencrypted, a method this build cannot do) make every
     // authenticated post fail; unauthenticated ones still go, so that an
@@ -71,7 +71,7 @@ public:
     // Whether messages go sealed (Negotiate over plain HTTP).
     bool sealsMessages() const;
 
-private:
+  private:
     struct Raw;
     HttpReply exchange(std::string_view envelope, bool authenticate);
     HttpReply send(std::string_view body);

@@ -87,8 +87,8 @@ std::optional<SealedParts> splitSealed(std::string_view body) {
         return std::nullopt;
     body.remove_suffix(kEnd.size());
     const auto* b = reinterpret_cast<const unsigned char*>(body.data());
-    const uint32_t n = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                       uint32_t(b[3]) << 24;
+    const uint32_t n =
+        uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
     body.remove_prefix(4);
     if (n == 0 || n > body.size()) return std::nullopt;
     parts.signature = std::string(body.substr(0, n));

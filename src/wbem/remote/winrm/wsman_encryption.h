@@ -26,9 +26,9 @@ std::string openMessage(GssContext& context, std::string_view contentType, std::
 
 // A sealed message taken apart without opening it, for checks and tests.
 struct SealedParts {
-    std::string protocol;        // the first part's Content-Type
-    size_t originalLength = 0;   // OriginalContent's Length
-    std::string originalType;    // OriginalContent's type, up to ";Length"
+    std::string protocol;       // the first part's Content-Type
+    size_t originalLength = 0;  // OriginalContent's Length
+    std::string originalType;   // OriginalContent's type, up to ";Length"
     std::string signature;
     std::string data;
 };

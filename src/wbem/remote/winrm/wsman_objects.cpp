@@ -66,7 +66,7 @@ PropertyElements group(const xmlNode* object) {
 }
 
 std::vector<std::pair<std::string, std::string>> selectorsOf(const xmlNode* epr,
-                                                              std::string* resourceUri) {
+                                                             std::string* resourceUri) {
     std::vector<std::pair<std::string, std::string>> out;
     const xmlNode* params = xml::firstChild(epr, "ReferenceParameters");
     if (!params) return out;
@@ -169,8 +169,8 @@ std::optional<std::string> cimDatetimeFromIso(std::string_view s) {
     auto off = offsetAt(s, pos);
     if (!off) return std::nullopt;
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.%06d%s", y, mo, d, h, mi, se,
-                  *micro, formatOffset(*off).c_str());
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.%06d%s", y, mo, d, h, mi, se, *micro,
+                  formatOffset(*off).c_str());
     return std::string(buf);
 }
 
@@ -205,12 +205,18 @@ std::optional<std::string> cimIntervalFromIso(std::string_view s) {
         }
         const char unit = s[pos++];
         any = true;
-        if (!inTime && unit == 'D') days += v;
-        else if (!inTime && unit == 'W') days += v * 7;
-        else if (inTime && unit == 'H') hours += v;
-        else if (inTime && unit == 'M') minutes += v;
-        else if (inTime && unit == 'S') seconds += v, micro = frac;
-        else return std::nullopt;  // years and months have no fixed length
+        if (!inTime && unit == 'D')
+            days += v;
+        else if (!inTime && unit == 'W')
+            days += v * 7;
+        else if (inTime && unit == 'H')
+            hours += v;
+        else if (inTime && unit == 'M')
+            minutes += v;
+        else if (inTime && unit == 'S')
+            seconds += v, micro = frac;
+        else
+            return std::nullopt;  // years and months have no fixed length
     }
     if (!any) return std::nullopt;
     minutes += seconds / 60, seconds %= 60;
@@ -229,8 +235,10 @@ ItemParts itemParts(const xmlNode* item) {
     if (xml::localName(item) != "Item") return {item, nullptr};
     ItemParts parts;
     for (const xmlNode* c : xml::children(item)) {
-        if (xml::localName(c) == "EndpointReference") parts.epr = c;
-        else if (!parts.object) parts.object = c;
+        if (xml::localName(c) == "EndpointReference")
+            parts.epr = c;
+        else if (!parts.object)
+            parts.object = c;
     }
     return parts;
 }
@@ -251,8 +259,10 @@ std::string ObjectReader::referencePath(const xmlNode* epr) const {
     std::string nspace;
     std::vector<std::pair<std::string, std::string>> keys;
     for (auto& [name, value] : selectors) {
-        if (iequals(name, "__cimnamespace")) nspace = value;
-        else keys.emplace_back(name, value);
+        if (iequals(name, "__cimnamespace"))
+            nspace = value;
+        else
+            keys.emplace_back(name, value);
     }
     if (nspace.empty() && uri.rfind(resource::wmiBase, 0) == 0) {
         const size_t last = uri.rfind('/');
@@ -274,22 +284,30 @@ CimValue ObjectReader::scalar(const xmlNode* e, CimType type, int depth) {
     const xmlNode* inner = nullptr;
     std::optional<std::string> text;
     switch (shapeOf(e, &inner)) {
-    case Shape::Datetime: text = cimDatetimeFromIso(xml::text(xml::firstChild(e))); break;
-    case Shape::Interval: text = cimIntervalFromIso(xml::text(xml::firstChild(e))); break;
-    case Shape::Date: text = cimDateFromIso(xml::text(xml::firstChild(e))); break;
-    case Shape::Time: text = cimTimeFromIso(xml::text(xml::firstChild(e))); break;
-    case Shape::Reference:
-        if (type != CimType::Reference && type != CimType::String) return {};
-        return CimValue::string(referencePath(inner));
-    case Shape::Object:
-        if (type != CimType::Object) return {};
-        return CimValue::object(readInstance(e, nullptr, nullptr, nullptr, depth + 1));
-    case Shape::Text:
-        try {
-            return cimxml::parseScalar(xml::text(e), type);
-        } catch (const xml::XmlError&) {
-            return {};  // a value that does not fit its declared type shows as null
-        }
+        case Shape::Datetime:
+            text = cimDatetimeFromIso(xml::text(xml::firstChild(e)));
+            break;
+        case Shape::Interval:
+            text = cimIntervalFromIso(xml::text(xml::firstChild(e)));
+            break;
+        case Shape::Date:
+            text = cimDateFromIso(xml::text(xml::firstChild(e)));
+            break;
+        case Shape::Time:
+            text = cimTimeFromIso(xml::text(xml::firstChild(e)));
+            break;
+        case Shape::Reference:
+            if (type != CimType::Reference && type != CimType::String) return {};
+            return CimValue::string(referencePath(inner));
+        case Shape::Object:
+            if (type != CimType::Object) return {};
+            return CimValue::object(readInstance(e, nullptr, nullptr, nullptr, depth + 1));
+        case Shape::Text:
+            try {
+                return cimxml::parseScalar(xml::text(e), type);
+            } catch (const xml::XmlError&) {
+                return {};  // a value that does not fit its declared type shows as null
+            }
     }
     if (!text || (type != CimType::DateTime && type != CimType::String)) return {};
     return CimValue::string(std::move(*text));
@@ -316,13 +334,21 @@ std::shared_ptr<const ClassDef> ObjectReader::synthesize(const std::string& clas
         for (const xmlNode* e : elements) {
             if (isNil(e)) continue;
             switch (shapeOf(e)) {
-            case Shape::Datetime:
-            case Shape::Interval:
-            case Shape::Date:
-            case Shape::Time: type = CimType::DateTime; break;
-            case Shape::Reference: type = CimType::Reference; break;
-            case Shape::Object: type = CimType::Object; break;
-            case Shape::Text: type = CimType::String; break;
+                case Shape::Datetime:
+                case Shape::Interval:
+                case Shape::Date:
+                case Shape::Time:
+                    type = CimType::DateTime;
+                    break;
+                case Shape::Reference:
+                    type = CimType::Reference;
+                    break;
+                case Shape::Object:
+                    type = CimType::Object;
+                    break;
+                case Shape::Text:
+                    type = CimType::String;
+                    break;
             }
             break;
         }

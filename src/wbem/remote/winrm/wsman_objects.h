@@ -41,7 +41,7 @@ struct WsmanObject {
 };
 
 class ObjectReader {
-public:
+  public:
     // `server` and the namespace name references; `lookup` finds the class
     // definitions (null when unknown or when the server publishes none).
     ObjectReader(cimxml::ClassLookup lookup, std::string server);
@@ -54,7 +54,7 @@ public:
     // \\SERVER\root\cimv2:Class.Key="value",... (keys in name order).
     std::string referencePath(const xmlNode* epr) const;
 
-private:
+  private:
     std::shared_ptr<const Instance> readInstance(const xmlNode* object, const xmlNode* epr,
                                                  std::vector<int>* projection, bool* partial,
                                                  int depth);

@@ -16,7 +16,7 @@ namespace wbem::xml {
 
 // A document that could not be read; the text says why (with the line).
 class XmlError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -26,7 +26,7 @@ struct ParseLimits {
 };
 
 class Document {
-public:
+  public:
     // Throws XmlError for empty or malformed input, input over maxBytes or
     // nested deeper than maxDepth, and any document with a DOCTYPE or an
     // entity declaration.
@@ -34,7 +34,7 @@ public:
 
     const xmlNode* root() const;
 
-private:
+  private:
     struct Free {
         void operator()(xmlDoc* d) const;
     };
@@ -53,9 +53,9 @@ const xmlNode* nextSibling(const xmlNode* element, std::string_view localName = 
 
 // for (const xmlNode* c : children(node)) ... over element children.
 class ChildRange {
-public:
+  public:
     class Iterator {
-    public:
+      public:
         Iterator(const xmlNode* n, std::string_view name) : n_(n), name_(name) {}
         const xmlNode* operator*() const { return n_; }
         Iterator& operator++() {
@@ -64,7 +64,7 @@ public:
         }
         bool operator!=(const Iterator& o) const { return n_ != o.n_; }
 
-    private:
+      private:
         const xmlNode* n_;
         std::string_view name_;
     };
@@ -72,7 +72,7 @@ public:
     Iterator begin() const { return {parent_ ? firstChild(parent_, name_) : nullptr, name_}; }
     Iterator end() const { return {nullptr, name_}; }
 
-private:
+  private:
     const xmlNode* parent_;
     std::string_view name_;
 };

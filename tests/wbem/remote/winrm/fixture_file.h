@@ -22,7 +22,7 @@ inline std::string readWsmanFixture(const std::string& relative) {
 
 }  // namespace wbem::test
 
-#define SKIP_WITHOUT_WSMAN_FIXTURES()                                                   \
-    if (!::wbem::test::haveWsmanFixtures())                                             \
+#define SKIP_WITHOUT_WSMAN_FIXTURES()                                                  \
+    if (!::wbem::test::haveWsmanFixtures())                                            \
     GTEST_SKIP() << "shared fixtures not found at " << ::wbem::test::wsmanFixtureDir() \
                  << " (../shared beside the project)"

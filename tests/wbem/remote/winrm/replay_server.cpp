@@ -70,7 +70,8 @@ std::string ReplayServer::fixturePath(std::string_view relative) {
     return script.substr(0, script.rfind('/') + 1) + "fixtures/" + std::string(relative);
 }
 
-ReplayServer::ReplayServer(std::vector<std::string> args) : ReplayServer(Options{std::move(args)}) {}
+ReplayServer::ReplayServer(std::vector<std::string> args)
+    : ReplayServer(Options{std::move(args)}) {}
 
 ReplayServer::ReplayServer(Options options) : ReplayServer(std::move(options), Script{"", ""}) {}
 
@@ -197,8 +198,7 @@ std::string ReplayServer::url(std::string_view scheme) const {
 }
 
 std::vector<std::string> ReplayServer::logLines() const {
-    if (logPath_.empty())
-        throw std::logic_error("ReplayServer::logLines needs Options::log");
+    if (logPath_.empty()) throw std::logic_error("ReplayServer::logLines needs Options::log");
     std::vector<std::string> lines;
     std::ifstream in(logPath_);
     for (std::string line; std::getline(in, line);) lines.push_back(line);

@@ -18,7 +18,7 @@ namespace wbem::test {
 // leaves nothing running. Construction throws std::runtime_error with the
 // reason when the server does not come up within 15 s.
 class ReplayServer {
-public:
+  public:
     struct Options {
         // Extra arguments for the script, e.g. {"--tls", "--user", "u", "--password", "p"}.
         std::vector<std::string> args;
@@ -59,7 +59,7 @@ public:
     std::vector<std::string> logLines() const;
     pid_t pid() const { return pid_; }
 
-private:
+  private:
     void start(const std::vector<std::string>& args, const std::string& script,
                const std::string& fixtures);
     void stop();

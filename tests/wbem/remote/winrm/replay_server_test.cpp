@@ -42,8 +42,9 @@ HttpReply post(const ReplayServer& server, const std::string& body,
         ADD_FAILURE() << "connect to port " << server.port() << " failed";
         return reply;
     }
-    std::string request = "POST /wsman HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-                          "Content-Type: application/soap+xml;charset=UTF-8\r\n";
+    std::string request =
+        "POST /wsman HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+        "Content-Type: application/soap+xml;charset=UTF-8\r\n";
     if (!authorization.empty()) request += "Authorization: " + authorization + "\r\n";
     request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
@@ -80,7 +81,7 @@ std::string withContext(std::string request, const std::string& context) {
 }
 
 class ReplayServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string why;
         if (!ReplayServer::available(&why)) GTEST_SKIP() << why;
@@ -129,9 +130,9 @@ TEST_F(ReplayServerTest, BasicAuthIsRequiredWhenCredentialsAreGiven) {
         int status;
     } cases[] = {
         {"", 401},
-        {"Basic YWxpY2U6d3Jvbmc=", 401},       // alice:wrong
+        {"Basic YWxpY2U6d3Jvbmc=", 401},          // alice:wrong
         {"Negotiate YWxpY2U6cGE1NTp3b3Jk", 401},  // right token, wrong scheme
-        {"Basic YWxpY2U6cGE1NTp3b3Jk", 200},   // alice:pa55:word
+        {"Basic YWxpY2U6cGE1NTp3b3Jk", 200},      // alice:pa55:word
     };
     for (const auto& c : cases) {
         HttpReply reply = post(server, request, c.authorization);
@@ -178,8 +179,7 @@ TEST_F(ReplayServerTest, BadArgumentsFailConstructionWithTheReason) {
         ReplayServer server({"--profile", "nt4"});
         FAIL() << "started with a bad profile";
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("exited before printing its port"),
-                  std::string::npos)
+        EXPECT_NE(std::string(e.what()).find("exited before printing its port"), std::string::npos)
             << e.what();
     }
 }

@@ -2,8 +2,8 @@
 // WinRM's message encryption, against the replay server acting as a Windows
 // host that takes Negotiate only; python3-winrm as an independent client of
 // the same server; and the framing and header reading on their own.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,23 +33,24 @@ constexpr const char* kPassword = "Pa55-w0rd";
 
 // No test may pick up a Kerberos ticket or realm of the machine it runs on.
 class NoKerberosHere : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         setenv("KRB5CCNAME", "FILE:/nonexistent-cimscope-test/krb5cc", 1);
         setenv("KRB5_CONFIG", "/dev/null", 1);
     }
 };
-[[maybe_unused]] const auto* const kNoKerberos = ::testing::AddGlobalTestEnvironment(new NoKerberosHere);
+[[maybe_unused]] const auto* const kNoKerberos =
+    ::testing::AddGlobalTestEnvironment(new NoKerberosHere);
 
-#define SKIP_WITHOUT_NEGOTIATE()                                        \
-    do {                                                                \
-        std::string reason;                                             \
-        if (!ReplayServer::negotiateAvailable(&reason)) GTEST_SKIP() << reason;       \
+#define SKIP_WITHOUT_NEGOTIATE()                                                \
+    do {                                                                        \
+        std::string reason;                                                     \
+        if (!ReplayServer::negotiateAvailable(&reason)) GTEST_SKIP() << reason; \
     } while (0)
 
 std::vector<std::string> serverArgs(std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"--negotiate", std::string(kUser).replace(4, 1, ":") + ":" +
-                                                        kPassword};
+    std::vector<std::string> args = {"--negotiate",
+                                     std::string(kUser).replace(4, 1, ":") + ":" + kPassword};
     args.insert(args.end(), more.begin(), more.end());
     return args;
 }
@@ -64,8 +65,7 @@ RemoteOptions ntlmOptions(AuthMethod method = AuthMethod::Ntlm) {
 
 std::shared_ptr<ISWbemServices> connect(const std::string& url, const RemoteOptions& options,
                                         const std::string& user = kUser,
-                                        const std::string& password = kPassword,
-                                        int level = 0) {
+                                        const std::string& password = kPassword, int level = 0) {
     auto locator = CreateLocator();
     if (level) locator->Security_().SetAuthenticationLevel(level);
     return locator->ConnectServer(url, "root\\cimv2", user, password, {}, {}, 0, &options);
@@ -129,7 +129,9 @@ TEST(WsmanEncryption, SealedFramingIsTakenApartOnlyWhenWellFormed) {
         "\tContent-Type: application/octet-stream\r\n";
     const std::string end = "--Encrypted Boundary--\r\n";
     const std::string sig(16, 'S');
-    auto len = [](uint32_t n) { return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; };
+    auto len = [](uint32_t n) {
+        return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
+    };
     const std::string good = head + len(16) + sig + "DATA!" + end;
 
     auto parts = splitSealed(good);
@@ -149,10 +151,11 @@ TEST(WsmanEncryption, SealedFramingIsTakenApartOnlyWhenWellFormed) {
         {"signature length zero", head + len(0) + sig + "DATA!" + end},
         {"signature longer than the payload", head + len(4096) + sig + "DATA!" + end},
         {"signature length cut short", head + "\x10\x00" + end},
-        {"no octet-stream part", head.substr(0, head.rfind("\tContent-Type")) + len(16) + sig + end},
+        {"no octet-stream part",
+         head.substr(0, head.rfind("\tContent-Type")) + len(16) + sig + end},
         {"length not a number", std::string(good).replace(good.find("Length=5"), 8, "Length=x")},
-        {"length absurdly long", std::string(good).replace(good.find("Length=5"), 8,
-                                                           "Length=99999999999")},
+        {"length absurdly long",
+         std::string(good).replace(good.find("Length=5"), 8, "Length=99999999999")},
         {"unknown header line", std::string(good).insert(good.find("\tOriginal"), "\tX: y\r\n")},
     };
     for (const auto& b : broken) EXPECT_FALSE(splitSealed(b.body)) << b.what;
@@ -172,7 +175,8 @@ TEST(WsmanEncryption, NegotiateChallengesAndBase64) {
         {{"Negotiate not*base64"}, std::nullopt},
         {{}, std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(negotiateChallenge(c.headers), c.token) << c.headers.size();
+    for (const auto& c : cases)
+        EXPECT_EQ(negotiateChallenge(c.headers), c.token) << c.headers.size();
 
     // Every length's padding, and bytes of all values, survive the round trip.
     std::string bytes;
@@ -236,8 +240,10 @@ TEST(WinrmNegotiate, RefusedCredentialsAndMissingTicketsAreAccessDenied) {
         const char* password;
         const char* reason;
     } cases[] = {
-        {AuthMethod::Ntlm, kUser, "wrong-one", "refused the NTLM credentials of TEST\\u: unknown user or wrong password"},
-        {AuthMethod::Negotiate, "TEST\\nobody", kPassword, "refused the NTLM credentials of TEST\\nobody"},
+        {AuthMethod::Ntlm, kUser, "wrong-one",
+         "refused the NTLM credentials of TEST\\u: unknown user or wrong password"},
+        {AuthMethod::Negotiate, "TEST\\nobody", kPassword,
+         "refused the NTLM credentials of TEST\\nobody"},
         {AuthMethod::Ntlm, kUser, "", "NTLM needs a user name"},
         {AuthMethod::Kerberos, "", "", "No Kerberos ticket (run kinit first"},
         // Negotiate without a password has only Kerberos to try.
@@ -309,8 +315,9 @@ TEST(WinrmNegotiate, PacketPrivacyRefusesWhatWouldGoUnencrypted) {
     EXPECT_EQ(failure([&] { connect(basic.url("http"), o, "alice", "pw-basic", 5); }), hr::Ok);
 
     ReplayServer negotiate(ReplayServer::Options{serverArgs(), true});
-    EXPECT_EQ(failure([&] { processNames(*connect(negotiate.url("http"), ntlmOptions(), kUser,
-                                                  kPassword, 6)); }),
+    EXPECT_EQ(failure([&] {
+                  processNames(*connect(negotiate.url("http"), ntlmOptions(), kUser, kPassword, 6));
+              }),
               hr::Ok);
 }
 
@@ -320,7 +327,8 @@ TEST(WinrmNegotiate, Python3WinrmAndWeSealTheSameWay) {
     {
         pid_t pid;
         const char* probe[] = {"/usr/bin/python3", "-c", "import winrm", nullptr};
-        ASSERT_EQ(posix_spawn(&pid, probe[0], nullptr, nullptr, const_cast<char**>(probe), environ), 0);
+        ASSERT_EQ(posix_spawn(&pid, probe[0], nullptr, nullptr, const_cast<char**>(probe), environ),
+                  0);
         int status = 0;
         waitpid(pid, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
@@ -343,7 +351,7 @@ TEST(WinrmNegotiate, Python3WinrmAndWeSealTheSameWay) {
     posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fd, STDERR_FILENO);
     std::vector<std::string> argv = {"/usr/bin/python3", script, server.url("http"), kUser,
-                                     kPassword, request};
+                                     kPassword,          request};
     std::vector<char*> cargv;
     for (auto& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
@@ -386,7 +394,7 @@ namespace {
 
 // loopback_kdc.py: a realm made for the test, stopped when this goes.
 class LoopbackKdc {
-public:
+  public:
     static bool available(std::string* reason) {
         for (const char* tool : {"/usr/sbin/krb5kdc", "/usr/sbin/kdb5_util",
                                  "/usr/sbin/kadmin.local", "/usr/bin/kinit"})
@@ -437,7 +445,7 @@ public:
     }
     const std::string& dir() const { return dir_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdin_ = -1;
     std::string dir_;
@@ -469,10 +477,11 @@ TEST(WinrmKerberos, TicketCacheAndPasswordAgainstALoopbackRealm) {
     s = connect(url, ntlmOptions(AuthMethod::Kerberos), "alice@CIMSCOPE.TEST", "alice-Pw1");
     EXPECT_EQ(processNames(*s).size(), 2u);
     std::string text;
-    EXPECT_EQ(failure([&] {
-                  connect(url, ntlmOptions(AuthMethod::Kerberos), "alice@CIMSCOPE.TEST", "nope");
-              }, &text),
-              hr::AccessDeniedSystem);
+    EXPECT_EQ(
+        failure(
+            [&] { connect(url, ntlmOptions(AuthMethod::Kerberos), "alice@CIMSCOPE.TEST", "nope"); },
+            &text),
+        hr::AccessDeniedSystem);
     EXPECT_EQ(text.rfind("Access is denied. ", 0), 0u) << text;
 
     const auto lines = server.logLines();

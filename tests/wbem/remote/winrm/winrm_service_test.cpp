@@ -21,9 +21,9 @@ namespace {
 constexpr const char* kUser = "alice";
 constexpr const char* kPassword = "S3cr3t-pw!";
 
-#define SKIP_WITHOUT_REPLAY()                                         \
-    do {                                                              \
-        std::string reason;                                           \
+#define SKIP_WITHOUT_REPLAY()                                          \
+    do {                                                               \
+        std::string reason;                                            \
         if (!ReplayServer::available(&reason)) GTEST_SKIP() << reason; \
     } while (0)
 
@@ -78,11 +78,11 @@ std::string joined(const std::vector<std::string>& v) {
 }
 
 class WinrmService : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (!ReplayServer::available(nullptr)) return;
-        server_ = new ReplayServer(ReplayServer::Options{
-            {"--tls", "--user", kUser, "--password", kPassword}, true});
+        server_ = new ReplayServer(
+            ReplayServer::Options{{"--tls", "--user", kUser, "--password", kPassword}, true});
     }
     static void TearDownTestSuite() {
         delete server_;
@@ -130,12 +130,13 @@ TEST_F(WinrmService, ClassListAndDefinitionsWithMethodsAndParameters) {
 
     auto process = s->Get("Win32_Process", 0);
     auto create = process->Methods_()->Item("Create", 0);
-    EXPECT_EQ(joined(names(*create->InParameters()->Properties_())), "CommandLine, CurrentDirectory");
+    EXPECT_EQ(joined(names(*create->InParameters()->Properties_())),
+              "CommandLine, CurrentDirectory");
     EXPECT_EQ(joined(names(*create->OutParameters()->Properties_())), "ProcessId, ReturnValue");
     // Subclasses through the object, as WMI's own objects answer.
-    EXPECT_GE(all<ISWbemObject>(*s->Get("CIM_ManagedSystemElement", 0)->Subclasses_(0)->NewEnum())
-                  .size(),
-              1u);
+    EXPECT_GE(
+        all<ISWbemObject>(*s->Get("CIM_ManagedSystemElement", 0)->Subclasses_(0)->NewEnum()).size(),
+        1u);
 }
 
 TEST_F(WinrmService, QueriesGiveTypedObjectsWithPaths) {
@@ -166,8 +167,8 @@ TEST_F(WinrmService, QueriesGiveTypedObjectsWithPaths) {
     // The replay server sends whole objects whatever is selected; only the
     // selected properties are shown, and without the key the path is empty.
     EXPECT_EQ(joined(names(*partial[0]->Properties_())), "Handle, Name");
-    auto nameOnly = all<ISWbemObject>(
-        *s->ExecQuery("select name from Win32_Process", "WQL", 0)->NewEnum());
+    auto nameOnly =
+        all<ISWbemObject>(*s->ExecQuery("select name from Win32_Process", "WQL", 0)->NewEnum());
     EXPECT_EQ(joined(names(*nameOnly[0]->Properties_())), "Name");
     EXPECT_EQ(nameOnly[0]->Path_()->RelPath(), "");
 
@@ -179,11 +180,11 @@ TEST_F(WinrmService, QueriesGiveTypedObjectsWithPaths) {
     EXPECT_EQ(all<ISWbemObject>(*s->Get("Win32_DiskDrive", 0)->Instances_(0)->NewEnum()).size(),
               4u);
     // ASSOCIATORS OF goes to the server as written.
-    EXPECT_EQ(all<ISWbemObject>(*s->ExecQuery("ASSOCIATORS OF {Win32_ComputerSystem.Name=\"PC\"}",
-                                              "WQL", 0)
-                                     ->NewEnum())
-                  .size(),
-              4u);
+    EXPECT_EQ(
+        all<ISWbemObject>(
+            *s->ExecQuery("ASSOCIATORS OF {Win32_ComputerSystem.Name=\"PC\"}", "WQL", 0)->NewEnum())
+            .size(),
+        4u);
     // Namespaces for the namespace chooser.
     std::vector<std::string> children;
     for (const auto& n : all<ISWbemObject>(
@@ -317,8 +318,8 @@ TEST(WinrmConnect, ServerWithoutClassDefinitionsStillAnswersQueries) {
     std::string text;
     EXPECT_EQ(failure([&] { s->SubclassesOf({}, 0); }, &text), hr::NotSupported);
     EXPECT_NE(text.find("publishes no class definitions"), std::string::npos) << text;
-    auto processes = all<ISWbemObject>(
-        *s->ExecQuery("select * from Win32_Process", "WQL", 0)->NewEnum());
+    auto processes =
+        all<ISWbemObject>(*s->ExecQuery("select * from Win32_Process", "WQL", 0)->NewEnum());
     ASSERT_EQ(processes.size(), 2u);
     Variant threads = processes[1]->Properties_()->Item("ThreadCount", 0)->Value();
     EXPECT_EQ(threads.type(), VarType::String);  // typed by the XML alone
@@ -346,8 +347,9 @@ TEST(WinrmConnect, LongResultsStreamAndAnEarlyStopReleasesTheEnumeration) {
     }
     auto pulls = [&] {
         auto lines = many.logLines();
-        return std::count_if(lines.begin(), lines.end(),
-                             [](const std::string& l) { return l.find("/Pull") != std::string::npos; });
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find("/Pull") != std::string::npos;
+        });
     };
     auto releases = [&] {
         auto lines = many.logLines();
@@ -355,7 +357,7 @@ TEST(WinrmConnect, LongResultsStreamAndAnEarlyStopReleasesTheEnumeration) {
             return l.find("/Release") != std::string::npos;
         });
     };
-    EXPECT_GT(pulls(), 100);  // batches, not one reply
+    EXPECT_GT(pulls(), 100);   // batches, not one reply
     EXPECT_EQ(releases(), 0);  // a finished enumeration needs none
     const auto pullsBefore = pulls();
     {

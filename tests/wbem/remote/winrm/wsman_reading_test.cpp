@@ -246,7 +246,7 @@ TEST(WinrmObjects, TypedByTheClassDefinition) {
     EXPECT_FALSE(d.partial);
     EXPECT_EQ(value(d, "BytesPerSector").asUInt(), 512u);
     EXPECT_EQ(value(d, "Size").asUInt(), 54755688960u);  // uint64
-    EXPECT_TRUE(value(d, "Availability").isNull());     // xsi:nil
+    EXPECT_TRUE(value(d, "Availability").isNull());      // xsi:nil
     EXPECT_FALSE(value(d, "ConfigManagerUserConfig").asBool());
     ASSERT_EQ(value(d, "Capabilities").kind(), CimValue::Kind::Array);
     EXPECT_EQ(value(d, "Capabilities").asArray().size(), 2u);
@@ -314,7 +314,8 @@ TEST(WinrmObjects, ReferencesEmbeddedObjectsAndBadValues) {
     cls->finalize();
     ObjectReader reader([&](std::string_view n) { return n == "Thing" ? cls : nullptr; }, "SRV");
     WsmanObject o = reader.read(r.payload(), nullptr);
-    EXPECT_EQ(value(o, "Owner").asString(), "\\\\SRV\\root\\cimv2:Win32_ComputerSystem.Name=\"PC1\"");
+    EXPECT_EQ(value(o, "Owner").asString(),
+              "\\\\SRV\\root\\cimv2:Win32_ComputerSystem.Name=\"PC1\"");
     ASSERT_EQ(value(o, "Inner").kind(), CimValue::Kind::Object);
     EXPECT_EQ(value(o, "Inner").asObject()->cls().name, "Part");
     EXPECT_TRUE(value(o, "Count").isNull());  // does not fit uint32
