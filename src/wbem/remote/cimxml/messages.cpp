@@ -74,17 +74,17 @@ std::string localNamespaceXml(std::string_view nspace) {
     while (start <= ns.size()) {
         const size_t slash = std::min(ns.find('/', start), ns.size());
         if (slash > start)
-            out += "<NAMESPACE NAME=\"" + escape(ns.substr(start, slash - start)) + "\"/>";
+            out += "<NAMESPACE NAME=\"" + xml::escape(ns.substr(start, slash - start)) + "\"/>";
         start = slash + 1;
     }
     return out + "</LOCALNAMESPACEPATH>";
 }
 
 std::string keyValueXml(const PathKey& k) {
-    if (k.quoted) return "<KEYVALUE VALUETYPE=\"string\">" + escape(k.value) + "</KEYVALUE>";
+    if (k.quoted) return "<KEYVALUE VALUETYPE=\"string\">" + xml::escape(k.value) + "</KEYVALUE>";
     if (iequals(k.value, "true") || iequals(k.value, "false"))
-        return "<KEYVALUE VALUETYPE=\"boolean\">" + escape(k.value) + "</KEYVALUE>";
-    return "<KEYVALUE VALUETYPE=\"numeric\">" + escape(k.value) + "</KEYVALUE>";
+        return "<KEYVALUE VALUETYPE=\"boolean\">" + xml::escape(k.value) + "</KEYVALUE>";
+    return "<KEYVALUE VALUETYPE=\"numeric\">" + xml::escape(k.value) + "</KEYVALUE>";
 }
 
 std::string envelope(unsigned id, const std::string& call) {
@@ -119,50 +119,21 @@ HResult codeForCimErrorHeader(std::string_view header) {
 
 }  // namespace
 
-std::string escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::string valueXml(std::string_view text) { return "<VALUE>" + escape(text) + "</VALUE>"; }
+std::string valueXml(std::string_view text) { return "<VALUE>" + xml::escape(text) + "</VALUE>"; }
 std::string boolXml(bool value) { return valueXml(value ? "TRUE" : "FALSE"); }
 std::string classNameXml(std::string_view className) {
-    return "<CLASSNAME NAME=\"" + escape(className) + "\"/>";
+    return "<CLASSNAME NAME=\"" + xml::escape(className) + "\"/>";
 }
 
 std::string instanceNameXml(const ObjectPath& path) {
-    std::string out = "<INSTANCENAME CLASSNAME=\"" + escape(path.className) + "\">";
+    std::string out = "<INSTANCENAME CLASSNAME=\"" + xml::escape(path.className) + "\">";
     for (const PathKey& k : path.keys) {
         if (k.name.empty()) {
             out += keyValueXml(k);  // Class="value": the one key, unnamed
             continue;
         }
-        out += "<KEYBINDING NAME=\"" + escape(k.name) + "\">" + keyValueXml(k) + "</KEYBINDING>";
+        out +=
+            "<KEYBINDING NAME=\"" + xml::escape(k.name) + "\">" + keyValueXml(k) + "</KEYBINDING>";
     }
     return out + "</INSTANCENAME>";
 }
@@ -177,16 +148,17 @@ std::string slashNamespace(std::string_view nspace) {
 
 Request intrinsicRequest(unsigned id, std::string_view method, std::string_view nspace,
                          const std::vector<Param>& params) {
-    std::string call = "<IMETHODCALL NAME=\"" + escape(method) + "\">" + localNamespaceXml(nspace);
+    std::string call =
+        "<IMETHODCALL NAME=\"" + xml::escape(method) + "\">" + localNamespaceXml(nspace);
     for (const Param& p : params)
-        call += "<IPARAMVALUE NAME=\"" + escape(p.name) + "\">" + p.xml + "</IPARAMVALUE>";
+        call += "<IPARAMVALUE NAME=\"" + xml::escape(p.name) + "\">" + p.xml + "</IPARAMVALUE>";
     call += "</IMETHODCALL>";
     return {headersFor(method, slashNamespace(nspace)), envelope(id, call)};
 }
 
 Request methodRequest(unsigned id, std::string_view method, std::string_view nspace,
                       const ObjectPath& target, const std::vector<Param>& params) {
-    std::string call = "<METHODCALL NAME=\"" + escape(method) + "\">";
+    std::string call = "<METHODCALL NAME=\"" + xml::escape(method) + "\">";
     std::string object = slashNamespace(nspace) + ":" + target.className;
     if (target.isClass()) {
         call += "<LOCALCLASSPATH>" + localNamespaceXml(nspace) + classNameXml(target.className) +
@@ -201,7 +173,7 @@ Request methodRequest(unsigned id, std::string_view method, std::string_view nsp
         }
     }
     for (const Param& p : params)
-        call += "<PARAMVALUE NAME=\"" + escape(p.name) + "\">" + p.xml + "</PARAMVALUE>";
+        call += "<PARAMVALUE NAME=\"" + xml::escape(p.name) + "\">" + p.xml + "</PARAMVALUE>";
     call += "</METHODCALL>";
     return {headersFor(method, object), envelope(id, call)};
 }

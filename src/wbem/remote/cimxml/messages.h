@@ -30,9 +30,6 @@ class CimError : public WbemError {
     std::string cimError_;
 };
 
-// Text for XML content and attribute values.
-std::string escape(std::string_view text);
-
 // A named parameter of a request: its name and its XML content.
 struct Param {
     std::string name;

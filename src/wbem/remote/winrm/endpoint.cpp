@@ -1,41 +1,8 @@
 #include "endpoint.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include "wbem/text.h"
+#include "wbem/remote/host_text.h"
 
 namespace wbem::winrm {
-
-namespace {
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
-}
-
-std::optional<int> parsePort(std::string_view text) {
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    int port = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        port = port * 10 + (c - '0');
-    }
-    if (port < 1 || port > 65535) return std::nullopt;
-    return port;
-}
-
-bool validHostName(std::string_view host, bool ipv6) {
-    if (host.empty() || host.size() > 253) return false;
-    for (char c : host) {
-        const auto u = static_cast<unsigned char>(c);
-        if (ipv6 ? !(std::isxdigit(u) || c == ':' || c == '.' || c == '%')
-                 : !(std::isalnum(u) || c == '-' || c == '.' || c == '_'))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string Endpoint::url() const {
     const bool v6 = host.find(':') != std::string::npos;
@@ -45,72 +12,20 @@ std::string Endpoint::url() const {
     return u;
 }
 
-std::string Endpoint::serverName() const {
-    std::string name = host;
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return name;
-}
+std::string Endpoint::serverName() const { return remote::serverNameOf(host); }
 
 std::optional<Endpoint> parseEndpoint(std::string_view text) {
-    text = trimmed(text);
+    auto parts = remote::splitHostText(text);
+    if (!parts) return std::nullopt;
     Endpoint ep;
-    bool url = false;
-    if (startsWithNoCase(text, "https://")) {
-        ep.tls = true, ep.port = 5986, url = true;
-        text.remove_prefix(8);
-    } else if (startsWithNoCase(text, "http://")) {
-        url = true;
-        text.remove_prefix(7);
-    } else if (text.find("://") != std::string_view::npos) {
+    if (parts->scheme == "https") {
+        ep.tls = true, ep.port = 5986;
+    } else if (!parts->scheme.empty() && parts->scheme != "http") {
         return std::nullopt;
     }
-    std::string_view authority = text, path;
-    if (url) {
-        const size_t slash = text.find('/');
-        if (slash != std::string_view::npos) {
-            authority = text.substr(0, slash);
-            path = text.substr(slash);
-        }
-        if (path.find_first_of("?#") != std::string_view::npos) return std::nullopt;
-    }
-    if (authority.find('@') != std::string_view::npos) return std::nullopt;
-    std::string_view host = authority, port;
-    bool ipv6 = false;
-    if (!authority.empty() && authority.front() == '[') {
-        const size_t close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = authority.substr(1, close - 1);
-        std::string_view rest = authority.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != ':') return std::nullopt;
-            port = rest.substr(1);
-            if (port.empty()) return std::nullopt;
-        }
-        ipv6 = true;
-    } else {
-        const size_t colon = authority.find(':');
-        if (colon != std::string_view::npos) {
-            host = authority.substr(0, colon);
-            port = authority.substr(colon + 1);
-            if (port.empty()) return std::nullopt;
-        }
-    }
-    if (!validHostName(host, ipv6)) return std::nullopt;
-    if (ipv6 && host.find(':') == std::string_view::npos) return std::nullopt;
-    ep.host = std::string(host);
-    if (!port.empty()) {
-        auto p = parsePort(port);
-        if (!p) return std::nullopt;
-        ep.port = *p;
-    }
-    if (!path.empty() && path != "/") {
-        for (char c : path)
-            if (static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '<' || c == '>' ||
-                c == '\\')
-                return std::nullopt;
-        ep.path = std::string(path);
-    }
+    ep.host = std::move(parts->host);
+    if (parts->port) ep.port = parts->port;
+    if (!parts->path.empty()) ep.path = std::move(parts->path);
     return ep;
 }
 

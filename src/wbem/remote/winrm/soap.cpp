@@ -29,33 +29,6 @@ std::string newMessageId() {
 
 }  // namespace
 
-std::string escapeXml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string buildRequest(const RequestHeader& h, std::string_view bodyXml, std::string& messageId) {
     messageId = newMessageId();
     std::string s;
@@ -66,13 +39,13 @@ std::string buildRequest(const RequestHeader& h, std::string_view bodyXml, std::
          " xmlns:w=\"http://schemas.dmtf.org/wbem/wsman/1/wsman.xsd\""
          " xmlns:p=\"http://schemas.microsoft.com/wbem/wsman/1/wsman.xsd\">"
          "<s:Header>";
-    s += "<a:To>" + escapeXml(h.to) + "</a:To>";
+    s += "<a:To>" + xml::escape(h.to) + "</a:To>";
     if (!h.resourceUri.empty())
-        s += "<w:ResourceURI s:mustUnderstand=\"true\">" + escapeXml(h.resourceUri) +
+        s += "<w:ResourceURI s:mustUnderstand=\"true\">" + xml::escape(h.resourceUri) +
              "</w:ResourceURI>";
     s += "<a:ReplyTo><a:Address s:mustUnderstand=\"true\">"
          "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</a:Address></a:ReplyTo>";
-    s += "<a:Action s:mustUnderstand=\"true\">" + escapeXml(h.action) + "</a:Action>";
+    s += "<a:Action s:mustUnderstand=\"true\">" + xml::escape(h.action) + "</a:Action>";
     s += "<w:MaxEnvelopeSize s:mustUnderstand=\"true\">" + std::to_string(h.maxEnvelopeSize) +
          "</w:MaxEnvelopeSize>";
     s += "<a:MessageID>" + messageId + "</a:MessageID>";
@@ -83,14 +56,14 @@ std::string buildRequest(const RequestHeader& h, std::string_view bodyXml, std::
     if (!h.selectors.empty()) {
         s += "<w:SelectorSet>";
         for (const auto& sel : h.selectors)
-            s += "<w:Selector Name=\"" + escapeXml(sel.name) + "\">" + escapeXml(sel.value) +
+            s += "<w:Selector Name=\"" + xml::escape(sel.name) + "\">" + xml::escape(sel.value) +
                  "</w:Selector>";
         s += "</w:SelectorSet>";
     }
     if (!h.booleanOptions.empty()) {
         s += "<w:OptionSet xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
         for (const auto& [name, value] : h.booleanOptions)
-            s += "<w:Option Name=\"" + escapeXml(name) + "\" Type=\"xs:boolean\">" +
+            s += "<w:Option Name=\"" + xml::escape(name) + "\" Type=\"xs:boolean\">" +
                  (value ? "true" : "false") + "</w:Option>";
         s += "</w:OptionSet>";
     }
@@ -113,28 +86,28 @@ std::string enumerateBody(std::string_view wqlFilter, int maxElements,
     if (withEndpointReferences) s += "<w:EnumerationMode>EnumerateObjectAndEPR</w:EnumerationMode>";
     if (!wqlFilter.empty())
         s += "<w:Filter Dialect=\"" + std::string(resource::wqlDialect) + "\">" +
-             escapeXml(wqlFilter) + "</w:Filter>";
+             xml::escape(wqlFilter) + "</w:Filter>";
     s += "</n:Enumerate>";
     return s;
 }
 
 std::string pullBody(std::string_view context, int maxElements) {
-    return "<n:Pull><n:EnumerationContext>" + escapeXml(context) +
+    return "<n:Pull><n:EnumerationContext>" + xml::escape(context) +
            "</n:EnumerationContext><n:MaxElements>" + std::to_string(maxElements) +
            "</n:MaxElements></n:Pull>";
 }
 
 std::string releaseBody(std::string_view context) {
-    return "<n:Release><n:EnumerationContext>" + escapeXml(context) +
+    return "<n:Release><n:EnumerationContext>" + xml::escape(context) +
            "</n:EnumerationContext></n:Release>";
 }
 
 std::string invokeBody(std::string_view method, std::string_view resourceUri,
                        const std::vector<std::pair<std::string, std::string>>& parameters) {
     std::string element = "p:" + std::string(method) + "_INPUT";
-    std::string s = "<" + element + " xmlns:p=\"" + escapeXml(resourceUri) + "\">";
+    std::string s = "<" + element + " xmlns:p=\"" + xml::escape(resourceUri) + "\">";
     for (const auto& [name, value] : parameters)
-        s += "<p:" + name + ">" + escapeXml(value) + "</p:" + name + ">";
+        s += "<p:" + name + ">" + xml::escape(value) + "</p:" + name + ">";
     s += "</" + element + ">";
     return s;
 }

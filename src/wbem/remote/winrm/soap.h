@@ -70,8 +70,6 @@ std::string releaseBody(std::string_view context);
 std::string invokeBody(std::string_view method, std::string_view resourceUri,
                        const std::vector<std::pair<std::string, std::string>>& parameters);
 
-std::string escapeXml(std::string_view text);
-
 // A reply read as a SOAP 1.2 envelope. Throws WbemError: for a SOAP fault the
 // code the fault maps to with its reason; for anything that is not a SOAP
 // envelope (not XML, DTDs, other root, no body, over the size cap) a failure

@@ -51,6 +51,10 @@ std::string text(const xmlNode* element);
 const xmlNode* firstChild(const xmlNode* element, std::string_view localName = {});
 const xmlNode* nextSibling(const xmlNode* element, std::string_view localName = {});
 
+// Text for XML content or an attribute value: markup characters, quotes and
+// CR as references, so that a reader gets the same characters back.
+std::string escape(std::string_view text);
+
 // for (const xmlNode* c : children(node)) ... over element children.
 class ChildRange {
   public:
