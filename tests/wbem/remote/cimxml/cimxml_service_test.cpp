@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "../object_model_test_util.h"
 #include "replay_server.h"
 #include "wbem/api.h"
 #include "wbem/remote_options.h"
@@ -14,6 +15,10 @@ using namespace wbem;
 using wbem::test::ReplayServer;
 
 namespace {
+
+using wbem::test::all;
+using wbem::test::failure;
+using wbem::test::names;
 
 constexpr const char* kUser = "alice";
 constexpr const char* kPassword = "S3cr3t-pw!";
@@ -61,31 +66,6 @@ std::shared_ptr<ISWbemServices> connect(const std::string& host, const RemoteOpt
                                         const std::string& nspace, const std::string& user = {},
                                         const std::string& password = {}) {
     return CreateLocator()->ConnectServer(host, nspace, user, password, {}, {}, 0, &o);
-}
-
-template <class F>
-HResult failure(F&& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const WbemError& e) {
-        if (text) *text = e.what();
-        return e.code();
-    }
-    return hr::Ok;
-}
-
-template <class T>
-std::vector<std::shared_ptr<T>> all(IEnumVariant& e) {
-    std::vector<std::shared_ptr<T>> out;
-    ElementPtr el;
-    while (e.Next(el) == hr::Ok) out.push_back(std::dynamic_pointer_cast<T>(el));
-    return out;
-}
-
-std::vector<std::string> names(ISWbemPropertySet& set) {
-    std::vector<std::string> out;
-    for (const auto& p : all<ISWbemProperty>(*set.NewEnum())) out.push_back(p->Name());
-    return out;
 }
 
 // The log lines that start with `method`.

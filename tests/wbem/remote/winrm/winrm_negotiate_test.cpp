@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "../object_model_test_util.h"
 #include "replay_server.h"
 #include "wbem/api.h"
 #include "wbem/remote/winrm/gss_context.h"
@@ -27,6 +28,8 @@ using namespace wbem::winrm;
 using wbem::test::ReplayServer;
 
 namespace {
+
+using wbem::test::failure;
 
 constexpr const char* kUser = "TEST\\u";
 constexpr const char* kPassword = "Pa55-w0rd";
@@ -69,17 +72,6 @@ std::shared_ptr<ISWbemServices> connect(const std::string& url, const RemoteOpti
     auto locator = CreateLocator();
     if (level) locator->Security_().SetAuthenticationLevel(level);
     return locator->ConnectServer(url, "root\\cimv2", user, password, {}, {}, 0, &options);
-}
-
-template <class F>
-HResult failure(F&& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const WbemError& e) {
-        if (text) *text = e.what();
-        return e.code();
-    }
-    return hr::Ok;
 }
 
 std::vector<std::string> processNames(ISWbemServices& s) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <set>
 
+#include "../object_model_test_util.h"
 #include "replay_server.h"
 #include "wbem/api.h"
 #include "wbem/remote_options.h"
@@ -17,6 +18,10 @@ using namespace wbem;
 using wbem::test::ReplayServer;
 
 namespace {
+
+using wbem::test::all;
+using wbem::test::failure;
+using wbem::test::names;
 
 constexpr const char* kUser = "alice";
 constexpr const char* kPassword = "S3cr3t-pw!";
@@ -44,32 +49,6 @@ std::shared_ptr<ISWbemServices> connect(const std::string& url, const RemoteOpti
 }
 
 // The code and text a connection and a call fail with; Ok when nothing fails.
-template <class F>
-HResult failure(F&& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const WbemError& e) {
-        if (text) *text = e.what();
-        return e.code();
-    }
-    return hr::Ok;
-}
-
-template <class T>
-std::vector<std::shared_ptr<T>> all(IEnumVariant& e, HResult* end = nullptr) {
-    std::vector<std::shared_ptr<T>> out;
-    ElementPtr el;
-    HResult status;
-    while ((status = e.Next(el)) == hr::Ok) out.push_back(std::dynamic_pointer_cast<T>(el));
-    if (end) *end = status;
-    return out;
-}
-
-std::vector<std::string> names(ISWbemPropertySet& set) {
-    std::vector<std::string> out;
-    for (const auto& p : all<ISWbemProperty>(*set.NewEnum())) out.push_back(p->Name());
-    return out;
-}
 
 std::string joined(const std::vector<std::string>& v) {
     std::string s;
