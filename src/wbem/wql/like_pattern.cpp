@@ -148,6 +148,31 @@ std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t
         p.elements_.push_back(e);
     }
 
+    // % and _ commute (%_ matches what _% matches), so each run of them is
+    // written as its _ first and one % after: '%____b' then costs one pass
+    // over the text instead of one per _.
+    std::vector<Element> normal;
+    normal.reserve(p.elements_.size());
+    for (size_t k = 0; k < p.elements_.size();) {
+        const auto kind = p.elements_[k].kind;
+        if (kind != Element::Kind::Star && kind != Element::Kind::AnyChar) {
+            normal.push_back(p.elements_[k++]);
+            continue;
+        }
+        bool star = false;
+        for (; k < p.elements_.size(); ++k) {
+            const auto run = p.elements_[k].kind;
+            if (run == Element::Kind::Star)
+                star = true;
+            else if (run == Element::Kind::AnyChar)
+                normal.push_back(p.elements_[k]);
+            else
+                break;
+        }
+        if (star) normal.push_back(Element{Element::Kind::Star});
+    }
+    p.elements_ = std::move(normal);
+
     // Literal text with % at most at either end takes a fast path.
     size_t n = p.elements_.size();
     bool leading = n > 0 && p.elements_.front().kind == Element::Kind::Star;
