@@ -296,4 +296,19 @@ std::shared_ptr<ISWbemObject> makeObject(ObjectView view) {
     return std::make_shared<Object>(std::move(view));
 }
 
+std::shared_ptr<ISWbemObject> makeOwnedObject(std::shared_ptr<ISWbemServices> owner,
+                                              const ObjectContext& ctx,
+                                              std::shared_ptr<const ClassDef> cls,
+                                              std::shared_ptr<const Instance> inst,
+                                              std::vector<int> projection, bool partial) {
+    ObjectView v;
+    v.cls = std::move(cls);
+    v.inst = std::move(inst);
+    v.projection = std::move(projection);
+    v.partial = partial;
+    v.ctx = ctx;
+    v.owner = std::move(owner);
+    return makeObject(std::move(v));
+}
+
 }  // namespace wbem::embedded

@@ -31,6 +31,15 @@ struct ObjectView {
 
 std::shared_ptr<ISWbemObject> makeObject(ObjectView view);
 
+// An object of a remote back end, whose services answer Instances_ and
+// Subclasses_; a class object when `inst` is null.
+std::shared_ptr<ISWbemObject> makeOwnedObject(std::shared_ptr<ISWbemServices> owner,
+                                              const ObjectContext& ctx,
+                                              std::shared_ptr<const ClassDef> cls,
+                                              std::shared_ptr<const Instance> inst = nullptr,
+                                              std::vector<int> projection = {},
+                                              bool partial = false);
+
 // A complete set that can be walked again after Reset.
 std::shared_ptr<ISWbemObjectSet> makeObjectSet(std::vector<std::shared_ptr<ISWbemObject>> items);
 

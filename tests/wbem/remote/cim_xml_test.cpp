@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using xml::Document;
+using xml::escape;
 using xml::XmlError;
 
 const std::string kFixtures = CIMSCOPE_FIXTURES;
@@ -90,30 +91,6 @@ std::shared_ptr<const Instance> instanceFrom(const std::string& text,
 std::string referenceFrom(const std::string& text) {
     Document doc = Document::parse(text);
     return readReference(doc.root());
-}
-
-// The text escaped as it is inside a VALUE element.
-std::string escaped(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 // ---- classes
@@ -487,11 +464,11 @@ TEST(CimXmlInstanceTest, ReadsEmbeddedObjectsByQualifierAndLookup) {
         "<INSTANCE CLASSNAME=\"Ex_Person\">"
         "<PROPERTY NAME=\"Home\" TYPE=\"string\"><QUALIFIER NAME=\"EmbeddedInstance\" "
         "TYPE=\"string\"><VALUE>Ex_Address</VALUE></QUALIFIER><VALUE>" +
-            escaped(inner) +
+            escape(inner) +
             "</VALUE></PROPERTY>"
             "<PROPERTY.ARRAY NAME=\"Past\" TYPE=\"string\" EMBEDDEDOBJECT=\"object\">"
             "<VALUE.ARRAY><VALUE>" +
-            escaped(inner) + "</VALUE><VALUE>" + escaped(innerClass) +
+            escape(inner) + "</VALUE><VALUE>" + escape(innerClass) +
             "</VALUE></VALUE.ARRAY></PROPERTY.ARRAY>"
             "<PROPERTY NAME=\"None\" TYPE=\"string\" EmbeddedObject=\"object\"><VALUE></VALUE>"
             "</PROPERTY></INSTANCE>",
@@ -530,7 +507,7 @@ TEST(CimXmlInstanceTest, BoundsNestedEmbedding) {
             doc =
                 "<INSTANCE CLASSNAME=\"Wrap\"><PROPERTY NAME=\"Inner\" TYPE=\"string\" "
                 "EmbeddedObject=\"instance\"><VALUE>" +
-                escaped(doc) + "</VALUE></PROPERTY></INSTANCE>";
+                escape(doc) + "</VALUE></PROPERTY></INSTANCE>";
         }
         return doc;
     };

@@ -20,7 +20,6 @@ namespace wbem::cimxml {
 namespace {
 
 using embedded::ObjectCursor;
-using embedded::ObjectView;
 namespace ast = wql::ast;
 
 class Services;
@@ -157,22 +156,13 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
 
     std::shared_ptr<ISWbemObject> wrap(std::shared_ptr<const Instance> inst,
                                        std::vector<int> projection = {}, bool partial = false) {
-        ObjectView v;
-        v.cls = inst->classPtr();
-        v.inst = std::move(inst);
-        v.projection = std::move(projection);
-        v.partial = partial;
-        v.ctx = ctx_;
-        v.owner = shared_from_this();
-        return embedded::makeObject(std::move(v));
+        auto cls = inst->classPtr();
+        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls), std::move(inst),
+                                         std::move(projection), partial);
     }
 
     std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
-        ObjectView v;
-        v.cls = std::move(cls);
-        v.ctx = ctx_;
-        v.owner = shared_from_this();
-        return embedded::makeObject(std::move(v));
+        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
     }
 
     std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,

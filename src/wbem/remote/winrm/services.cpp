@@ -15,7 +15,6 @@ namespace wbem::winrm {
 namespace {
 
 using embedded::ObjectCursor;
-using embedded::ObjectView;
 
 class Services;
 
@@ -74,22 +73,13 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             o.projection = std::move(kept);
             o.partial = o.projection.size() < cls.properties.size();
         }
-        ObjectView v;
-        v.cls = o.instance->classPtr();
-        v.inst = std::move(o.instance);
-        v.projection = std::move(o.projection);
-        v.partial = o.partial;
-        v.ctx = ctx_;
-        v.owner = shared_from_this();
-        return embedded::makeObject(std::move(v));
+        auto cls = o.instance->classPtr();
+        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls),
+                                         std::move(o.instance), std::move(o.projection), o.partial);
     }
 
     std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
-        ObjectView v;
-        v.cls = std::move(cls);
-        v.ctx = ctx_;
-        v.owner = shared_from_this();
-        return embedded::makeObject(std::move(v));
+        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
     }
 
     std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,

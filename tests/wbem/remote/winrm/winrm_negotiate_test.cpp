@@ -66,6 +66,17 @@ RemoteOptions ntlmOptions(AuthMethod method = AuthMethod::Ntlm) {
     return o;
 }
 
+// A transport of its own to the server, with NTLM and the test user.
+std::unique_ptr<Transport> ntlmTransport(const ReplayServer& server) {
+    auto endpoint = parseEndpoint(server.url("http"));
+    if (!endpoint) throw std::runtime_error("no endpoint for " + server.url("http"));
+    TransportOptions t;
+    t.remote = ntlmOptions();
+    t.user = kUser;
+    t.password = kPassword;
+    return std::make_unique<Transport>(*endpoint, t);
+}
+
 std::shared_ptr<ISWbemServices> connect(const std::string& url, const RemoteOptions& options,
                                         const std::string& user = kUser,
                                         const std::string& password = kPassword, int level = 0) {
@@ -257,13 +268,8 @@ TEST(WinrmNegotiate, RefusedCredentialsAndMissingTicketsAreAccessDenied) {
 TEST(WinrmNegotiate, AReplyWhoseSignatureFailsIsRefusedUnread) {
     SKIP_WITHOUT_NEGOTIATE();
     ReplayServer server(ReplayServer::Options{serverArgs({"--break-signature"}), true});
-    auto endpoint = parseEndpoint(server.url("http"));
-    ASSERT_TRUE(endpoint);
-    TransportOptions t;
-    t.remote = ntlmOptions();
-    t.user = kUser;
-    t.password = kPassword;
-    Transport transport(*endpoint, t);
+    auto transportPtr = ntlmTransport(server);
+    Transport& transport = *transportPtr;
     const std::string envelope = readFile(ReplayServer::fixturePath("requests/enumerate_wql.xml"));
     ASSERT_FALSE(envelope.empty());
     std::string text;
@@ -359,13 +365,8 @@ TEST(WinrmNegotiate, Python3WinrmAndWeSealTheSameWay) {
     EXPECT_EQ(said, "EnumerateResponse\n");
 
     // The same envelope through our transport.
-    auto endpoint = parseEndpoint(server.url("http"));
-    ASSERT_TRUE(endpoint);
-    TransportOptions t;
-    t.remote = ntlmOptions();
-    t.user = kUser;
-    t.password = kPassword;
-    Transport transport(*endpoint, t);
+    auto transportPtr = ntlmTransport(server);
+    Transport& transport = *transportPtr;
     HttpReply reply = transport.post(envelope);
     EXPECT_TRUE(reply.encrypted);
     EXPECT_NE(reply.body.find("EnumerateResponse"), std::string::npos);
