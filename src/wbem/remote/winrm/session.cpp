@@ -209,7 +209,7 @@ std::shared_ptr<const ClassDef> Session::classDef(std::string_view name) {
         std::lock_guard lock(cacheMutex_);
         const HResult code = e.info().code;
         if (e.info().fromDetail && (code == hr::NotFound || code == hr::InvalidClass)) {
-            missing_[std::string(name)] = true;
+            missing_.insert(std::string(name));
             throw;
         }
         // Any other fault on the metadata resource: the server has none.

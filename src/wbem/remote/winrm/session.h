@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "soap.h"
@@ -101,7 +102,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
     std::mutex cacheMutex_;
     std::unordered_map<std::string, std::shared_ptr<const ClassDef>, IHash, IEqual> classes_;
-    std::unordered_map<std::string, bool, IHash, IEqual> missing_;
+    std::unordered_set<std::string, IHash, IEqual> missing_;  // classes the server does not know
     bool noMetadata_ = false;
     std::string noMetadataReason_;
 };

@@ -315,9 +315,7 @@ CimValue ObjectReader::scalar(const xmlNode* e, CimType type, int depth) {
 
 std::shared_ptr<const ClassDef> ObjectReader::synthesize(const std::string& className,
                                                          const PropertyElements& props,
-                                                         const std::vector<std::string>& keys,
-                                                         int depth) {
-    (void)depth;
+                                                         const std::vector<std::string>& keys) {
     auto inferred = std::make_shared<ClassDef>();
     inferred->name = className;
     auto previous = synthesized_.find(className);
@@ -395,7 +393,7 @@ std::shared_ptr<const Instance> ObjectReader::readInstance(const xmlNode* object
             if (!iequals(name, "__cimnamespace")) keys.push_back(name);
 
     std::shared_ptr<const ClassDef> cls = lookup_ ? lookup_(className) : nullptr;
-    if (!cls) cls = synthesize(className, props, keys, depth);
+    if (!cls) cls = synthesize(className, props, keys);
 
     auto inst = std::make_shared<Instance>(cls);
     std::vector<int> slots;

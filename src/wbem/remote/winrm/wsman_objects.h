@@ -61,7 +61,7 @@ class ObjectReader {
     std::shared_ptr<const ClassDef> synthesize(
         const std::string& className,
         const std::vector<std::pair<std::string_view, std::vector<const xmlNode*>>>& props,
-        const std::vector<std::string>& keys, int depth);
+        const std::vector<std::string>& keys);
     CimValue scalar(const xmlNode* element, CimType type, int depth);
 
     cimxml::ClassLookup lookup_;
