@@ -2,36 +2,45 @@
 
 namespace wbem::remote {
 
+namespace {
+
+struct StatusCode {
+    unsigned status;
+    HResult code;
+};
+
+// Both directions read this one table.
+constexpr StatusCode kStatusCodes[] = {
+    {1, hr::Failed},           {2, hr::AccessDenied},
+    {3, hr::InvalidNamespace}, {4, hr::InvalidParameter},
+    {5, hr::InvalidClass},     {6, hr::NotFound},
+    {7, hr::NotSupported},     {11, hr::AlreadyExists},
+    {13, hr::TypeMismatch},    {14, hr::InvalidQueryType},
+    {15, hr::InvalidQuery},    {16, hr::MethodNotImplemented},
+    {17, hr::InvalidMethod},
+};
+
+}  // namespace
+
 HResult codeForCimStatus(unsigned status) {
-    switch (status) {
-        case 1:
-            return hr::Failed;
-        case 2:
-            return hr::AccessDenied;
-        case 3:
-            return hr::InvalidNamespace;
-        case 4:
-            return hr::InvalidParameter;
-        case 5:
-            return hr::InvalidClass;
-        case 6:
-            return hr::NotFound;
-        case 7:
-            return hr::NotSupported;
-        case 11:
-            return hr::AlreadyExists;
-        case 13:
-            return hr::TypeMismatch;
-        case 14:
-            return hr::InvalidQueryType;
-        case 15:
-            return hr::InvalidQuery;
-        case 16:
-            return hr::MethodNotImplemented;
-        case 17:
-            return hr::InvalidMethod;
+    for (const auto& e : kStatusCodes)
+        if (e.status == status) return e.code;
+    return 0;
+}
+
+unsigned cimStatusForCode(HResult code) {
+    for (const auto& e : kStatusCodes)
+        if (e.code == code) return e.status;
+    switch (code) {
+        case hr::AccessDeniedSystem:
+            return 2;
+        case hr::InvalidSuperclass:
+            return 10;
+        case hr::InvalidObject:
+        case hr::InvalidOperation:
+            return 4;
         default:
-            return 0;
+            return 1;
     }
 }
 

@@ -1,0 +1,127 @@
+#include "request.h"
+
+#include <cctype>
+
+#include "wbem/text.h"
+
+namespace agent {
+
+namespace xml = wbem::xml;
+
+namespace {
+
+[[noreturn]] void notValid(const std::string& why) {
+    throw RequestError(400, "request-not-valid", why);
+}
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// "2.0", "2.1"... : the major number must be 2 (1 for the protocol).
+bool majorIs(std::string_view version, char major) {
+    return version.size() >= 1 && version[0] == major && (version.size() == 1 || version[1] == '.');
+}
+
+std::string namespaceOf(const xmlNode* localNamespacePath) {
+    std::string out;
+    for (const xmlNode* n : xml::children(localNamespacePath, "NAMESPACE")) {
+        const auto name = xml::attribute(n, "NAME");
+        if (!name || name->empty()) notValid("A NAMESPACE element has no NAME.");
+        out += (out.empty() ? "" : "/") + *name;
+    }
+    if (out.empty()) notValid("The LOCALNAMESPACEPATH names no namespace.");
+    return out;
+}
+
+}  // namespace
+
+const xmlNode* Call::param(std::string_view name) const {
+    auto it = params.find(upper(name));
+    return it == params.end() ? nullptr : it->second;
+}
+
+std::string percentDecode(std::string_view text) {
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 &&
+            digit(text[i + 2]) >= 0) {
+            out += char(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+Call readCall(std::string_view body, std::string_view cimMethod) {
+    Call call;
+    try {
+        call.doc = xml::Document::parse(body, {body.size(), kMaxRequestDepth});
+    } catch (const xml::XmlError& e) {
+        throw RequestError(400, "request-not-well-formed", e.what());
+    }
+    const xmlNode* cim = call.doc.root();
+    if (xml::localName(cim) != "CIM") notValid("The request is no <CIM> document.");
+    const auto cimVersion = xml::attribute(cim, "CIMVERSION");
+    const auto dtdVersion = xml::attribute(cim, "DTDVERSION");
+    if (!cimVersion || !dtdVersion) notValid("<CIM> lacks CIMVERSION or DTDVERSION.");
+    if (!majorIs(*cimVersion, '2'))
+        throw RequestError(501, "unsupported-cim-version", "CIM version " + *cimVersion);
+    if (!majorIs(*dtdVersion, '2'))
+        throw RequestError(501, "unsupported-dtd-version", "DTD version " + *dtdVersion);
+    const xmlNode* message = xml::firstChild(cim, "MESSAGE");
+    if (!message) notValid("The request holds no MESSAGE.");
+    const auto id = xml::attribute(message, "ID");
+    const auto protocol = xml::attribute(message, "PROTOCOLVERSION");
+    if (!id || !protocol) notValid("MESSAGE lacks ID or PROTOCOLVERSION.");
+    if (!majorIs(*protocol, '1'))
+        throw RequestError(501, "unsupported-protocol-version", "protocol version " + *protocol);
+    call.messageId = *id;
+    if (xml::firstChild(message, "MULTIREQ"))
+        throw RequestError(501, "multiple-requests-unsupported", "MULTIREQ is not served.");
+    const xmlNode* simple = xml::firstChild(message, "SIMPLEREQ");
+    if (!simple) notValid("The MESSAGE holds no SIMPLEREQ.");
+    const xmlNode* methodCall = xml::firstChild(simple, "IMETHODCALL");
+    if (!methodCall) {
+        methodCall = xml::firstChild(simple, "METHODCALL");
+        call.intrinsic = false;
+    }
+    if (!methodCall) notValid("The SIMPLEREQ holds no IMETHODCALL or METHODCALL.");
+    const auto name = xml::attribute(methodCall, "NAME");
+    if (!name || name->empty()) notValid("The method call has no NAME.");
+    call.method = *name;
+    if (!wbem::iequals(wbem::trimmed(cimMethod), call.method))
+        throw RequestError(400, "header-mismatch",
+                           "The CIMMethod header does not name the method of the body.");
+    if (call.intrinsic) {
+        const xmlNode* ns = xml::firstChild(methodCall, "LOCALNAMESPACEPATH");
+        if (!ns) notValid("The IMETHODCALL has no LOCALNAMESPACEPATH.");
+        call.nspace = namespaceOf(ns);
+    } else {
+        call.target = xml::firstChild(methodCall, "LOCALINSTANCEPATH");
+        if (!call.target) call.target = xml::firstChild(methodCall, "LOCALCLASSPATH");
+        if (!call.target) notValid("The METHODCALL has no LOCALCLASSPATH or LOCALINSTANCEPATH.");
+        const xmlNode* ns = xml::firstChild(call.target, "LOCALNAMESPACEPATH");
+        if (!ns) notValid("The method's target has no LOCALNAMESPACEPATH.");
+        call.nspace = namespaceOf(ns);
+    }
+    const std::string_view paramElement = call.intrinsic ? "IPARAMVALUE" : "PARAMVALUE";
+    for (const xmlNode* p : xml::children(methodCall, paramElement)) {
+        const auto paramName = xml::attribute(p, "NAME");
+        if (!paramName || paramName->empty()) notValid("A parameter has no NAME.");
+        if (!call.params.emplace(upper(*paramName), p).second)
+            notValid("The parameter " + *paramName + " is given twice.");
+    }
+    return call;
+}
+
+}  // namespace agent
