@@ -581,6 +581,8 @@ struct Operations::Impl {
     }
 
     void run() {
+        if (!call.repeatedParam.empty())
+            invalidParameter("The parameter " + call.repeatedParam + " is given twice.");
         if (!call.intrinsic) return invokeMethod();
         const std::string& m = call.method;
         struct Entry {

@@ -36,6 +36,30 @@ std::string namespaceOf(const xmlNode* localNamespacePath) {
     return out;
 }
 
+// CIM names: a letter or underscore, then letters, digits and underscores.
+bool isCimName(std::string_view name) {
+    if (name.empty() || name.size() > 256) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const bool ok = std::isalpha(c) || c == '_' || c >= 0x80 || (i > 0 && std::isdigit(c));
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// Class names anywhere in a parameter must be names, or nothing can be looked up.
+void checkClassNames(const xmlNode* element) {
+    for (const xmlNode* c : xml::children(element)) {
+        if (xml::localName(c) == "CLASSNAME" || xml::localName(c) == "INSTANCENAME") {
+            const auto name =
+                xml::attribute(c, xml::localName(c) == "CLASSNAME" ? "NAME" : "CLASSNAME");
+            if (!name || !isCimName(*name))
+                notValid("Illegal class name \"" + name.value_or("") + "\".");
+        }
+        checkClassNames(c);
+    }
+}
+
 }  // namespace
 
 const xmlNode* Call::param(std::string_view name) const {
@@ -118,8 +142,9 @@ Call readCall(std::string_view body, std::string_view cimMethod) {
     for (const xmlNode* p : xml::children(methodCall, paramElement)) {
         const auto paramName = xml::attribute(p, "NAME");
         if (!paramName || paramName->empty()) notValid("A parameter has no NAME.");
-        if (!call.params.emplace(upper(*paramName), p).second)
-            notValid("The parameter " + *paramName + " is given twice.");
+        checkClassNames(p);
+        if (!call.params.emplace(upper(*paramName), p).second && call.repeatedParam.empty())
+            call.repeatedParam = *paramName;
     }
     return call;
 }

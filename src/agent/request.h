@@ -39,6 +39,9 @@ struct Call {
     const xmlNode* target = nullptr;
     // IPARAMVALUE / PARAMVALUE elements by name (ignoring case).
     std::map<std::string, const xmlNode*, std::less<>> params;
+    // A parameter given more than once: well formed, but an invalid
+    // parameter for the operation to report.
+    std::string repeatedParam;
 
     const xmlNode* param(std::string_view name) const;
 };
