@@ -170,16 +170,6 @@ std::string responseText(const HttpResponse& r, bool close) {
     return out;
 }
 
-// What reading a request head found.
-enum class Read { Ok, Closed, Refused };
-
-struct HeadParse {
-    HttpRequest request;
-    size_t contentLength = 0;
-    bool keepAlive = true;
-    int refuseStatus = 0;
-};
-
 bool isToken(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s) {
@@ -189,9 +179,9 @@ bool isToken(std::string_view s) {
     return true;
 }
 
-// Parses the head (without the final blank line). Sets refuseStatus for heads
-// that are not HTTP/1.x or that ask for what is not served.
-HeadParse parseHead(std::string_view head, size_t maxBody) {
+}  // namespace
+
+HeadParse parseRequestHead(std::string_view head, size_t maxBody) {
     HeadParse p;
     auto nextLine = [&]() {
         const size_t end = head.find("\r\n");
@@ -246,8 +236,6 @@ HeadParse parseHead(std::string_view head, size_t maxBody) {
     if (!hasLength && p.request.method == "POST" && !p.refuseStatus) p.refuseStatus = 411;
     return p;
 }
-
-}  // namespace
 
 std::optional<std::string> HttpRequest::header(std::string_view name) const {
     for (const auto& [n, v] : headers)

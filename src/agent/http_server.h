@@ -41,6 +41,18 @@ struct HttpResponse {
     bool close = false;  // end the connection after this response
 };
 
+// A request head read (without its final blank line).
+struct HeadParse {
+    HttpRequest request;
+    size_t contentLength = 0;
+    bool keepAlive = true;
+    int refuseStatus = 0;  // the status to refuse it with, or 0
+};
+
+// Sets refuseStatus for heads that are not HTTP/1.x, that are malformed
+// (400), announce a body over maxBody (413) or no length for a POST (411).
+HeadParse parseRequestHead(std::string_view head, size_t maxBody);
+
 struct ServerLimits {
     size_t maxHeadBytes = 16 * 1024;
     size_t maxBodyBytes = size_t(8) << 20;
