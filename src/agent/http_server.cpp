@@ -426,7 +426,7 @@ void HttpServer::serve(int fd, const std::string& peer) {
         }
         if (headEnd > limits_.maxHeadBytes) return;
         HeadParse head =
-            parseHead(std::string_view(buffer).substr(0, headEnd), limits_.maxBodyBytes);
+            parseRequestHead(std::string_view(buffer).substr(0, headEnd), limits_.maxBodyBytes);
         buffer.erase(0, headEnd + 4);
         head.request.peer = peer;
         if (head.refuseStatus) {
