@@ -564,20 +564,69 @@ struct Operations::Impl {
     // --- methods
 
     void invokeMethod() {
-        const auto className = [&]() -> std::string {
-            if (const xmlNode* n = xml::firstChild(call.target, "INSTANCENAME"))
-                return xml::attribute(n, "CLASSNAME").value_or("");
-            if (const xmlNode* n = xml::firstChild(call.target, "CLASSNAME"))
-                return xml::attribute(n, "NAME").value_or("");
-            return {};
-        }();
-        auto cls = classOrThrow(className, cimStatus::InvalidClass);
-        if (!cls->findMethod(call.method))
+        const xmlNode* instanceName = xml::firstChild(call.target, "INSTANCENAME");
+        const xmlNode* className = xml::firstChild(call.target, "CLASSNAME");
+        const std::string name = instanceName
+                                     ? xml::attribute(instanceName, "CLASSNAME").value_or("")
+                                 : className ? xml::attribute(className, "NAME").value_or("")
+                                             : std::string();
+        auto cls = classOrThrow(name, cimStatus::InvalidClass);
+        const wbem::MethodDef* method = cls->findMethod(call.method);
+        if (!method)
             throw CimStatusError(cimStatus::MethodNotFound,
                                  "The class " + cls->name + " has no method " + call.method + ".");
-        throw CimStatusError(
-            cimStatus::MethodNotAvailable,
-            "The method " + cls->name + "." + call.method + " has no provider on this machine.");
+        std::shared_ptr<const wbem::MethodProvider> provider;
+        std::vector<std::string> lineage{cls->name};
+        lineage.insert(lineage.end(), cls->derivation.begin(), cls->derivation.end());
+        for (const auto& c : lineage) {
+            auto it = ns->methodProviders.find(c);
+            if (it != ns->methodProviders.end() && it->second->implements(method->name)) {
+                provider = it->second;
+                break;
+            }
+        }
+        if (!provider)
+            throw CimStatusError(cimStatus::MethodNotAvailable,
+                                 "The method " + cls->name + "." + method->name +
+                                     " has no provider on this machine.");
+        std::shared_ptr<const Instance> target;
+        if (instanceName) {
+            try {
+                target = instanceOrThrow(wbem::parseObjectPath(cx::readReference(instanceName)));
+            } catch (const xml::XmlError& e) {
+                invalidParameter(e.what());
+            }
+        }
+        std::vector<std::pair<std::string, wbem::CimValue>> in;
+        for (const auto& [upperName, element] : call.params) {
+            const auto declared = std::find_if(
+                method->parameters.begin(), method->parameters.end(),
+                [&](const wbem::ParameterDef& p) { return p.in && iequals(p.name, upperName); });
+            if (declared == method->parameters.end())
+                invalidParameter(method->name + " takes no in-parameter " + upperName + ".");
+            const xmlNode* value = xml::firstChild(element);
+            try {
+                in.emplace_back(declared->name,
+                                value ? cx::readValue(value, declared->type) : wbem::CimValue());
+            } catch (const xml::XmlError& e) {
+                invalidParameter(e.what());
+            }
+        }
+        wbem::MethodResult result;
+        try {
+            result = provider->invoke(target.get(), method->name, in);
+        } catch (const wbem::WbemError& e) {
+            throw CimStatusError(wbem::remote::cimStatusForCode(e.code()), e.what());
+        }
+        cx::writeValue(out(), result.returnValue, {method->returnType, false, -1, {}});
+        for (const auto& [paramName, value] : result.out) {
+            wbem::CimTypeDecl type;
+            for (const auto& p : method->parameters)
+                if (iequals(p.name, paramName)) type = p.type;
+            std::string xmlValue;
+            cx::writeValue(xmlValue, value, type);
+            reply.outParams.emplace_back(paramName, std::move(xmlValue));
+        }
     }
 
     void run() {

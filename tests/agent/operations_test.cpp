@@ -2,10 +2,13 @@
 // written by our CIM-XML client's request writer, answers read back by the
 // client's reply reader, so both ends of the protocol meet here.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <set>
 
+#include "agent/cim_status_error.h"
 #include "agent/cimxml_endpoint.h"
 #include "wbem/remote/cimxml/messages.h"
 #include "wbem/remote/xml/cim_xml.h"
@@ -401,4 +404,36 @@ TEST_F(AgentOperations, TheEndpointRefusesWhatIsNoOperation) {
     r.target = "/cimom";
     r.method = "GET";
     EXPECT_EQ(endpoint.handle(r).status, 405);
+}
+
+TEST(AgentMethods, GetOwnerOfThisProcessNamesThisUser) {
+    auto repo = wbem::localRepository();
+    agent::EnumerationContexts contexts(4, 4);
+    agent::Operations operations(repo, wbem::localServerName(), contexts);
+    const std::string self = std::to_string(::getpid());
+    const auto target = wbem::parseObjectPath("Win32_Process.Handle=\"" + self + "\"");
+    auto invoke = [&](const char* method) {
+        const auto request = cx::methodRequest(1, method, "root/cimv2", target, {});
+        const agent::Call call = agent::readCall(request.body, method);
+        return cx::readResponseBody(
+            agent::responseXml(
+                call, operations.call(call, "u", agent::Deadline(std::chrono::seconds(30)))),
+            method, "the agent");
+    };
+    const auto owner = invoke("GetOwner");
+    EXPECT_EQ(wbem::xml::text(wbem::xml::firstChild(owner.returnValue, "VALUE")), "0");
+    const passwd* me = ::getpwuid(::geteuid());
+    ASSERT_NE(me, nullptr);
+    ASSERT_NE(owner.param("USER"), nullptr);
+    EXPECT_EQ(wbem::xml::text(wbem::xml::firstChild(owner.param("USER"), "VALUE")), me->pw_name);
+    const auto sid = invoke("GetOwnerSid");
+    EXPECT_EQ(wbem::xml::text(wbem::xml::firstChild(sid.param("SID"), "VALUE")),
+              "S-1-22-1-" + std::to_string(::geteuid()));
+    // Declared but carried out by no provider: never a process killed from afar.
+    try {
+        invoke("Terminate");
+        ADD_FAILURE() << "Terminate ran";
+    } catch (const agent::CimStatusError& e) {
+        EXPECT_EQ(e.status(), 16u);
+    }
 }

@@ -5,6 +5,7 @@
 #include "account_providers.h"
 #include "association_providers.h"
 #include "network_providers.h"
+#include "process_methods.h"
 #include "process_provider.h"
 #include "service_providers.h"
 #include "storage_providers.h"
@@ -67,6 +68,9 @@ void installLocalProviders(Repository::Transaction& tx) {
         if (!ns.findClass(r.className)) continue;
         tx.setProvider(r.nspace, r.className, r.make(ns.path));
     }
+    const char* cimv2 = "root\\cimv2";
+    if (tx.hasNamespace(cimv2) && tx.ns(cimv2, false).findClass("Win32_Process"))
+        tx.setMethodProvider(cimv2, "Win32_Process", makeProcessMethods());
 }
 
 }  // namespace wbem

@@ -28,14 +28,14 @@ struct QueryHints {
 };
 
 class InstanceCursor {
-public:
+  public:
     virtual ~InstanceCursor() = default;
     // The next instance, or null at the end. May throw WbemError.
     virtual std::shared_ptr<const Instance> next() = 0;
 };
 
 class InstanceProvider {
-public:
+  public:
     virtual ~InstanceProvider() = default;
     // Instances of exactly `cls` (not of its subclasses: each class that has
     // live instances gets its own registration).
@@ -43,16 +43,33 @@ public:
                                                  const QueryHints& hints) const = 0;
 };
 
+// What a method call gives back: its return value and out-parameters by name.
+struct MethodResult {
+    CimValue returnValue;
+    std::vector<std::pair<std::string, CimValue>> out;
+};
+
+// Methods of a class carried out on this machine.
+class MethodProvider {
+  public:
+    virtual ~MethodProvider() = default;
+    virtual bool implements(std::string_view method) const = 0;
+    // Calls `method` on `target` (null for a call on the class) with the
+    // in-parameters given. May throw WbemError.
+    virtual MethodResult invoke(const Instance* target, std::string_view method,
+                                const std::vector<std::pair<std::string, CimValue>>& in) const = 0;
+};
+
 // A cursor over a ready vector; handy for providers with few instances.
 class VectorCursor : public InstanceCursor {
-public:
+  public:
     explicit VectorCursor(std::vector<std::shared_ptr<const Instance>> items)
         : items_(std::move(items)) {}
     std::shared_ptr<const Instance> next() override {
         return pos_ < items_.size() ? items_[pos_++] : nullptr;
     }
 
-private:
+  private:
     std::vector<std::shared_ptr<const Instance>> items_;
     size_t pos_ = 0;
 };

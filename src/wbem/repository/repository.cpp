@@ -210,6 +210,13 @@ void Repository::Transaction::setProvider(std::string_view nspace, std::string_v
     n.providers[std::string(className)] = std::move(provider);
 }
 
+void Repository::Transaction::setMethodProvider(std::string_view nspace, std::string_view className,
+                                                std::shared_ptr<const MethodProvider> provider) {
+    NamespaceState& n = ns(nspace, false);
+    if (!n.findClass(className)) fail(hr::InvalidClass);
+    n.methodProviders[std::string(className)] = std::move(provider);
+}
+
 void Repository::Transaction::commit() {
     auto next = std::make_shared<RepositoryState>();
     next->namespaces = namespaces_;

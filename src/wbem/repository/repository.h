@@ -22,7 +22,7 @@
 namespace wbem {
 
 struct NamespaceState {
-    std::string path;  // as first created, e.g. "root\cimv2"
+    std::string path;                                      // as first created, e.g. "root\cimv2"
     std::vector<std::shared_ptr<const ClassDef>> classes;  // definition order
     std::unordered_map<std::string, size_t, IHash, IEqual> classIndex;
     std::unordered_map<std::string, std::vector<std::string>, IHash, IEqual> subclasses;  // direct
@@ -32,6 +32,8 @@ struct NamespaceState {
         instances;
     std::unordered_map<std::string, std::shared_ptr<const InstanceProvider>, IHash, IEqual>
         providers;
+    std::unordered_map<std::string, std::shared_ptr<const MethodProvider>, IHash, IEqual>
+        methodProviders;
 
     std::shared_ptr<const ClassDef> findClass(std::string_view name) const;
     // The class and all classes derived from it, parents before children.
@@ -52,14 +54,14 @@ struct RepositoryState {
 };
 
 class Repository {
-public:
+  public:
     Repository();
 
     std::shared_ptr<const RepositoryState> snapshot() const;
 
     // One writer at a time; nothing is visible to readers before commit().
     class Transaction {
-    public:
+      public:
         explicit Transaction(Repository& repo);
         Transaction(const Transaction&) = delete;
         Transaction& operator=(const Transaction&) = delete;
@@ -80,16 +82,19 @@ public:
         void setProvider(std::string_view nspace, std::string_view className,
                          std::shared_ptr<const InstanceProvider> provider);
 
+        void setMethodProvider(std::string_view nspace, std::string_view className,
+                               std::shared_ptr<const MethodProvider> provider);
+
         void commit();
 
-    private:
+      private:
         Repository& repo_;
         std::unique_lock<std::mutex> writeLock_;
         std::map<std::string, std::shared_ptr<const NamespaceState>> namespaces_;
         std::map<std::string, std::shared_ptr<NamespaceState>> touched_;
     };
 
-private:
+  private:
     mutable std::mutex stateMutex_;  // guards state_ (the pointer only)
     std::mutex writeMutex_;          // one transaction at a time
     std::shared_ptr<const RepositoryState> state_;
