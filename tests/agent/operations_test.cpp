@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "agent/cim_status_error.h"
 #include "agent/cimxml_endpoint.h"
@@ -273,6 +274,20 @@ TEST_F(AgentOperations, EnumerationContextsAreGuarded) {
               27u);
     open("v");
     EXPECT_EQ(contexts.size(), 3u);
+}
+
+TEST_F(AgentOperations, AnEnumerationLeftAloneExpires) {
+    const auto r = call(
+        "OpenEnumerateInstancePaths",
+        {name("ClassName", "Part"), value("MaxObjectCount", "1"), value("OperationTimeout", "1")});
+    const std::string context =
+        wbem::xml::text(wbem::xml::firstChild(r.param("ENUMERATIONCONTEXT"), "VALUE"));
+    EXPECT_EQ(contexts.size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(statusOf("PullInstancePaths",
+                       {value("EnumerationContext", context), value("MaxObjectCount", "1")}),
+              21u);
+    EXPECT_EQ(contexts.size(), 0u);
 }
 
 TEST_F(AgentOperations, QueriesAndAssociations) {
