@@ -193,7 +193,10 @@ std::optional<uint64_t> ProcReader::countFds(int dirfd) {
         struct stat st {};
         if (fstatat(dirfd, "fd", &st, 0) != 0) return std::nullopt;
         if (st.st_size > 0) return static_cast<uint64_t>(st.st_size);
-        // 0 may also mean that we may not look; listing tells which.
+        // 0 is no descriptors (a kernel thread) or none we may see: asking
+        // tells which in one call, where listing takes six.
+        if (faccessat(dirfd, "fd", R_OK | X_OK, AT_EACCESS) != 0) return std::nullopt;
+        return 0;
     }
     DirFd fds = DirFd::open(dirfd, "fd");
     if (!fds.valid()) return std::nullopt;

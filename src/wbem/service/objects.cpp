@@ -54,6 +54,32 @@ class Property : public ISWbemProperty {
     bool local_;
 };
 
+// A property of an object's class: its name, type and origin are read from
+// the class definition, kept alive by the block that holds all of an
+// object's properties, so that building them copies no strings and
+// allocates once per object, not once per property.
+class ClassProperty : public ISWbemProperty {
+  public:
+    ClassProperty(const PropertyDef& def, Variant value, bool local)
+        : def_(&def), value_(std::move(value)), local_(local) {}
+    std::string Name() const override { return def_->name; }
+    Variant Value() const override { return value_; }
+    CimType CIMType() const override { return def_->type.type; }
+    bool IsArray() const override { return def_->type.isArray; }
+    std::string Origin() const override { return def_->classOrigin; }
+    bool IsLocal() const override { return local_; }
+
+  private:
+    const PropertyDef* def_;
+    Variant value_;
+    bool local_;
+};
+
+struct ClassPropertyBlock {
+    std::shared_ptr<const ClassDef> cls;
+    std::vector<ClassProperty> items;
+};
+
 class PropertySet : public ISWbemPropertySet {
   public:
     explicit PropertySet(std::vector<std::shared_ptr<ISWbemProperty>> items)
@@ -176,14 +202,19 @@ class Object : public ISWbemObject {
         // Callers walk the set several times (a query result's shape, names and
         // values): build it once. An object serves one thread at a time.
         if (properties_) return properties_;
-        std::vector<std::shared_ptr<ISWbemProperty>> items;
-        for (int slot : visibleSlots()) {
+        auto block = std::make_shared<ClassPropertyBlock>();
+        block->cls = v_.cls;
+        const std::vector<int> slots = visibleSlots();
+        block->items.reserve(slots.size());
+        for (int slot : slots) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
             const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
-            items.push_back(std::make_shared<Property>(
-                def.name, def.type, toVariant(value, def.type, v_), def.classOrigin,
-                iequals(def.classOrigin, v_.cls->name)));
+            block->items.emplace_back(def, toVariant(value, def.type, v_),
+                                      iequals(def.classOrigin, v_.cls->name));
         }
+        std::vector<std::shared_ptr<ISWbemProperty>> items;
+        items.reserve(block->items.size());
+        for (ClassProperty& p : block->items) items.emplace_back(block, &p);
         properties_ = std::make_shared<PropertySet>(std::move(items));
         return properties_;
     }
