@@ -43,8 +43,8 @@ std::set<std::string> ownNames() {
                 inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(p->ai_addr)->sin_addr, text,
                           sizeof text);
             else if (p->ai_family == AF_INET6)
-                inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(p->ai_addr)->sin6_addr,
-                          text, sizeof text);
+                inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(p->ai_addr)->sin6_addr, text,
+                          sizeof text);
             if (text[0]) names.insert(lowered(text));
         }
         freeaddrinfo(res);
@@ -58,8 +58,8 @@ std::set<std::string> ownNames() {
                 inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(p->ifa_addr)->sin_addr, text,
                           sizeof text);
             else if (p->ifa_addr->sa_family == AF_INET6)
-                inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(p->ifa_addr)->sin6_addr,
-                          text, sizeof text);
+                inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(p->ifa_addr)->sin6_addr, text,
+                          sizeof text);
             if (text[0]) names.insert(lowered(text));
         }
         freeifaddrs(ifs);
@@ -179,8 +179,7 @@ void registerTestHost(const std::string& name, std::shared_ptr<Repository> repo,
 }
 
 std::shared_ptr<Repository> registerTestHost(const std::string& name, std::string_view mofText,
-                                             const std::string& user,
-                                             const std::string& password) {
+                                             const std::string& user, const std::string& password) {
     auto repo = newRepository();
     {
         Repository::Transaction tx(*repo);

@@ -54,7 +54,7 @@ class Locator : public ISWbemLocator {
         if (key.empty()) fail(hr::InvalidNamespace);
         const NamespaceState* ns = host->repository->snapshot()->find(key);
         if (!ns) fail(hr::InvalidNamespace);
-        return std::make_shared<embedded::Services>(host->repository, ns->path, host->serverName);
+        return std::make_shared<service::Services>(host->repository, ns->path, host->serverName);
     }
 
   private:

@@ -4,7 +4,7 @@
 #include "objects.h"
 #include "wbem/text.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::string objectText(const ObjectView& view) {
     return out + "};\n";
 }
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

@@ -1,6 +1,6 @@
 #include "objects.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 namespace {
 
@@ -151,4 +151,4 @@ std::shared_ptr<ISWbemObjectSet> makeObjectStream(ObjectCursorOpener open, bool 
     return std::make_shared<StreamSet>(std::move(open), forwardOnly);
 }
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

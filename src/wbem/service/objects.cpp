@@ -5,7 +5,7 @@
 #include "wbem/repository/instance_source.h"
 #include "wbem/text.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 namespace {
 
@@ -342,4 +342,4 @@ std::shared_ptr<ISWbemObject> makeOwnedObject(std::shared_ptr<ISWbemServices> ow
     return makeObject(std::move(v));
 }
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

@@ -13,7 +13,7 @@
 #include "wbem/repository/repository.h"
 #include "wbem/repository/system_properties.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 // What one scripting object shows.
 struct ObjectView {
@@ -69,4 +69,4 @@ Variant toVariant(const CimValue& value, const CimTypeDecl& type, const ObjectVi
 // The object in MOF form, as GetObjectText_ returns it.
 std::string objectText(const ObjectView& view);
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

@@ -6,7 +6,7 @@
 #include "wbem/text.h"
 #include "wbem/wql/wql.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 Services::Services(std::shared_ptr<Repository> repo, std::string nspace, std::string server)
     : repo_(std::move(repo)) {
@@ -64,8 +64,7 @@ std::shared_ptr<ISWbemObject> Services::Get(std::string_view path, int32_t) {
     return makeObject(view(inst->classPtr(), inst));
 }
 
-std::shared_ptr<ISWbemObjectSet> Services::InstancesOf(std::string_view className,
-                                                       int32_t flags) {
+std::shared_ptr<ISWbemObjectSet> Services::InstancesOf(std::string_view className, int32_t flags) {
     std::shared_ptr<const RepositoryState> snap;
     const NamespaceState& ns = current(snap);
     // The class is checked at the call, not later in the walk.
@@ -92,4 +91,4 @@ std::shared_ptr<ISWbemObjectSet> Services::ExecQuery(std::string_view query,
     return makeObjectSet(std::move(items));
 }
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

@@ -8,10 +8,10 @@
 #include "wbem/api.h"
 #include "wbem/repository/repository.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 class Services : public ISWbemServices {
-public:
+  public:
     Services(std::shared_ptr<Repository> repo, std::string nspace, std::string server);
 
     std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,
@@ -22,7 +22,7 @@ public:
     std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query, std::string_view language,
                                                int32_t flags) override;
 
-private:
+  private:
     // Each call reads the repository as it is now.
     const NamespaceState& current(std::shared_ptr<const RepositoryState>& snap) const;
     ObjectView view(std::shared_ptr<const ClassDef> cls,
@@ -32,4 +32,4 @@ private:
     ObjectContext ctx_;
 };
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

@@ -5,7 +5,7 @@
 
 #include "objects.h"
 
-namespace wbem::embedded {
+namespace wbem::service {
 
 namespace {
 
@@ -122,4 +122,4 @@ Variant toVariant(const CimValue& value, const CimTypeDecl& type, const ObjectVi
     return Variant::array(std::move(arr));
 }
 
-}  // namespace wbem::embedded
+}  // namespace wbem::service

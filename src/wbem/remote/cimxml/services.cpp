@@ -19,7 +19,7 @@ namespace wbem::cimxml {
 
 namespace {
 
-using embedded::ObjectCursor;
+using service::ObjectCursor;
 namespace ast = wql::ast;
 
 class Services;
@@ -157,12 +157,12 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
     std::shared_ptr<ISWbemObject> wrap(std::shared_ptr<const Instance> inst,
                                        std::vector<int> projection = {}, bool partial = false) {
         auto cls = inst->classPtr();
-        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls), std::move(inst),
-                                         std::move(projection), partial);
+        return service::makeOwnedObject(shared_from_this(), ctx_, std::move(cls), std::move(inst),
+                                        std::move(projection), partial);
     }
 
     std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
-        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
+        return service::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
     }
 
     std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,
@@ -187,7 +187,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             items.push_back(wrapClass(std::move(cls)));
         }
         if (!superFound && !session_->classDefIfAny(super)) fail(hr::InvalidClass);
-        return embedded::makeObjectSet(std::move(items));
+        return service::makeObjectSet(std::move(items));
     }
 
     std::shared_ptr<ISWbemObject> Get(std::string_view path, int32_t) override {
@@ -367,7 +367,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
         if ((flags & flags::ReturnImmediately) == 0) {
             std::vector<std::shared_ptr<ISWbemObject>> items;
             while (auto obj = first->next()) items.push_back(std::move(obj));
-            return embedded::makeObjectSet(std::move(items));
+            return service::makeObjectSet(std::move(items));
         }
         struct Pending {
             std::mutex mutex;
@@ -383,7 +383,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             }
             return c ? std::move(c) : self->start(wql);
         };
-        return embedded::makeObjectStream(std::move(open), (flags & flags::ForwardOnly) != 0);
+        return service::makeObjectStream(std::move(open), (flags & flags::ForwardOnly) != 0);
     }
 
     std::shared_ptr<Session> session_;

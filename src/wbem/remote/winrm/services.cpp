@@ -14,7 +14,7 @@ namespace wbem::winrm {
 
 namespace {
 
-using embedded::ObjectCursor;
+using service::ObjectCursor;
 
 class Services;
 
@@ -74,12 +74,12 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             o.partial = o.projection.size() < cls.properties.size();
         }
         auto cls = o.instance->classPtr();
-        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls),
-                                         std::move(o.instance), std::move(o.projection), o.partial);
+        return service::makeOwnedObject(shared_from_this(), ctx_, std::move(cls),
+                                        std::move(o.instance), std::move(o.projection), o.partial);
     }
 
     std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
-        return embedded::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
+        return service::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
     }
 
     std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,
@@ -106,7 +106,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             items.push_back(wrapClass(std::move(cls)));
         }
         if (!superFound) fail(hr::InvalidClass);
-        return embedded::makeObjectSet(std::move(items));
+        return service::makeObjectSet(std::move(items));
     }
 
     std::shared_ptr<ISWbemObject> Get(std::string_view path, int32_t) override {
@@ -149,7 +149,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             std::vector<std::shared_ptr<ISWbemObject>> items;
             QueryCursor cursor(std::move(first), self, selected);
             while (auto obj = cursor.next()) items.push_back(std::move(obj));
-            return embedded::makeObjectSet(std::move(items));
+            return service::makeObjectSet(std::move(items));
         }
         struct Pending {
             std::mutex mutex;
@@ -166,7 +166,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
             if (!e) e = self->session_->query(wql);
             return std::make_unique<QueryCursor>(std::move(e), self, selected);
         };
-        return embedded::makeObjectStream(std::move(open), (flags & flags::ForwardOnly) != 0);
+        return service::makeObjectStream(std::move(open), (flags & flags::ForwardOnly) != 0);
     }
 
     std::shared_ptr<Session> session_;
