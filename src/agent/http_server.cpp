@@ -412,32 +412,31 @@ void HttpServer::serve(int fd, const std::string& peer) {
             return;
         first = false;
         const auto deadline = Clock::now() + limits_.requestTime;
+        // Refuses the request and ends the connection.
+        auto refuse = [&](int status, const std::string& text) {
+            const HttpResponse r{status, {}, text, true};
+            stream.write(responseText(r, true) + r.body, Clock::now() + limits_.writeTime);
+        };
         size_t headEnd;
-        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (buffer.size() > limits_.maxHeadBytes) {
-                stream.write(responseText({431, {}, "The request head is too large.\n"}, true) +
-                                 "The request head is too large.\n",
-                             Clock::now() + limits_.writeTime);
-                return;
-            }
+        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos &&
+               buffer.size() <= limits_.maxHeadBytes) {
             const size_t n = stream.read(chunk, sizeof chunk, deadline);
             if (n == 0) return;  // closed, too slow, or stopping
             buffer.append(chunk, n);
         }
-        if (headEnd > limits_.maxHeadBytes) return;
+        // Too large whether its end came in the same read or not at all.
+        if (headEnd == std::string::npos || headEnd > limits_.maxHeadBytes)
+            return refuse(431, "The request head is too large.\n");
         HeadParse head =
             parseRequestHead(std::string_view(buffer).substr(0, headEnd), limits_.maxBodyBytes);
         buffer.erase(0, headEnd + 4);
         head.request.peer = peer;
-        if (head.refuseStatus) {
-            const std::string text = head.refuseStatus == 413 ? "The request is too large.\n"
-                                     : head.refuseStatus == 411
-                                         ? "Send the body with a Content-Length.\n"
-                                         : "The request is not HTTP/1.1 as served here.\n";
-            HttpResponse r{head.refuseStatus, {}, text, true};
-            stream.write(responseText(r, true) + r.body, Clock::now() + limits_.writeTime);
-            return;
-        }
+        if (head.refuseStatus)
+            return refuse(head.refuseStatus, head.refuseStatus == 413
+                                                 ? "The request is too large.\n"
+                                             : head.refuseStatus == 411
+                                                 ? "Send the body with a Content-Length.\n"
+                                                 : "The request is not HTTP/1.1 as served here.\n");
         while (buffer.size() < head.contentLength) {
             const size_t n = stream.read(chunk, sizeof chunk, deadline);
             if (n == 0) return;
