@@ -12,6 +12,7 @@ namespace agent {
 const char* const kAgentUsage =
     "Usage: cimscope-agent [--listen ADDR:PORT] [--cert FILE --key FILE] [--state DIR]\n"
     "                      [--users FILE | --pam-service NAME] [--workers N]\n"
+    "                      [--request-time SECONDS]\n"
     "       cimscope-agent --users FILE --add-user NAME   (reads the password from stdin)\n"
     "Serves this machine's WMI data to WBEM clients over CIM-XML on HTTPS.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:5989)\n"
@@ -22,6 +23,8 @@ const char* const kAgentUsage =
     "  --users FILE        check logins against this file of users instead of PAM\n"
     "  --pam-service NAME  the PAM service for logins (default cimscope-agent)\n"
     "  --workers N         requests served at once (1 to 64, default 8)\n"
+    "  --request-time SECONDS  tuning: how long a client may take to send one\n"
+    "                      whole request before it is dropped (1 to 600, default 20)\n"
     "  --insecure-http     plain HTTP on a loopback address, for tests only\n";
 
 uint16_t AgentOptions::port() const {
@@ -59,6 +62,12 @@ AgentOptions parseAgentOptions(const std::vector<std::string>& args) {
                 std::stoul(v) < 1 || std::stoul(v) > 64)
                 throw std::invalid_argument("--workers takes 1 to 64");
             o.workers = unsigned(std::stoul(v));
+        } else if (a == "--request-time") {
+            const std::string& v = value();
+            if (v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(v) < 1 || std::stoul(v) > 600)
+                throw std::invalid_argument("--request-time takes 1 to 600 seconds");
+            o.requestTime = std::chrono::seconds(std::stoul(v));
         } else if (a == "--insecure-http") {
             o.insecureHttp = true;
         } else if (a == "--help" || a == "-h") {

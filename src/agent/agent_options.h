@@ -1,6 +1,7 @@
 // The command line of cimscope-agent.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct AgentOptions {
     std::string addUser;  // --add-user NAME: add to usersFile and exit
     bool insecureHttp = false;
     unsigned workers = 8;
+    // --request-time: how long a client may take to send one request
+    // (unset: the server's default).
+    std::optional<std::chrono::seconds> requestTime;
     bool help = false;
     bool version = false;
 

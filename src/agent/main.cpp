@@ -66,6 +66,7 @@ int serve(const agent::AgentOptions& o) {
 
     agent::ServerLimits limits;
     limits.workers = o.workers;
+    if (o.requestTime) limits.requestTime = *o.requestTime;
     agent::HttpServer server(o.listenAddress, o.port(), tls.get(), limits,
                              [&](const agent::HttpRequest& r) { return endpoint.handle(r); });
 
