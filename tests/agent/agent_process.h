@@ -179,6 +179,7 @@ class AgentProcess {
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
     uint16_t port() const { return port_; }
+    pid_t pid() const { return pid_; }
     const std::string& certFile() const { return certFile_; }
     const std::string& fingerprint() const { return fingerprint_; }
     const std::string& scratch() const { return dir_.path(); }
