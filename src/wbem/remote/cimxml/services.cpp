@@ -7,6 +7,7 @@
 #include <set>
 
 #include "session.h"
+#include "wbem/remote/session_pool.h"
 #include "wbem/repository/object_path.h"
 #include "wbem/repository/repository.h"
 #include "wbem/service/objects.h"
@@ -18,6 +19,12 @@
 namespace wbem::cimxml {
 
 namespace {
+
+// Never destroyed: idle sessions may outlive the libraries' own cleanup at exit.
+remote::SessionPool<Session>& sessionPool() {
+    static auto* pool = new remote::SessionPool<Session>();
+    return *pool;
+}
 
 using service::ObjectCursor;
 namespace ast = wql::ast;
@@ -149,10 +156,13 @@ std::shared_ptr<const ClassDef> namespaceClass() {
 
 class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
   public:
-    explicit Services(std::shared_ptr<Session> session) : session_(std::move(session)) {
+    // `poolKey`: where the session goes back for reuse when these services end.
+    Services(std::shared_ptr<Session> session, std::string poolKey)
+        : session_(std::move(session)), poolKey_(std::move(poolKey)) {
         ctx_.server = session_->serverName();
         ctx_.nspace = session_->nspace();
     }
+    ~Services() override { sessionPool().give(std::move(poolKey_), std::move(session_)); }
 
     std::shared_ptr<ISWbemObject> wrap(std::shared_ptr<const Instance> inst,
                                        std::vector<int> projection = {}, bool partial = false) {
@@ -387,6 +397,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
     }
 
     std::shared_ptr<Session> session_;
+    std::string poolKey_;
     ObjectContext ctx_;
 };
 
@@ -421,14 +432,17 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
              describeWithReason(hr::AccessDeniedSystem,
                                 "CIM-XML servers take Basic authentication only; use -auth:basic "
                                 "or -auth:negotiate."));
+    std::string ns(trimmed(nspace));
+    if (ns.empty()) ns = "root\\cimv2";
+    std::replace(ns.begin(), ns.end(), '/', '\\');
+    std::string key = remote::sessionKey(host, ns, user, password, options);
+    if (auto idle = sessionPool().take(key))
+        return std::make_shared<Services>(std::move(idle), std::move(key));
     http::ClientOptions o;
     o.remote = options;
     o.user = std::string(user);
     o.password = std::string(password);
     o.userAgent = "Cimscope CIM-XML client";
-    std::string ns(trimmed(nspace));
-    if (ns.empty()) ns = "root\\cimv2";
-    std::replace(ns.begin(), ns.end(), '/', '\\');
     auto session = std::make_shared<Session>(std::move(*endpoint), std::move(o), std::move(ns));
     http::wipeSecret(o.password);  // what a move of a short string leaves behind
     // The first exchange tells a CIM-XML server in this namespace from
@@ -439,7 +453,7 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
         if (e.status() == 3) fail(hr::InvalidNamespace, e.what());
         throw;
     }
-    return std::make_shared<Services>(std::move(session));
+    return std::make_shared<Services>(std::move(session), std::move(key));
 }
 
 }  // namespace wbem::cimxml

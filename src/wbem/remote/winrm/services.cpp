@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "session.h"
+#include "wbem/remote/session_pool.h"
 #include "wbem/repository/object_path.h"
 #include "wbem/service/objects.h"
 #include "wbem/text.h"
@@ -13,6 +14,12 @@
 namespace wbem::winrm {
 
 namespace {
+
+// Never destroyed: idle sessions may outlive the libraries' own cleanup at exit.
+remote::SessionPool<Session>& sessionPool() {
+    static auto* pool = new remote::SessionPool<Session>();
+    return *pool;
+}
 
 using service::ObjectCursor;
 
@@ -50,10 +57,13 @@ class QueryCursor : public ObjectCursor {
 
 class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
   public:
-    explicit Services(std::shared_ptr<Session> session) : session_(std::move(session)) {
+    // `poolKey`: where the session goes back for reuse when these services end.
+    Services(std::shared_ptr<Session> session, std::string poolKey)
+        : session_(std::move(session)), poolKey_(std::move(poolKey)) {
         ctx_.server = session_->serverName();
         ctx_.nspace = session_->nspace();
     }
+    ~Services() override { sessionPool().give(std::move(poolKey_), std::move(session_)); }
 
     // `selected`: a query's property list, which a server may not have
     // applied; the object then shows only those, as WMI's partial objects do.
@@ -170,6 +180,7 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
     }
 
     std::shared_ptr<Session> session_;
+    std::string poolKey_;
     ObjectContext ctx_;
 };
 
@@ -192,17 +203,20 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
     const std::string& name = endpoint->host;
     if (name.size() >= 8 && iequals(std::string_view(name).substr(name.size() - 8), ".invalid"))
         fail(hr::RpcUnavailable);
+    std::string ns(trimmed(nspace));
+    if (ns.empty()) ns = "root\\cimv2";
+    std::replace(ns.begin(), ns.end(), '/', '\\');
+    std::string key = remote::sessionKey(host, ns, user, password, options);
+    if (auto idle = sessionPool().take(key))
+        return std::make_shared<Services>(std::move(idle), std::move(key));
     TransportOptions t;
     t.remote = options;
     t.user = std::string(user);
     t.password = std::string(password);
-    std::string ns(trimmed(nspace));
-    if (ns.empty()) ns = "root\\cimv2";
-    std::replace(ns.begin(), ns.end(), '/', '\\');
     auto session = std::make_shared<Session>(std::move(*endpoint), std::move(t), std::move(ns));
     wipeSecret(t.password);  // what a move of a short string leaves behind
     session->identify();
-    return std::make_shared<Services>(std::move(session));
+    return std::make_shared<Services>(std::move(session), std::move(key));
 }
 
 }  // namespace wbem::winrm

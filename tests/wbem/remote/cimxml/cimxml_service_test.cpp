@@ -363,3 +363,22 @@ TEST(CimxmlService, AllTypesEmbeddedObjectsAndMethodsFromPywbemCases) {
     ASSERT_EQ(output.type(), VarType::Object);
     EXPECT_EQ(value(*output.asObject(), "Town").asString(), "Fritz Town");
 }
+
+TEST(CimxmlService, TheNextConnectionReusesTheIdleSession) {
+    SKIP_WITHOUT_REPLAY();
+    auto server = start({});
+    const auto o = options(*server);
+    connect(address(*server), o, "test\\cimv2")->Get("CIM_InstalledProductImage", 0);
+    const size_t probes = calls(*server, "EnumerateClassNames").size();
+    const size_t gets = calls(*server, "GetClass").size();
+    // The window connects anew for each click: no new login probe, and the
+    // class comes from the reused session's cache.
+    connect(address(*server), o, "test\\cimv2")->Get("CIM_InstalledProductImage", 0);
+    EXPECT_EQ(calls(*server, "EnumerateClassNames").size(), probes);
+    EXPECT_EQ(calls(*server, "GetClass").size(), gets);
+    // Other credentials never get that session.
+    auto clear = o;
+    clear.allowUnencrypted = true;
+    connect(address(*server), clear, "test\\cimv2", "someone", "pw");
+    EXPECT_EQ(calls(*server, "EnumerateClassNames").size(), probes + 1);
+}
