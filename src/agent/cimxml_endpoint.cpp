@@ -4,6 +4,7 @@
 
 #include "cim_status_error.h"
 #include "request.h"
+#include "wbem/remote/percent_encoding.h"
 #include "wbem/text.h"
 
 namespace agent {
@@ -58,7 +59,7 @@ HttpResponse CimxmlEndpoint::handle(const HttpRequest& request) {
 
     Call call;
     try {
-        call = readCall(request.body, percentDecode(*cimMethod));
+        call = readCall(request.body, wbem::remote::percentDecode(*cimMethod));
     } catch (const RequestError& e) {
         note(request.peer, std::string("refused request: ") + e.what());
         return refused(e);

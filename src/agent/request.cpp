@@ -67,25 +67,6 @@ const xmlNode* Call::param(std::string_view name) const {
     return it == params.end() ? nullptr : it->second;
 }
 
-std::string percentDecode(std::string_view text) {
-    auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 &&
-            digit(text[i + 2]) >= 0) {
-            out += char(digit(text[i + 1]) * 16 + digit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 Call readCall(std::string_view body, std::string_view cimMethod) {
     Call call;
     try {

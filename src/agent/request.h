@@ -53,7 +53,4 @@ inline constexpr int kMaxRequestDepth = 64;
 // which must name the body's method.
 Call readCall(std::string_view body, std::string_view cimMethod);
 
-// "%41bc" → "Abc" (the CIMMethod and CIMObject headers are percent-encoded).
-std::string percentDecode(std::string_view text);
-
 }  // namespace agent

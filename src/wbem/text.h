@@ -2,6 +2,7 @@
 // keywords ignore case) and UTF-8 hygiene for text read from the system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ struct IEqual {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const { return iequals(a, b); }
 };
+
+// Appends the UTF-8 encoding of a code point.
+void appendUtf8(std::string& out, uint32_t cp);
 
 // Valid UTF-8 copy of the bytes: every invalid sequence becomes U+FFFD.
 std::string sanitizeUtf8(std::string_view bytes);

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "wbem/remote/percent_encoding.h"
+
 namespace {
 
 std::string wrap(const std::string& inner,
@@ -56,7 +58,7 @@ TEST(AgentRequest, ReadsAMethodCallWithItsTarget) {
         "NAME=\"Handle\"><KEYVALUE>1</KEYVALUE>"
         "</KEYBINDING></INSTANCENAME></LOCALINSTANCEPATH><PARAMVALUE NAME=\"X\"><VALUE>1</VALUE>"
         "</PARAMVALUE></METHODCALL></SIMPLEREQ>");
-    const agent::Call call = agent::readCall(body, agent::percentDecode("%47etOwner"));
+    const agent::Call call = agent::readCall(body, wbem::remote::percentDecode("%47etOwner"));
     EXPECT_FALSE(call.intrinsic);
     EXPECT_EQ(call.nspace, "root/cimv2");
     ASSERT_NE(call.target, nullptr);

@@ -59,9 +59,6 @@ std::string normalizedPath(std::string_view path);
 // The folder part of a path with its trailing slash, or "" when there is none.
 std::string_view folderOf(std::string_view path);
 
-// Appends the UTF-8 encoding of a code point.
-void appendUtf8(std::string& out, uint32_t cp);
-
 // Length of the UTF-8 sequence starting with `lead` (the text is valid UTF-8).
 inline size_t utf8Length(unsigned char lead) {
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;

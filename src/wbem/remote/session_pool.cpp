@@ -26,10 +26,16 @@ const unsigned char* processKey() {
 
 }  // namespace
 
+std::string sessionNamespace(std::string_view nspace) {
+    std::string ns(trimmed(nspace));
+    if (ns.empty()) ns = "root\\cimv2";
+    std::replace(ns.begin(), ns.end(), '/', '\\');
+    return ns;
+}
+
 std::string sessionKey(std::string_view host, std::string_view nspace, std::string_view user,
                        std::string_view password, const RemoteOptions& options) {
-    std::string ns = lowered(trimmed(nspace));
-    std::replace(ns.begin(), ns.end(), '/', '\\');
+    const std::string ns = lowered(sessionNamespace(nspace));
     std::string text;
     for (std::string_view part : {trimmed(host), std::string_view(ns), user, password}) {
         text += std::to_string(part.size());

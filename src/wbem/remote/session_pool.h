@@ -19,6 +19,9 @@
 
 namespace wbem::remote {
 
+// The namespace as sessions keep it: trimmed, backslashes, "root\cimv2" when empty.
+std::string sessionNamespace(std::string_view nspace);
+
 // What must match for a session to be reused. The password enters only as a
 // keyed hash (a random key of this process), so the text holds no secret.
 std::string sessionKey(std::string_view host, std::string_view nspace, std::string_view user,

@@ -39,24 +39,6 @@ char32_t decode(std::string_view s, size_t& i) {
     return cp;
 }
 
-void encode(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 char32_t lower(char32_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 char32_t upper(char32_t c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
@@ -185,7 +167,7 @@ std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t
             literal = false;
             break;
         }
-        encode(p.literal_, p.elements_[k].ch);
+        appendUtf8(p.literal_, uint32_t(p.elements_[k].ch));
     }
     if (literal) {
         if (from >= to && (leading || trailing))

@@ -432,9 +432,7 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
              describeWithReason(hr::AccessDeniedSystem,
                                 "CIM-XML servers take Basic authentication only; use -auth:basic "
                                 "or -auth:negotiate."));
-    std::string ns(trimmed(nspace));
-    if (ns.empty()) ns = "root\\cimv2";
-    std::replace(ns.begin(), ns.end(), '/', '\\');
+    std::string ns = remote::sessionNamespace(nspace);
     std::string key = remote::sessionKey(host, ns, user, password, options);
     if (auto idle = sessionPool().take(key))
         return std::make_shared<Services>(std::move(idle), std::move(key));

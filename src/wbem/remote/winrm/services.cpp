@@ -203,9 +203,7 @@ std::shared_ptr<ISWbemServices> connect(std::string_view host, std::string_view 
     const std::string& name = endpoint->host;
     if (name.size() >= 8 && iequals(std::string_view(name).substr(name.size() - 8), ".invalid"))
         fail(hr::RpcUnavailable);
-    std::string ns(trimmed(nspace));
-    if (ns.empty()) ns = "root\\cimv2";
-    std::replace(ns.begin(), ns.end(), '/', '\\');
+    std::string ns = remote::sessionNamespace(nspace);
     std::string key = remote::sessionKey(host, ns, user, password, options);
     if (auto idle = sessionPool().take(key))
         return std::make_shared<Services>(std::move(idle), std::move(key));

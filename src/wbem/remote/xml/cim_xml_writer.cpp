@@ -11,24 +11,6 @@ namespace wbem::cimxml {
 
 namespace {
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 std::string typeName(CimType t) { return std::string(cimTypeName(t)); }
@@ -126,42 +108,20 @@ bool WriteOptions::wants(std::string_view property) const {
 
 std::string xmlText(std::string_view text) {
     std::string clean = isValidUtf8(text) ? std::string(text) : sanitizeUtf8(text);
+    for (size_t i = 0; i < clean.size(); ++i) {
+        const auto u = static_cast<unsigned char>(clean[i]);
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0x7F)
+            clean.replace(i, 1, kReplacement), i += kReplacement.size() - 1;
+    }
+    // Line breaks and tabs as references too, so attribute values keep them.
     std::string out;
-    out.reserve(clean.size());
-    for (char c : clean) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F) {
-            out += kReplacement;
-            continue;
-        }
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\t':
-                out += "&#9;";
-                break;
-            default:
-                out += c;
-        }
+    for (char c : xml::escape(clean)) {
+        if (c == '\n')
+            out += "&#10;";
+        else if (c == '\t')
+            out += "&#9;";
+        else
+            out += c;
     }
     return out;
 }
