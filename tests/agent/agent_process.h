@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +21,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace agenttest {
 
@@ -74,28 +72,30 @@ inline int reap(pid_t pid, Clock::time_point deadline, bool* killed = nullptr) {
     }
 }
 
-// Spawns `argv` with stdin from `stdinFile` (or /dev/null), stdout into the
-// pipe `stdoutFd` or a file, stderr into `stderrFile`. Returns -1 on failure.
+// Starts `argv` with stdin from `stdinFile` (or /dev/null), stdout into the
+// pipe `stdoutPipe` or the file `stdoutFile`, stderr into `stderrFile`. The
+// child is killed when the test process ends, even by a crash, so that no
+// agent outlives its test. Returns -1 on failure.
 inline pid_t spawn(const std::vector<std::string>& argv, const std::string& stdinFile,
                    int stdoutPipe, const std::string& stdoutFile, const std::string& stderrFile) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(
-        &actions, 0, stdinFile.empty() ? "/dev/null" : stdinFile.c_str(), O_RDONLY, 0);
-    if (stdoutPipe >= 0)
-        posix_spawn_file_actions_adddup2(&actions, stdoutPipe, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    pid_t pid = -1;
-    const int r = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return r == 0 ? pid : -1;
+    const char* in = stdinFile.empty() ? "/dev/null" : stdinFile.c_str();
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    // The child: only calls that are safe after fork until exec.
+    const int inFd = ::open(in, O_RDONLY);
+    const int outFd = stdoutPipe >= 0
+                          ? stdoutPipe
+                          : ::open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (inFd < 0 || outFd < 0 || errFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
+        ::dup2(errFd, 2) < 0 || ::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+        ::_exit(127);
+    ::execv(args[0], args.data());
+    ::_exit(127);
 }
 
 struct ProgramResult {

@@ -85,8 +85,8 @@ TEST_F(AgentInterop, WqlListsTheSameProcessesAsTheLocalService) {
     const auto local = processTable(here.out);
     const auto served = processTable(there.out);
 
-    // Processes come and go between the two runs; those that ran throughout
-    // are in both lists.
+    // Processes come and go between the two runs (many, when tests run side
+    // by side); those that ran throughout are in both lists.
     size_t steady = 0;
     for (long pid : before) {
         if (!after.count(pid)) continue;
@@ -95,10 +95,6 @@ TEST_F(AgentInterop, WqlListsTheSameProcessesAsTheLocalService) {
         EXPECT_TRUE(served.count(pid)) << "missing from the agent: " << pid;
     }
     EXPECT_GT(steady, 2u);
-    size_t common = 0;
-    for (const auto& [pid, name] : local) common += served.count(pid);
-    EXPECT_GE(common * 10, std::max(local.size(), served.size()) * 9)
-        << common << " of " << local.size() << " and " << served.size();
     // Names of processes that cannot have changed their program meanwhile.
     for (long pid : {1L, long(::getpid()), long(agent_.pid())}) {
         ASSERT_TRUE(local.count(pid) && served.count(pid)) << pid;

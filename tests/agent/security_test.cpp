@@ -88,14 +88,15 @@ class AgentSecurity : public ::testing::Test {
         return c.readReply();
     }
 
-    // A good client's class list: answered in good time, with this machine's classes.
+    // A good client's class list: answered, with this machine's classes. The
+    // bound is generous for a loaded test machine; a stuck agent misses it.
     ::testing::AssertionResult goodClientServed() {
-        RawConnection c(agent_->port(), agent_->certFile(), 5s);
+        RawConnection c(agent_->port(), agent_->certFile(), 15s);
         if (!c.ok()) return ::testing::AssertionFailure() << "good client: " << c.error();
         if (!c.send(request("EnumerateClassNames", kEnumerateClassNames)))
             return ::testing::AssertionFailure() << "good client: the request was not taken";
-        const auto reply = c.readReply(5s);
-        if (!reply) return ::testing::AssertionFailure() << "good client: no reply within 5 s";
+        const auto reply = c.readReply(15s);
+        if (!reply) return ::testing::AssertionFailure() << "good client: no reply within 15 s";
         if (reply->status != 200 || reply->body.find("NAME=\"Win32_Process\"") == std::string::npos)
             return ::testing::AssertionFailure() << "good client: " << reply->status << "\n"
                                                  << reply->body.substr(0, 500);
@@ -347,7 +348,7 @@ TEST_F(AgentSecurity, DropsASlowClientAtItsTimeLimitWhileServingOthers) {
     ASSERT_TRUE(dropped) << "the slow client is still connected after " << secondsSince(began)
                          << " s";
     EXPECT_GE(droppedAt, kLimit - 0.5);
-    EXPECT_LE(droppedAt, kLimit + 3);
+    EXPECT_LE(droppedAt, kLimit + 6);  // well before the default 20 s
     EXPECT_FALSE(slow.readReply(1s)) << "a slow request was answered";
     EXPECT_TRUE(goodClientServed());
 }
