@@ -78,8 +78,7 @@ int child(const std::string& mode, int argc, char** argv) {
     options.settingsFile = dir.filePath(QStringLiteral("cimscope.ini")).toStdString();
     ui::TMainWin window(prompts, std::move(options));
     QObject::connect(&window, &ui::TMainWin::classListLoaded, [&window] {
-        if (window.ClassListBox && window.StatusText(1).startsWith(QStringLiteral("Classes: ")))
-            exitWhenShown(window);
+        if (window.StatusText(1).startsWith(QStringLiteral("Classes: "))) exitWhenShown(window);
     });
     window.show();
     return QApplication::exec();

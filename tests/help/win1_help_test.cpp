@@ -16,6 +16,8 @@
 
 namespace {
 
+using uitest::menuItem;
+
 QString str(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 class HelpMenuTest : public uitest::WindowTest {
@@ -48,10 +50,10 @@ TEST_F(HelpMenuTest, TheItemsAreThereAndEnabled) {
         const char* caption;
         QKeySequence shortcut;
     } items[] = {
-        {window->Help2, "Help", QKeySequence(Qt::Key_F1)},
-        {window->Homepage1, "Home page", {}},
-        {window->Support1, "Support", {}},
-        {window->About1, "About", {}},
+        {&menuItem(*window, "Help2"), "Help", QKeySequence(Qt::Key_F1)},
+        {&menuItem(*window, "Homepage1"), "Home page", {}},
+        {&menuItem(*window, "Support1"), "Support", {}},
+        {&menuItem(*window, "About1"), "About", {}},
     };
     for (const auto& i : items) {
         EXPECT_EQ(i.item->text(), QString::fromLatin1(i.caption));
@@ -78,7 +80,7 @@ TEST_F(HelpMenuTest, HelpOpensTheStartPageOrSaysWhyNot) {
         hh.helpFile = c.helpFile;
         hh.LoadHtmlHelp(c.library);
         prompts.shown.clear();
-        window->Help2->trigger();
+        menuItem(*window, "Help2").trigger();
         if (c.error.isEmpty()) {
             EXPECT_TRUE(prompts.shown.empty()) << c.what;
             ASSERT_NE(hh.viewer(), nullptr) << c.what;
@@ -94,7 +96,7 @@ TEST_F(HelpMenuTest, HelpOpensTheStartPageOrSaysWhyNot) {
 }
 
 TEST_F(HelpMenuTest, HomePageOpensTheProductPage) {
-    window->Homepage1->trigger();
+    menuItem(*window, "Homepage1").trigger();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toString(), str(product::kProductPageUrl));
     EXPECT_TRUE(prompts.shown.empty());
@@ -108,7 +110,7 @@ TEST_F(HelpMenuTest, HomePageOpensTheProductPage) {
 }
 
 TEST_F(HelpMenuTest, SupportWritesToSupportAboutThisSystem) {
-    window->Support1->trigger();
+    menuItem(*window, "Support1").trigger();
     ASSERT_EQ(opened.size(), 1u);
     const help::OsVersion os = help::CurrentOsVersion();
     EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
@@ -143,7 +145,7 @@ TEST_F(HelpMenuTest, AboutShowsTheBoxUntilClosed) {
         if (QWidget* w = QApplication::activeModalWidget()) w->close();
     });
     watchdog.start(5000);
-    window->About1->trigger();
+    menuItem(*window, "About1").trigger();
     ASSERT_NE(seen, nullptr);
     EXPECT_TRUE(timerIdle);
     ASSERT_EQ(opened.size(), 1u);

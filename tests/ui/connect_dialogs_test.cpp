@@ -85,6 +85,12 @@ QStringList itemsOf(const QComboBox& combo) {
 
 class ConnectTest : public WindowTest {
   protected:
+    static ui::TConnectForm& connectForm(const ui::TMainWin& window) {
+        return control<ui::TConnectForm>(window, "ConnectForm");
+    }
+    static ui::TNameSpaceForm& namespaceChooser(const ui::TMainWin& window) {
+        return control<ui::TNameSpaceForm>(window, "NameSpaceForm");
+    }
     void SetUp() override {
         WindowTest::SetUp();
         wbem::registerTestHost(kRemote, kNamespaceMof, "Admin", "pw1");
@@ -100,7 +106,7 @@ class ConnectTest : public WindowTest {
     // then OK (or Cancel) is clicked.
     static void answerConnect(ui::TMainWin& window, std::function<void(ui::TConnectForm&)> edit,
                               bool ok = true) {
-        window.ConnectForm->Runner = [edit, ok](QDialog& dialog) {
+        connectForm(window).Runner = [edit, ok](QDialog& dialog) {
             auto& form = static_cast<ui::TConnectForm&>(dialog);
             if (edit) edit(form);
             QTest::mouseClick(ok ? form.OkBtn : form.CancelBtn, Qt::LeftButton);
@@ -126,7 +132,7 @@ class ConnectTest : public WindowTest {
     // (none when empty) and clicks OK, or Cancel.
     static void answerChooser(ui::TMainWin& window, const QString& path, bool ok = true,
                               int* shown = nullptr) {
-        window.NameSpaceForm->Runner = [path, ok, shown](QDialog& dialog) {
+        namespaceChooser(window).Runner = [path, ok, shown](QDialog& dialog) {
             auto& form = static_cast<ui::TNameSpaceForm&>(dialog);
             if (shown) ++*shown;
             form.TreeView1->clearSelection();
@@ -143,7 +149,7 @@ class ConnectTest : public WindowTest {
 
 TEST_F(ConnectTest, ControlsCaptionsHintsAndTabOrder) {
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Connect to"));
     EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("localhost"));
     EXPECT_EQ(itemsOf(*form.HostCombo), QStringList{QStringLiteral("localhost")});
@@ -157,9 +163,9 @@ TEST_F(ConnectTest, ControlsCaptionsHintsAndTabOrder) {
     EXPECT_EQ(form.BitBtn2->toolTip(), QStringLiteral("Browse network"));
     EXPECT_EQ(form.BitBtn1->toolTip(), QStringLiteral("Browse name spaces"));
     EXPECT_TRUE(form.OkBtn->isDefault());
-    EXPECT_EQ(window->NameSpaceForm->windowTitle(), QStringLiteral("Choose namespace"));
+    EXPECT_EQ(namespaceChooser(*window).windowTitle(), QStringLiteral("Choose namespace"));
     EXPECT_EQ(form.BrowseForComp1->windowTitle(), QStringLiteral("Select computer"));
-    EXPECT_TRUE(window->Connecttoremotehost1->isEnabled());
+    EXPECT_TRUE(menuItem(*window, "Connecttoremotehost1").isEnabled());
 
     const std::vector<QWidget*> order{form.HostCombo, form.wmiPathCombo, form.AuthLevelCombo,
                                       form.UserEdit,  form.PswdEdit,     form.BitBtn2,
@@ -178,7 +184,7 @@ TEST_F(ConnectTest, ControlsCaptionsHintsAndTabOrder) {
 TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     auto window = startWindow({"-user:someone", "-pswd:old", "-authlevel:2"});
     int shown = 0;
-    window->ConnectForm->Runner = [&](QDialog& dialog) {
+    connectForm(*window).Runner = [&](QDialog& dialog) {
         ++shown;
         auto& form = static_cast<ui::TConnectForm&>(dialog);
         EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("uihost"));
@@ -192,7 +198,7 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
         QTest::mouseClick(form.OkBtn, Qt::LeftButton);
         return dialog.result();
     };
-    window->Connecttoremotehost1->trigger();
+    menuItem(*window, "Connecttoremotehost1").trigger();
     ASSERT_EQ(shown, 1);
     EXPECT_EQ(window->WMI->Host, "nshost");
     EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
@@ -200,13 +206,13 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     EXPECT_EQ(window->WMI->Password, "pw1");
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 6);
     EXPECT_TRUE(prompts.errors().empty()) << prompts.errors().front().toStdString();
-    EXPECT_EQ(
-        window->ClassListBox->findItems(QStringLiteral("Win32_OperatingSystem"), Qt::MatchExactly)
-            .size(),
-        1);
+    EXPECT_EQ(classListBox(*window)
+                  .findItems(QStringLiteral("Win32_OperatingSystem"), Qt::MatchExactly)
+                  .size(),
+              1);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("nshost  root\\cimv2"));
     EXPECT_EQ(window->WMI->CodePage, 1252) << "the host's code set";
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     EXPECT_EQ(itemsOf(*form.HostCombo), (QStringList{"nshost", "localhost"}));
     EXPECT_EQ(itemsOf(*form.wmiPathCombo), QStringList{"root\\cimv2"});
     EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("  nshost\t")) << "as typed";
@@ -222,15 +228,15 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     window.reset();
     wmi::AuthenticationLevel = 0;
     auto again = startWindow();
-    EXPECT_EQ(itemsOf(*again->ConnectForm->HostCombo), (QStringList{"nshost", "localhost"}));
-    EXPECT_EQ(itemsOf(*again->ConnectForm->wmiPathCombo), QStringList{"root\\cimv2"});
-    EXPECT_EQ(again->ConnectForm->wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(itemsOf(*connectForm(*again).HostCombo), (QStringList{"nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(*connectForm(*again).wmiPathCombo), QStringList{"root\\cimv2"});
+    EXPECT_EQ(connectForm(*again).wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 0);
 }
 
 TEST_F(ConnectTest, CancelChangesNothing) {
     auto window = startWindow({"-authlevel:3"});
-    const QStringList hosts = itemsOf(*window->ConnectForm->HostCombo);
+    const QStringList hosts = itemsOf(*connectForm(*window).HostCombo);
     answerConnect(
         *window,
         [](ui::TConnectForm& form) {
@@ -240,7 +246,7 @@ TEST_F(ConnectTest, CancelChangesNothing) {
         },
         false);
     window->SetStatusText(1, QStringLiteral("unchanged"));
-    window->Connecttoremotehost1->trigger();
+    menuItem(*window, "Connecttoremotehost1").trigger();
     EXPECT_EQ(window->WMI->Host, "uihost");
     EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
     EXPECT_EQ(window->WMI->User, "");
@@ -248,9 +254,9 @@ TEST_F(ConnectTest, CancelChangesNothing) {
     EXPECT_EQ(window->WMI->CodePage, 1250);
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 3);
     EXPECT_EQ(window->StatusText(1), QStringLiteral("unchanged")) << "no class list reload";
-    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo), hosts);
-    EXPECT_EQ(window->ConnectForm->wmiPathCombo->count(), 0);
-    EXPECT_TRUE(window->ConnectForm->PswdEdit->text().isEmpty())
+    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo), hosts);
+    EXPECT_EQ(connectForm(*window).wmiPathCombo->count(), 0);
+    EXPECT_TRUE(connectForm(*window).PswdEdit->text().isEmpty())
         << "a typed password does not stay in the hidden dialog";
 }
 
@@ -260,7 +266,7 @@ TEST_F(ConnectTest, EmptyFieldsAndRepeatedHosts) {
     EXPECT_EQ(window->WMI->Host, ".");
     EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
     EXPECT_TRUE(prompts.errors().empty());
-    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo), QStringList{"localhost"})
+    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo), QStringList{"localhost"})
         << "an empty text is no history entry";
 
     answerConnect(*window, [](ui::TConnectForm& form) {
@@ -271,9 +277,9 @@ TEST_F(ConnectTest, EmptyFieldsAndRepeatedHosts) {
     window->Connecttoremotehost1Click();
     connectTo(*window, QStringLiteral("nshost "), QStringLiteral("root"), "Admin", "pw1");
     connectTo(*window, QStringLiteral("uihost"), QStringLiteral("root\\cimv2"));
-    EXPECT_EQ(itemsOf(*window->ConnectForm->HostCombo),
+    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo),
               (QStringList{"uihost", "nshost", "localhost"}));
-    EXPECT_EQ(itemsOf(*window->ConnectForm->wmiPathCombo), (QStringList{"root\\cimv2", "root"}));
+    EXPECT_EQ(itemsOf(*connectForm(*window).wmiPathCombo), (QStringList{"root\\cimv2", "root"}));
 }
 
 TEST_F(ConnectTest, CodePageStaysWhenTheNamespaceCannotTell) {
@@ -297,13 +303,13 @@ TEST_F(ConnectTest, AFailedConnectionKeepsTheNewValues) {
     ASSERT_EQ(prompts.errors().size(), 1u);
     EXPECT_EQ(prompts.errors().front(), QStringLiteral("Error: The RPC server is unavailable."));
     EXPECT_EQ(window->WMI->Host, "unreachable.invalid");
-    EXPECT_EQ(window->ClassListBox->count(), 0);
+    EXPECT_EQ(classListBox(*window).count(), 0);
     EXPECT_EQ(window->WMI->CodePage, 1250);
 }
 
 TEST_F(ConnectTest, BrowseButtonFollowsTheHostWhenActivatedOrLeft) {
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     struct Case {
         const char* host;
         bool enabled;
@@ -330,7 +336,7 @@ TEST_F(ConnectTest, ComputerPickerOffersKnownNamesAndReturnsOne) {
             "127.0.0.1 localhost\n10.0.0.2 fileserver printer # office\nff02::1 ip6-allnodes\n");
     }
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     form.HostsFile = hosts;
     form.HostCombo->setEditText(QStringLiteral("typed"));
 
@@ -382,16 +388,16 @@ TEST_F(ConnectTest, ALocalHostIsWalkedWholeExceptTheSkippedNamespaces) {
     window->Connecttoremotehost1Click();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(window->WMI->Namespace, "Root\\RSOP\\Computer\\ms_407\\Inner");
-    EXPECT_EQ(treeLines(*window->NameSpaceForm->TreeView1),
+    EXPECT_EQ(treeLines(*namespaceChooser(*window).TreeView1),
               (QStringList{"Root*", "  cimv2*", "    Sub*", "      Leaf*", "  RSOP*",
                            "    Computer*", "      ms_407*", "        Inner*", "      ms_409",
                            "    User", "  SECURITY", "  ServiceModel", "  WMI*"}));
-    EXPECT_TRUE(window->NameSpaceForm->TreeView1->topLevelItem(0)->isExpanded());
+    EXPECT_TRUE(namespaceChooser(*window).TreeView1->topLevelItem(0)->isExpanded());
 }
 
 TEST_F(ConnectTest, ARemoteHostIsWalkedALevelAtATime) {
     auto window = makeWindow();
-    ui::TNameSpaceForm& chooser = *window->NameSpaceForm;
+    ui::TNameSpaceForm& chooser = namespaceChooser(*window);
     QStringList seen;
     chooser.Runner = [&](QDialog&) {
         seen = treeLines(*chooser.TreeView1);
@@ -416,7 +422,7 @@ TEST_F(ConnectTest, ARemoteHostIsWalkedALevelAtATime) {
 
 TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
     auto window = makeWindow();
-    ui::TNameSpaceForm& chooser = *window->NameSpaceForm;
+    ui::TNameSpaceForm& chooser = namespaceChooser(*window);
     int shown = 0;
     chooser.Runner = [&](QDialog&) {
         if (++shown == 1) {
@@ -456,7 +462,7 @@ TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
 
 TEST_F(ConnectTest, WhatTheChooserReturns) {
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     struct Case {
         const char* select;  // empty: nothing selected
         bool ok;
@@ -487,8 +493,8 @@ TEST_F(ConnectTest, TheChooserGetsTheTrimmedUserWhileTheConnectionKeepsItsBlanks
         form.BitBtn1Click();
     });
     window->Connecttoremotehost1Click();
-    EXPECT_EQ(window->NameSpaceForm->Built.user, "admin");
-    EXPECT_EQ(window->NameSpaceForm->Built.host, "nshost");
+    EXPECT_EQ(namespaceChooser(*window).Built.user, "admin");
+    EXPECT_EQ(namespaceChooser(*window).Built.host, "nshost");
     EXPECT_EQ(window->WMI->Namespace, "Root\\WMI");
     EXPECT_EQ(window->WMI->User, " admin ");
     // The service takes the blanks as part of the name.
@@ -498,7 +504,7 @@ TEST_F(ConnectTest, TheChooserGetsTheTrimmedUserWhileTheConnectionKeepsItsBlanks
 
 TEST_F(ConnectTest, UnreachableHostOrRefusedLevelGivesAnErrorBoxAndNoTree) {
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     int shown = 0;
     answerChooser(*window, QStringLiteral("Root"), true, &shown);
     struct Case {
@@ -522,7 +528,7 @@ TEST_F(ConnectTest, UnreachableHostOrRefusedLevelGivesAnErrorBoxAndNoTree) {
         EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\kept"));
     }
     EXPECT_EQ(shown, 0);
-    EXPECT_EQ(treeLines(*window->NameSpaceForm->TreeView1), QStringList{"Root*"});
+    EXPECT_EQ(treeLines(*namespaceChooser(*window).TreeView1), QStringList{"Root*"});
 }
 
 // --- Protocol area --------------------------------------------------------------------
@@ -562,7 +568,7 @@ struct ProtocolControls {
 
 TEST_F(ConnectTest, TheProtocolAreaShowsForRemoteHostsOnlyAndNothingMoves) {
     auto window = makeWindow();
-    ui::TConnectForm& form = *window->ConnectForm;
+    ui::TConnectForm& form = connectForm(*window);
     ProtocolControls area(form);
     ASSERT_TRUE(area.found());
     EXPECT_EQ(area.group->title(), QStringLiteral("Protocol"));
@@ -744,7 +750,7 @@ TEST_F(ConnectTest, AnUnknownMethodOnTheCommandLineIsToldAndTheRunGoesOn) {
               QStringLiteral("Unknown authentication method \"digest\" in -auth:. Use negotiate, "
                              "basic, kerberos or ntlm."));
     EXPECT_EQ(window->WMI->remote.auth, wbem::AuthMethod::Negotiate);
-    EXPECT_GT(window->ClassListBox->count(), 0) << "the class list is loaded all the same";
+    EXPECT_GT(classListBox(*window).count(), 0) << "the class list is loaded all the same";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ui/dialogs/find_win.h"
+#include "ui/main_window/class_browser.h"
 #include "ui/widgets/column_list_box.h"
 #include "wbem/service/hosts.h"
 
@@ -43,7 +44,7 @@ void FindTest::SetUp() {
     window = makeWindow({"-host:findhost"});
     window->show();
     window->FormActivate();
-    ASSERT_GT(window->ClassListBox->count(), 4);
+    ASSERT_GT(classListBox(*window).count(), 4);
 }
 
 void FindTest::TearDown() {
@@ -53,7 +54,7 @@ void FindTest::TearDown() {
 }
 
 void FindTest::answerFind(const Answer& answer) {
-    ui::TFindDialog* dialog = window->FindDialog;
+    ui::TFindDialog* dialog = &findDialog(*window);
     QTimer::singleShot(0, dialog, [dialog, answer] {
         ASSERT_TRUE(dialog->isVisible());
         QLineEdit* edit = dialog->FindText->lineEdit();
@@ -70,8 +71,20 @@ void FindTest::find(const Answer& answer) {
     window->Search1Click();
 }
 
+void FindTest::showClass(const QString& name) {
+    ui::ColumnListBox& list = classListBox(*window);
+    const auto found = list.findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    list.scrollToItem(found.first());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(found.first()).center());
+    ASSERT_EQ(classBrowser(*window).currentClass(), name.toStdString());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->StatusText(2).startsWith(QStringLiteral("Instances: ")); }, 30000));
+}
+
 QString FindTest::currentClass() const {
-    const QListWidgetItem* item = window->ClassListBox->currentItem();
+    const QListWidgetItem* item = classListBox(*window).currentItem();
     return item && item->isSelected() ? item->text() : QString();
 }
 

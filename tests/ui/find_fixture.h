@@ -29,6 +29,9 @@ class FindTest : public WindowTest {
     // Find... answered with the answer.
     void find(const Answer& answer);
 
+    // A click on the class's entry, as the user shows a class; returns when
+    // the listing of its instances has ended.
+    void showClass(const QString& name);
     QString currentClass() const;
     std::vector<FakePrompts::Shown> takeShown();
 

@@ -23,7 +23,7 @@ QStringList items(const QComboBox& combo) {
 }
 
 TEST_F(FindTest, TheDialogHasItsControlsInTabOrder) {
-    const ui::TFindDialog& d = *window->FindDialog;
+    const ui::TFindDialog& d = findDialog(*window);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Find"));
     EXPECT_EQ(d.Label1->text(), QStringLiteral("Find what :"));
     EXPECT_TRUE(d.FindText->isEditable());
@@ -51,7 +51,7 @@ TEST_F(FindTest, TheDialogHasItsControlsInTabOrder) {
 }
 
 TEST_F(FindTest, EnterFindsEscapeCancelsAndOnlyFindGrowsTheHistory) {
-    ui::TFindDialog* dialog = window->FindDialog;
+    ui::TFindDialog* dialog = &findDialog(*window);
     struct Step {
         const char* typed;
         Qt::Key key;
@@ -85,7 +85,7 @@ TEST_F(FindTest, EnterFindsEscapeCancelsAndOnlyFindGrowsTheHistory) {
 
 TEST_F(FindTest, TheSearchHistoryGoesToTheSettingsFileAndBack) {
     for (const char* text : {"Process", "Thing", " Process"}) find({QString::fromUtf8(text)});
-    EXPECT_EQ(items(*window->FindDialog->FindText), (QStringList{"Process", "Thing"}));
+    EXPECT_EQ(items(*findDialog(*window).FindText), (QStringList{"Process", "Thing"}));
     window->FormCloseQuery();
     const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
     EXPECT_EQ(file.readInteger("SearchHistory", "Count", -1), 2);
@@ -95,8 +95,8 @@ TEST_F(FindTest, TheSearchHistoryGoesToTheSettingsFileAndBack) {
     auto again = makeWindow({"-host:findhost"});
     again->show();
     again->FormActivate();
-    EXPECT_EQ(items(*again->FindDialog->FindText), (QStringList{"Process", "Thing"}));
-    EXPECT_EQ(again->FindDialog->FindText->currentText(), QString());
+    EXPECT_EQ(items(*findDialog(*again).FindText), (QStringList{"Process", "Thing"}));
+    EXPECT_EQ(findDialog(*again).FindText->currentText(), QString());
 }
 
 }  // namespace

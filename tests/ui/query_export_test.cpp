@@ -37,7 +37,7 @@ class ExportTest : public WindowTest {
         window = makeWindow({"-host:exporthost", "-query:select Id, Name, Note from Item"});
         window->show();
         window->FormActivate();
-        ASSERT_EQ(window->ListView1Model->Rows(), 3);
+        ASSERT_EQ(listView1Model(*window).Rows(), 3);
         prompts.shown.clear();
     }
     void TearDown() override {
@@ -49,7 +49,7 @@ class ExportTest : public WindowTest {
     // Saves under the name as the user would choose it, and reads the file back.
     std::string save(const QString& file) {
         prompts.saveFiles.push_back(file);
-        window->Savequeryresultas1->trigger();
+        menuItem(*window, "Savequeryresultas1").trigger();
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) return "(no file)";
         return in.readAll().toStdString();
@@ -75,7 +75,7 @@ class ExportTest : public WindowTest {
 
 TEST_F(ExportTest, TheSaveDialogOffersThreeFormatsAndRemembersTheName) {
     prompts.saveFiles.push_back(std::nullopt);
-    window->Savequeryresultas1->trigger();
+    menuItem(*window, "Savequeryresultas1").trigger();
     ASSERT_EQ(prompts.saveRequests.size(), 1u);
     const ui::SaveRequest& request = prompts.saveRequests[0];
     const std::vector<std::pair<QString, QString>> filters{
@@ -175,8 +175,8 @@ TEST_F(ExportTest, AResultWithoutColumnsGivesAnEmptyHeader) {
     auto fresh = makeWindow({"-host:exporthost", "-query:select * from Item where Id = 99"});
     fresh->show();
     fresh->FormActivate();
-    ASSERT_EQ(fresh->ListView1Model->Columns(), 0);
-    ASSERT_TRUE(fresh->Savequeryresultas1->isEnabled());
+    ASSERT_EQ(listView1Model(*fresh).Columns(), 0);
+    ASSERT_TRUE(menuItem(*fresh, "Savequeryresultas1").isEnabled());
     window = std::move(fresh);
 
     EXPECT_EQ(save(path("empty.csv")), "\r\n");
@@ -195,8 +195,8 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenIsReportedAndTheResultStays) {
     EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Error: "))) << errors[0].toStdString();
     EXPECT_GT(errors[0].size(), 7) << "with the file error's text";
     EXPECT_FALSE(prompts.shown.back().waitCursor) << "no hourglass over the box";
-    EXPECT_EQ(window->ListView1Model->Rows(), 3);
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    EXPECT_EQ(listView1Model(*window).Rows(), 3);
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // The Query tab: running, timing, history, filling, sorting and the Enter key.
+#include "ui/main_window/query_pane.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
@@ -20,7 +22,7 @@ class QueryTest : public WindowTest {
     void SetUp() override {
         WindowTest::SetUp();
         window = startWindow();
-        window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
+        pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
     }
     void TearDown() override {
         window.reset();
@@ -28,17 +30,17 @@ class QueryTest : public WindowTest {
     }
     QStringList history() const {
         QStringList items;
-        for (int i = 0; i < window->Query2Combo->count(); ++i)
-            items << window->Query2Combo->itemText(i);
+        for (int i = 0; i < query2Combo(*window).count(); ++i)
+            items << query2Combo(*window).itemText(i);
         return items;
     }
     std::vector<std::string> column(int c) const {
         std::vector<std::string> out;
-        for (int r = 0; r < window->ListView1Model->Rows(); ++r)
-            out.emplace_back(window->ListView1Model->Cell(r, c));
+        for (int r = 0; r < listView1Model(*window).Rows(); ++r)
+            out.emplace_back(listView1Model(*window).Cell(r, c));
         return out;
     }
-    QHeaderView* header() const { return window->ListView1->header(); }
+    QHeaderView* header() const { return listView1(*window).header(); }
     void clickHeader(int section) {
         QTest::mouseClick(
             header()->viewport(), Qt::LeftButton, {},
@@ -49,16 +51,16 @@ class QueryTest : public WindowTest {
 };
 
 TEST_F(QueryTest, ASuccessfulRunShowsTheResultTimeAndHistory) {
-    const int clientWidth = window->ListView1->contentsRect().width();
+    const int clientWidth = listView1(*window).contentsRect().width();
     runQuery(*window, QStringLiteral("select Id, Name, Score from Widget"));
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(window->StatusText(2), QStringLiteral("Query execution time: 0.2500 sec"));
-    EXPECT_EQ(window->LastQuery, "select Id, Name, Score from Widget");
-    EXPECT_EQ(window->Query2Combo->itemText(0),
+    EXPECT_EQ(queryPane(*window).lastQuery(), "select Id, Name, Score from Widget");
+    EXPECT_EQ(query2Combo(*window).itemText(0),
               QStringLiteral("select Id, Name, Score from Widget"));
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
 
-    const ui::ResultModel& model = *window->ListView1Model;
+    const ui::ResultModel& model = listView1Model(*window);
     ASSERT_EQ(model.Columns(), 3);
     EXPECT_EQ(model.Caption(0), "Id");
     EXPECT_EQ(model.Caption(2), "Score");
@@ -77,8 +79,8 @@ TEST_F(QueryTest, HeaderClicksSortByAnyColumnBothWays) {
     EXPECT_EQ(column(2), (std::vector<std::string>{"10", "9", "-1", "-5"}));
     clickHeader(1);  // Name keeps the descending direction; bytes, case-sensitive
     EXPECT_EQ(column(1), (std::vector<std::string>{"pear", "fig", "apple", "Apple"}));
-    EXPECT_FALSE(window->ListView1Model->SortAscending());
-    EXPECT_EQ(window->ListView1Model->SortColumn(), 1);
+    EXPECT_FALSE(listView1Model(*window).SortAscending());
+    EXPECT_EQ(listView1Model(*window).SortColumn(), 1);
 }
 
 TEST_F(QueryTest, SameColumnCountKeepsWidthsAndSortAnotherRebuilds) {
@@ -87,14 +89,14 @@ TEST_F(QueryTest, SameColumnCountKeepsWidthsAndSortAnotherRebuilds) {
     clickHeader(1);                   // Name descending
     header()->resizeSection(0, 133);  // the user's width
     runQuery(*window, QStringLiteral("select Id, Name, Note from Widget"));
-    const ui::ResultModel& model = *window->ListView1Model;
+    const ui::ResultModel& model = listView1Model(*window);
     EXPECT_EQ(model.Caption(2), "Note");
     EXPECT_EQ(header()->sectionSize(0), 133);
     EXPECT_EQ(model.SortColumn(), 1);
     EXPECT_FALSE(model.SortAscending());
     EXPECT_EQ(column(1), (std::vector<std::string>{"pear", "fig", "apple", "Apple"}));
 
-    const int clientWidth = window->ListView1->contentsRect().width();
+    const int clientWidth = listView1(*window).contentsRect().width();
     runQuery(*window, QStringLiteral("select Id, Label from Pair"));
     EXPECT_EQ(model.Columns(), 2);
     EXPECT_EQ(model.SortColumn(), 0);
@@ -107,12 +109,12 @@ TEST_F(QueryTest, AResultWithoutRowsKeepsTheColumns) {
     header()->resizeSection(1, 77);
     runQuery(*window, QStringLiteral("select * from Pair where Id = 99"));
     EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(window->ListView1Model->Rows(), 0);
-    EXPECT_EQ(window->ListView1Model->Columns(), 2);
+    EXPECT_EQ(listView1Model(*window).Rows(), 0);
+    EXPECT_EQ(listView1Model(*window).Columns(), 2);
     EXPECT_EQ(header()->sectionSize(1), 77);
     EXPECT_TRUE(window->StatusText(2).startsWith(QStringLiteral("Query execution time: ")));
-    EXPECT_EQ(window->LastQuery, "select * from Pair where Id = 99");
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    EXPECT_EQ(queryPane(*window).lastQuery(), "select * from Pair where Id = 99");
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
 }
 
 TEST_F(QueryTest, AFailedRunReportsAndChangesNothingElse) {
@@ -124,10 +126,10 @@ TEST_F(QueryTest, AFailedRunReportsAndChangesNothingElse) {
     EXPECT_TRUE(message.startsWith(QStringLiteral("Error: "))) << message.toStdString();
     EXPECT_FALSE(prompts.shown[0].waitCursor) << "the cursor is restored before the box";
     EXPECT_EQ(window->StatusText(2), message);
-    EXPECT_EQ(window->ListView1Model->Rows(), 2);
-    EXPECT_EQ(window->LastQuery, "select Id, Label from Pair");
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
+    EXPECT_EQ(queryPane(*window).lastQuery(), "select Id, Label from Pair");
     EXPECT_EQ(history(), before);
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
 }
 
 TEST_F(QueryTest, AQueryWithinTheClockResolutionKeepsTheOldTime) {
@@ -137,7 +139,7 @@ TEST_F(QueryTest, AQueryWithinTheClockResolutionKeepsTheOldTime) {
     still->SetStatusText(2, QStringLiteral("before"));
     runQuery(*still, QStringLiteral("select * from Pair"));
     EXPECT_EQ(still->StatusText(2), QStringLiteral("before"));
-    EXPECT_EQ(still->ListView1Model->Rows(), 2);
+    EXPECT_EQ(listView1Model(*still).Rows(), 2);
 }
 
 TEST_F(QueryTest, HistoryKeepsOneTrimmedEntryPerExactText) {
@@ -148,42 +150,42 @@ TEST_F(QueryTest, HistoryKeepsOneTrimmedEntryPerExactText) {
     runQuery(*window, QStringLiteral("  select Id from Pair  "));
     EXPECT_EQ(history(),
               (QStringList{"select Id from Pair", "SELECT * FROM Pair", "select * from Pair"}));
-    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("  select Id from Pair  "));
-    EXPECT_EQ(window->LastQuery, "  select Id from Pair  ");
+    EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("  select Id from Pair  "));
+    EXPECT_EQ(queryPane(*window).lastQuery(), "  select Id from Pair  ");
 }
 
 TEST_F(QueryTest, EnterRunsTheQueryUnlessTheTextIsBlank) {
     QSignalSpy runs(window.get(), &ui::TMainWin::queryFinished);
-    QLineEdit* edit = window->Query2Combo->lineEdit();
-    window->Query2Combo->setEditText(QStringLiteral(" \t "));
+    QLineEdit* edit = query2Combo(*window).lineEdit();
+    query2Combo(*window).setEditText(QStringLiteral(" \t "));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(runs.count(), 0);
-    EXPECT_FALSE(window->Query2ComboKeyPress('\r'));
-    window->Query2Combo->setEditText(QStringLiteral("select * from Pair"));
-    EXPECT_FALSE(window->Query2ComboKeyPress('a'));
+    EXPECT_FALSE(queryPane(*window).Query2ComboKeyPress('\r'));
+    query2Combo(*window).setEditText(QStringLiteral("select * from Pair"));
+    EXPECT_FALSE(queryPane(*window).Query2ComboKeyPress('a'));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(runs.count(), 1);
-    EXPECT_EQ(window->ListView1Model->Rows(), 2);
-    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("select * from Pair"))
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
+    EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select * from Pair"))
         << "the key went no further";
 }
 
 TEST_F(QueryTest, AnEmptyQueryGoesToWmiWhichRefusesIt) {
     runQuery(*window, QString());
     ASSERT_EQ(prompts.errors().size(), 1u);
-    EXPECT_TRUE(window->LastQuery.empty());
-    EXPECT_FALSE(window->Savequeryresultas1->isEnabled());
+    EXPECT_TRUE(queryPane(*window).lastQuery().empty());
+    EXPECT_FALSE(menuItem(*window, "Savequeryresultas1").isEnabled());
 }
 
 TEST_F(QueryTest, ExecuteOnTheClassesTabRunsItsBoxOnTheQueryTab) {
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
-    QSignalSpy changes(window->PageControl2, &QTabWidget::currentChanged);
-    window->QueryCombo->setEditText(QStringLiteral("select Label from Pair "));
-    QTest::mouseClick(window->Query1Btn, Qt::LeftButton);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
+    QSignalSpy changes(&pageControl2(*window), &QTabWidget::currentChanged);
+    queryCombo(*window).setEditText(QStringLiteral("select Label from Pair "));
+    QTest::mouseClick(&control<QPushButton>(*window, "Query1Btn"), Qt::LeftButton);
     EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
     EXPECT_EQ(changes.count(), 0) << "selected from code";
-    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("select Label from Pair "));
-    EXPECT_EQ(window->ListView1Model->Rows(), 2);
+    EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select Label from Pair "));
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "find_fixture.h"
 #include "ui/dialogs/find_win.h"
+#include "ui/main_window/class_browser.h"
 #include "ui/main_window/result_model.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/instance_line_box.h"
@@ -43,7 +44,7 @@ TEST_F(FindTest, FindSelectsTheFirstMatchingClassUnderBothOptions) {
     };
     for (const ClassCase& c : cases) {
         SCOPED_TRACE(c.text);
-        window->ClassListBox->clearSelection();
+        classListBox(*window).clearSelection();
         find({QString::fromUtf8(c.text), c.wholeWord, c.matchCase});
         const auto shown = takeShown();
         if (*c.found) {
@@ -63,10 +64,10 @@ TEST_F(FindTest, FindSelectsTheFirstMatchingClassUnderBothOptions) {
 }
 
 TEST_F(FindTest, FindStartsAtTheTopAndCanSelectTheFirstClass) {
-    const QString first = window->ClassListBox->item(0)->text();
-    window->ClassListBox->setCurrentRow(3);
+    const QString first = classListBox(*window).item(0)->text();
+    classListBox(*window).setCurrentRow(3);
     find({first, true, true});
-    EXPECT_EQ(window->ClassListBox->currentRow(), 0);
+    EXPECT_EQ(classListBox(*window).currentRow(), 0);
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -77,40 +78,40 @@ TEST_F(FindTest, AnEmptyTextIsNeverFound) {
 }
 
 TEST_F(FindTest, AFoundClassEmptiesGridAndInstancesWithoutSelectingIt) {
+    showClass(QStringLiteral("Other_Thing"));
     // As the class browser leaves them after showing a class.
-    window->PropGrid->SetRowCount(4);
+    propGrid(*window).SetRowCount(4);
     for (int row = 0; row < 4; ++row) {
-        window->PropGrid->SetCell(0, row, QStringLiteral("name%1").arg(row));
-        window->PropGrid->SetCell(1, row, QStringLiteral("value%1").arg(row));
+        propGrid(*window).SetCell(0, row, QStringLiteral("name%1").arg(row));
+        propGrid(*window).SetCell(1, row, QStringLiteral("value%1").arg(row));
     }
-    window->InstanceListBox->append("instance");
-    window->CurrentClass = "Other_Thing";
-    QSignalSpy rowChanged(window->ClassListBox, &QListWidget::currentRowChanged);
-    QSignalSpy selectionChanged(window->ClassListBox, &QListWidget::itemSelectionChanged);
+    instanceListBox(*window).append("instance");
+    QSignalSpy rowChanged(&classListBox(*window), &QListWidget::currentRowChanged);
+    QSignalSpy selectionChanged(&classListBox(*window), &QListWidget::itemSelectionChanged);
 
     find({QStringLiteral("Win32_Process"), true, true});
 
     EXPECT_EQ(currentClass(), QStringLiteral("Win32_Process"));
-    EXPECT_EQ(window->PropGrid->RowCount(), 2);
-    EXPECT_EQ(window->PropGrid->Cell(0, 0), QStringLiteral("name0")) << "the header stays";
-    EXPECT_EQ(window->PropGrid->Cell(1, 0), QStringLiteral("value0"));
-    EXPECT_EQ(window->PropGrid->Cell(0, 1), QString());
-    EXPECT_EQ(window->PropGrid->Cell(1, 1), QString());
-    EXPECT_EQ(window->InstanceListBox->count(), 0);
+    EXPECT_EQ(propGrid(*window).RowCount(), 2);
+    EXPECT_EQ(propGrid(*window).Cell(0, 0), QStringLiteral("name0")) << "the header stays";
+    EXPECT_EQ(propGrid(*window).Cell(1, 0), QStringLiteral("value0"));
+    EXPECT_EQ(propGrid(*window).Cell(0, 1), QString());
+    EXPECT_EQ(propGrid(*window).Cell(1, 1), QString());
+    EXPECT_EQ(instanceListBox(*window).count(), 0);
     EXPECT_EQ(rowChanged.count(), 0);
     EXPECT_EQ(selectionChanged.count(), 0);
-    EXPECT_EQ(window->CurrentClass, "Other_Thing") << "not the user's selection";
-    EXPECT_EQ(window->focusWidget(), window->ClassListBox);
+    EXPECT_EQ(classBrowser(*window).currentClass(), "Other_Thing") << "not the user's selection";
+    EXPECT_EQ(window->focusWidget(), &classListBox(*window));
 }
 
 TEST_F(FindTest, TheFoundClassIsShownWhenTheUserPicksItEvenIfItWasShownBefore) {
-    window->CurrentClass = "Win32_Process";
+    showClass(QStringLiteral("Win32_Process"));
     find({QStringLiteral("Win32_Process"), true, true});
-    ASSERT_EQ(window->PropGrid->Cell(0, 1), QString());
+    ASSERT_EQ(propGrid(*window).Cell(0, 1), QString());
 
     window->ClassListBoxClick();  // a click on the entry the search selected
 
-    EXPECT_EQ(window->PropGrid->Cell(0, 1), QStringLiteral("Id"));
+    EXPECT_EQ(propGrid(*window).Cell(0, 1), QStringLiteral("Id"));
 }
 
 TEST_F(FindTest, SearchAgainContinuesAndOffersToStartOver) {
@@ -144,8 +145,8 @@ TEST_F(FindTest, StartingOverMayFindTheCurrentEntryOrNothing) {
 
     // The class goes away (a refresh of another namespace, say): the search
     // from the top finds nothing either.
-    delete window->ClassListBox->takeItem(window->ClassListBox->currentRow());
-    window->ClassListBox->setCurrentRow(0);
+    delete classListBox(*window).takeItem(classListBox(*window).currentRow());
+    classListBox(*window).setCurrentRow(0);
     prompts.answers = {true};
     window->Findagain1Click();
     const auto shown = takeShown();
@@ -153,7 +154,7 @@ TEST_F(FindTest, StartingOverMayFindTheCurrentEntryOrNothing) {
     EXPECT_EQ(shown[0].kind, Kind::Question);
     EXPECT_EQ(shown[1].kind, Kind::Warning);
     EXPECT_EQ(shown[1].text, QStringLiteral("Could not find \"Thing\""));
-    EXPECT_EQ(window->ClassListBox->currentRow(), 0) << "nothing changes";
+    EXPECT_EQ(classListBox(*window).currentRow(), 0) << "nothing changes";
 }
 
 TEST_F(FindTest, SearchAgainWithoutATextOpensFindAndCancelKeepsTheSearch) {
@@ -171,7 +172,7 @@ TEST_F(FindTest, SearchAgainWithoutATextOpensFindAndCancelKeepsTheSearch) {
 
 TEST_F(FindTest, TheDialogShowsTheLastSearch) {
     find({QStringLiteral("Thing"), true, true});
-    ui::TFindDialog* dialog = window->FindDialog;
+    ui::TFindDialog* dialog = &findDialog(*window);
     QString shownText;
     bool whole = false, matchCase = false;
     QTimer::singleShot(0, dialog, [&] {
@@ -184,16 +185,16 @@ TEST_F(FindTest, TheDialogShowsTheLastSearch) {
     EXPECT_EQ(shownText, QStringLiteral("Thing"));
     EXPECT_TRUE(whole);
     EXPECT_TRUE(matchCase);
-    EXPECT_EQ(window->FindDialog, dialog) << "one dialog for the window's life";
+    EXPECT_EQ(&findDialog(*window), dialog) << "one dialog for the window's life";
 }
 
 TEST_F(FindTest, TheMenuCommandsAreEnabledAndCarryTheirKeys) {
-    EXPECT_TRUE(window->Search1->isEnabled());
-    EXPECT_TRUE(window->Findagain1->isEnabled());
-    EXPECT_EQ(window->Search1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-    EXPECT_EQ(window->Findagain1->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_TRUE(menuItem(*window, "Search1").isEnabled());
+    EXPECT_TRUE(menuItem(*window, "Findagain1").isEnabled());
+    EXPECT_EQ(menuItem(*window, "Search1").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(menuItem(*window, "Findagain1").shortcut(), QKeySequence(Qt::Key_F3));
     answerFind({QStringLiteral("Win32_ProcessStartup")});
-    window->Search1->trigger();
+    menuItem(*window, "Search1").trigger();
     EXPECT_EQ(currentClass(), QStringLiteral("Win32_ProcessStartup"));
 }
 
@@ -203,19 +204,19 @@ class FindRowTest : public FindTest {
   protected:
     void SetUp() override {
         FindTest::SetUp();
-        window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
+        pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
         runQuery(*window, QStringLiteral("select Id, Name, Note from Row"));
-        ASSERT_EQ(window->ListView1Model->Rows(), kRows);
+        ASSERT_EQ(listView1Model(*window).Rows(), kRows);
     }
     int currentRow() const {
-        const QModelIndex index = window->ListView1->currentIndex();
+        const QModelIndex index = listView1(*window).currentIndex();
         return index.isValid() ? index.row() : -1;
     }
     QString currentId() const {
-        return QString::fromStdString(std::string(window->ListView1Model->Cell(currentRow(), 0)));
+        return QString::fromStdString(std::string(listView1Model(*window).Cell(currentRow(), 0)));
     }
     bool currentRowVisibleAndOnlySelected() const {
-        QTreeView& view = *window->ListView1;
+        QTreeView& view = listView1(*window);
         const QModelIndexList rows = view.selectionModel()->selectedRows();
         const QRect rect = view.visualRect(view.currentIndex());
         return rows.size() == 1 && rows[0].row() == currentRow() &&
@@ -225,13 +226,13 @@ class FindRowTest : public FindTest {
 };
 
 TEST_F(FindRowTest, ATextInACellFindsTheRowAndBringsItIntoView) {
-    window->ListView1->setCurrentIndex(window->ListView1Model->index(2, 0));
+    listView1(*window).setCurrentIndex(listView1Model(*window).index(2, 0));
     find({QStringLiteral("needle"), true});
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(currentId(), QString::number(kNeedleRow));
     EXPECT_TRUE(currentRowVisibleAndOnlySelected());
-    EXPECT_GT(window->ListView1->verticalScrollBar()->value(), 0) << "scrolled down to it";
-    EXPECT_EQ(window->focusWidget(), window->ListView1);
+    EXPECT_GT(listView1(*window).verticalScrollBar()->value(), 0) << "scrolled down to it";
+    EXPECT_EQ(window->focusWidget(), &listView1(*window));
 }
 
 TEST_F(FindRowTest, WholeWordAndCaseApplyCellByCell) {
@@ -260,7 +261,7 @@ TEST_F(FindRowTest, WholeWordAndCaseApplyCellByCell) {
 TEST_F(FindRowTest, SearchAgainWrapsOnlyWhenTheUserSaysYes) {
     find({QStringLiteral("row1"), true});  // row1 only: row10..19 are other words
     ASSERT_EQ(currentId(), QStringLiteral("1"));
-    window->ListView1->scrollToBottom();
+    listView1(*window).scrollToBottom();
     prompts.answers = {false};
     window->Findagain1Click();
     EXPECT_EQ(takeShown().size(), 1u);
@@ -279,7 +280,7 @@ TEST_F(FindRowTest, SearchAgainWrapsOnlyWhenTheUserSaysYes) {
 
 TEST_F(FindRowTest, TheDisplayedOrderIsSearchedAfterASort) {
     window->ListView1ColumnClick(0);  // Id descending
-    ASSERT_FALSE(window->ListView1Model->SortAscending());
+    ASSERT_FALSE(listView1Model(*window).SortAscending());
     find({QStringLiteral("plain")});
     EXPECT_EQ(currentId(), QString::number(kRows));
     EXPECT_EQ(currentRow(), 0);
@@ -289,9 +290,9 @@ TEST_F(FindRowTest, TheDisplayedOrderIsSearchedAfterASort) {
 
 TEST_F(FindRowTest, SearchAgainFromTheLastRowStartsAtTheTopUnasked) {
     const int last = kRows - 1;
-    window->ListView1->setCurrentIndex(window->ListView1Model->index(last, 0));
+    listView1(*window).setCurrentIndex(listView1Model(*window).index(last, 0));
     find({QStringLiteral("row1"), true});
-    window->ListView1->setCurrentIndex(window->ListView1Model->index(last, 0));
+    listView1(*window).setCurrentIndex(listView1Model(*window).index(last, 0));
     window->Findagain1Click();
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(currentId(), QStringLiteral("1"));
@@ -299,7 +300,7 @@ TEST_F(FindRowTest, SearchAgainFromTheLastRowStartsAtTheTopUnasked) {
 }
 
 TEST_F(FindRowTest, TheClassesPageSearchesTheClassList) {
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
     find({QStringLiteral("Row"), true, true});
     EXPECT_EQ(currentClass(), QStringLiteral("Row"));
     EXPECT_EQ(currentRow(), -1) << "the result is not searched";

@@ -115,7 +115,7 @@ TEST_F(HandBackTest, OffersTheQueryOnlyWhenItShould) {
         auto listener = listen();
         ASSERT_TRUE(listener);
         auto window = startWindow(c.arguments);
-        window->Query2Combo->setEditText(c.text);
+        query2Combo(*window).setEditText(c.text);
 
         std::optional<handback::ReceivedHandBack> received;
         bool closed;
@@ -140,7 +140,7 @@ TEST_F(HandBackTest, AfterModifyingTheNextCloseAsksBothQuestionsAgain) {
     auto listener = listen();
     ASSERT_TRUE(listener);
     auto window = startWindow({"-wp:77", "-query:select Name from Widget"});
-    window->Query2Combo->setEditText(QStringLiteral("select * from Widget"));
+    query2Combo(*window).setEditText(QStringLiteral("select * from Widget"));
     prompts.answers = {true, true};
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
@@ -167,7 +167,7 @@ TEST_F(HandBackTest, ACallerThatDoesNotTakeItOrIsGoneDoesNotHoldTheCloseForLong)
         std::unique_ptr<handback::HandBackListener> listener;
         if (c.listening) listener = listen();
         auto window = startWindow({"-wp:77"});
-        window->Query2Combo->setEditText(QStringLiteral("select Id from Pair"));
+        query2Combo(*window).setEditText(QStringLiteral("select Id from Pair"));
         const auto start = Clock::now();
         EXPECT_TRUE(window->close());
         EXPECT_LT(Clock::now() - start, c.bound);

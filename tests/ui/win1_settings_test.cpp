@@ -28,8 +28,8 @@ class SettingsTest : public WindowTest {
     }
     static QStringList history(const ui::TMainWin& window) {
         QStringList items;
-        for (int i = 0; i < window.Query2Combo->count(); ++i)
-            items << window.Query2Combo->itemText(i);
+        for (int i = 0; i < query2Combo(window).count(); ++i)
+            items << query2Combo(window).itemText(i);
         return items;
     }
 };
@@ -47,7 +47,7 @@ TEST_F(SettingsTest, HistoriesAndPositionSurviveARestart) {
     }
     auto again = startWindow();
     EXPECT_EQ(history(*again), (QStringList{"select Label from Pair", "select Id from Pair"}));
-    EXPECT_EQ(again->Query2Combo->currentText(),
+    EXPECT_EQ(query2Combo(*again).currentText(),
               QStringLiteral("select Caption, HandleCount, ThreadCount from Win32_Process"))
         << "loading the history leaves the box's text";
     EXPECT_EQ(again->geometry(), placed);
@@ -63,7 +63,7 @@ TEST_F(SettingsTest, OnlyTheFifteenMostRecentQueriesAreSaved) {
     auto window = startWindow();
     for (int i = 0; i < 20; ++i)
         runQuery(*window, QStringLiteral("select Id from Pair where Id = %1").arg(i));
-    EXPECT_EQ(window->Query2Combo->count(), 20) << "no limit in memory";
+    EXPECT_EQ(query2Combo(*window).count(), 20) << "no limit in memory";
     window->FormCloseQuery();
     const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
     EXPECT_EQ(file.readInteger("QueryHistory", "Count", -1), 15);
@@ -89,9 +89,10 @@ TEST_F(SettingsTest, LoadingFollowsTheFileAndKeepsWhatItDoesNotOwn) {
     auto window = startWindow({"-authlevel:7"});  // out of range: the file's level stays
     EXPECT_EQ(history(*window), (QStringList{"select Id from Pair", "  select Label from Pair  "}));
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 4);
-    ASSERT_EQ(window->FindDialog->FindText->count(), 1);
-    EXPECT_EQ(window->FindDialog->FindText->itemText(0), QStringLiteral("needle"));
-    EXPECT_EQ(window->ConnectForm->HostHistory(), (settings::HistoryList{"localhost"}))
+    ASSERT_EQ(findDialog(*window).FindText->count(), 1);
+    EXPECT_EQ(findDialog(*window).FindText->itemText(0), QStringLiteral("needle"));
+    EXPECT_EQ(control<ui::TConnectForm>(*window, "ConnectForm").HostHistory(),
+              (settings::HistoryList{"localhost"}))
         << "no host history: the built-in entry stays";
 
     wmi::AuthenticationLevel = 2;  // as the connect dialog would

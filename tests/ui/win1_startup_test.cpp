@@ -13,12 +13,16 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "ui/main_window/class_browser.h"
+#include "ui/main_window/instance_browser.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/main_window/result_model.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/instance_line_box.h"
 #include "ui/widgets/string_grid.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
+#include "wmi/instances_thread.h"
 
 namespace uitest {
 namespace {
@@ -30,7 +34,7 @@ TEST_F(StartupTest, WithoutArgumentsTheLocalClassesAreShownSorted) {
     window->show();
     window->FormActivate();
     EXPECT_TRUE(prompts.shown.empty());
-    const std::vector<std::string> names = window->ClassListBox->Items();
+    const std::vector<std::string> names = classListBox(*window).Items();
     ASSERT_GT(names.size(), 10u);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), ui::ClassNameLess));
     EXPECT_NE(std::find(names.begin(), names.end(), "Win32_Process"), names.end());
@@ -43,32 +47,32 @@ TEST_F(StartupTest, WithoutArgumentsTheLocalClassesAreShownSorted) {
 TEST_F(StartupTest, ClassNamesSortWithoutRegardToCase) {
     auto window = startWindow();
     std::vector<std::string> mine;
-    for (const std::string& name : window->ClassListBox->Items())
+    for (const std::string& name : classListBox(*window).Items())
         if (name.find("__") != 0) mine.push_back(name);
     EXPECT_EQ(mine,
               (std::vector<std::string>{"alpha", "Beta", "gamma", "Pair", "Widget", "Zulu_Last"}));
     EXPECT_EQ(window->StatusText(0), QStringLiteral("uihost  root\\cimv2"));
-    EXPECT_EQ(window->ClassListBox->currentRow(), -1);
-    EXPECT_TRUE(window->ClassListBox->selectedItems().isEmpty());
+    EXPECT_EQ(classListBox(*window).currentRow(), -1);
+    EXPECT_TRUE(classListBox(*window).selectedItems().isEmpty());
 }
 
 TEST_F(StartupTest, ACommandLineQueryRunsOnTheQueryTabAndTheClassesLoadOnFirstView) {
     auto window = startWindow({"-query: select Id, Label from Pair "});
     EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
-    EXPECT_EQ(window->Query2Combo->currentText(), QStringLiteral("select Id, Label from Pair"));
-    EXPECT_EQ(window->ListView1Model->Rows(), 2);
+    EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select Id, Label from Pair"));
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("uihost  root\\cimv2"));
     EXPECT_EQ(window->StatusText(1), QString());
     EXPECT_FALSE(window->ClassListLoaded);
-    EXPECT_EQ(window->ClassListBox->count(), 0);
+    EXPECT_EQ(classListBox(*window).count(), 0);
 
     QSignalSpy loads(window.get(), &ui::TMainWin::classListLoaded);
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);  // as the user does
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);  // as the user does
     EXPECT_EQ(loads.count(), 1);
-    EXPECT_GT(window->ClassListBox->count(), 0);
+    EXPECT_GT(classListBox(*window).count(), 0);
     EXPECT_TRUE(window->StatusText(1).startsWith(QStringLiteral("Classes: ")));
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
     EXPECT_EQ(loads.count(), 1) << "the list loads once";
 }
 
@@ -79,13 +83,13 @@ TEST_F(StartupTest, WithoutWmiTheErrorIsShownAndTheCommandLineIgnored) {
     EXPECT_FALSE(prompts.errors()[0].isEmpty());
     EXPECT_EQ(window->WMI->Host, "localhost");
     EXPECT_EQ(window->Params.CallerWindow, 0);
-    EXPECT_EQ(window->ClassListBox->count(), 0);
-    EXPECT_EQ(window->ListView1Model->Columns(), 0);
+    EXPECT_EQ(classListBox(*window).count(), 0);
+    EXPECT_EQ(listView1Model(*window).Columns(), 0);
 
     // Back on the Classes tab once WMI works: loads with the default parameters.
     wbem::setLocatorAvailable(true);
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
     EXPECT_TRUE(window->ClassListLoaded);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("localhost  root\\cimv2"));
     EXPECT_EQ(prompts.errors().size(), 1u);
@@ -99,7 +103,7 @@ TEST_F(StartupTest, AFailedClassListShowsTheErrorAndAnEmptyCount) {
     EXPECT_TRUE(prompts.errors()[0].startsWith(QStringLiteral("Error: ")))
         << prompts.errors()[0].toStdString();
     EXPECT_FALSE(prompts.shown[0].waitCursor) << "the cursor is restored before the box";
-    EXPECT_EQ(window->ClassListBox->count(), 0);
+    EXPECT_EQ(classListBox(*window).count(), 0);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("nosuchhost  root\\nowhere"));
     EXPECT_EQ(window->StatusText(1), QStringLiteral("Classes: 0"));
 }
@@ -118,47 +122,47 @@ TEST_F(StartupTest, RefreshReloadsTheClassesOrRunsTheQueryOfTheActiveTab) {
     auto window = startWindow();
     QSignalSpy loads(window.get(), &ui::TMainWin::classListLoaded);
     QSignalSpy queries(window.get(), &ui::TMainWin::queryFinished);
-    window->InstanceListBox->append("left over");
-    window->Refresh1->trigger();
+    instanceListBox(*window).append("left over");
+    menuItem(*window, "Refresh1").trigger();
     EXPECT_EQ(loads.count(), 1);
-    EXPECT_EQ(window->InstanceListBox->count(), 0) << "a reload empties the instance list";
+    EXPECT_EQ(instanceListBox(*window).count(), 0) << "a reload empties the instance list";
 
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
     runQuery(*window, QStringLiteral("select Id from Pair"));
-    window->Query2Combo->setEditText(
+    query2Combo(*window).setEditText(
         QStringLiteral("select Id, Label from Pair"));  // edited, not run
-    window->Refresh1->trigger();
+    menuItem(*window, "Refresh1").trigger();
     EXPECT_EQ(loads.count(), 1);
     EXPECT_EQ(queries.count(), 2);
-    EXPECT_EQ(window->LastQuery, "select Id, Label from Pair");
-    EXPECT_EQ(window->ListView1Model->Columns(), 2);
+    EXPECT_EQ(queryPane(*window).lastQuery(), "select Id, Label from Pair");
+    EXPECT_EQ(listView1Model(*window).Columns(), 2);
 }
 
 TEST_F(StartupTest, TabChangesClearTheStatusAndSetTheSaveItem) {
     auto window = startWindow();
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
-    EXPECT_FALSE(window->Savequeryresultas1->isEnabled()) << "no query has run";
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+    EXPECT_FALSE(menuItem(*window, "Savequeryresultas1").isEnabled()) << "no query has run";
     runQuery(*window, QStringLiteral("select * from Pair"));
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
     EXPECT_FALSE(window->StatusText(2).isEmpty());
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabClasses);
-    EXPECT_FALSE(window->Savequeryresultas1->isEnabled());
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
+    EXPECT_FALSE(menuItem(*window, "Savequeryresultas1").isEnabled());
     EXPECT_EQ(window->StatusText(2), QString());
-    window->PageControl2->setCurrentIndex(ui::TMainWin::kTabQuery);
-    EXPECT_TRUE(window->Savequeryresultas1->isEnabled());
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+    EXPECT_TRUE(menuItem(*window, "Savequeryresultas1").isEnabled());
 }
 
 TEST_F(StartupTest, ExitClosesTheWindowThroughTheCloseRequest) {
     auto window = startWindow();
     ASSERT_TRUE(window->isVisible());
-    window->Exit1->trigger();
+    menuItem(*window, "Exit1").trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(QFile::exists(QString::fromStdString(settingsFile()))) << "settings written";
 }
 
 TEST_F(StartupTest, ResizingKeepsTheValueColumnFillingTheGrid) {
     auto window = startWindow();
-    ui::StringGrid* grid = window->PropGrid;
+    ui::StringGrid* grid = &propGrid(*window);
     window->resize(900, 600);
     QApplication::processEvents();
     EXPECT_EQ(grid->ColumnWidth(1),
@@ -184,7 +188,7 @@ TEST_F(StartupTest, DestroyingTheWindowEndsTheInstanceThreadWithoutWaiting) {
     ASSERT_TRUE(wmi::TWMIInstancesThread::WaitForAllEnded(std::chrono::seconds(5)));
     auto window = startWindow();
     EXPECT_EQ(wmi::TWMIInstancesThread::LiveCount(), 1);
-    EXPECT_EQ(window->InstancesThread->Limit.load(), 30000);
+    EXPECT_EQ(control<ui::InstanceBrowser>(*window, "TabSheet4").thread().Limit.load(), 30000);
     window.reset();
     EXPECT_TRUE(wmi::TWMIInstancesThread::WaitForAllEnded(std::chrono::seconds(5)));
 }
@@ -192,34 +196,35 @@ TEST_F(StartupTest, DestroyingTheWindowEndsTheInstanceThreadWithoutWaiting) {
 TEST_F(StartupTest, TheLayoutHasItsControlsInPlace) {
     auto window = startWindow();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Cimscope"));
-    EXPECT_EQ(window->PageControl2->tabText(0), QStringLiteral("Classes"));
-    EXPECT_EQ(window->PageControl2->tabText(1), QStringLiteral("Query"));
-    EXPECT_EQ(window->PageControl3->tabText(0), QStringLiteral("Instances"));
-    EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Properties"));
-    EXPECT_EQ(window->PageControl1->tabText(1), QStringLiteral("Methods"));
-    EXPECT_EQ(window->PageControl1->currentIndex(), 0);
-    EXPECT_EQ(window->Query1Btn->text(), QStringLiteral("Execute"));
-    EXPECT_EQ(window->Query2Btn->text(), QStringLiteral("Execute"));
-    EXPECT_EQ(window->Label4->text(), QStringLiteral("Query"));
-    EXPECT_EQ(window->Splitter1->orientation(), Qt::Vertical);
-    EXPECT_EQ(window->Splitter1->handleWidth(), 8);
-    EXPECT_EQ(window->Splitter2->orientation(), Qt::Horizontal);
-    EXPECT_EQ(window->Panel2->height(), 248);
-    EXPECT_EQ(window->PageControl3->width(), 252);
-    EXPECT_GE(window->Panel4->height(), 26);
-    EXPECT_EQ(window->StatusPanels[0]->width(), 180);
-    EXPECT_EQ(window->StatusPanels[1]->width(), 90);
-    EXPECT_GE(window->StatusPanels[2]->width(), 200);
-    EXPECT_EQ(window->PropGrid->columnCount(), 2);
-    EXPECT_EQ(window->PropGrid->ColumnWidth(0), 200);
-    EXPECT_EQ(window->PropGrid->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_EQ(window->ClassListBox->gridSize().width(),
-              window->ClassListBox->viewport()->width() / 3);
-    EXPECT_EQ(window->Query2Combo->currentText(),
+    EXPECT_EQ(pageControl2(*window).tabText(0), QStringLiteral("Classes"));
+    EXPECT_EQ(pageControl2(*window).tabText(1), QStringLiteral("Query"));
+    EXPECT_EQ(control<QTabWidget>(*window, "PageControl3").tabText(0), QStringLiteral("Instances"));
+    EXPECT_EQ(control<QTabWidget>(*window, "PageControl1").tabText(0),
+              QStringLiteral("Properties"));
+    EXPECT_EQ(control<QTabWidget>(*window, "PageControl1").tabText(1), QStringLiteral("Methods"));
+    EXPECT_EQ(control<QTabWidget>(*window, "PageControl1").currentIndex(), 0);
+    EXPECT_EQ(control<QPushButton>(*window, "Query1Btn").text(), QStringLiteral("Execute"));
+    EXPECT_EQ(control<QPushButton>(*window, "Query2Btn").text(), QStringLiteral("Execute"));
+    EXPECT_EQ(control<QLabel>(classBrowser(*window), "Label4").text(), QStringLiteral("Query"));
+    EXPECT_EQ(control<QSplitter>(*window, "Splitter1").orientation(), Qt::Vertical);
+    EXPECT_EQ(control<QSplitter>(*window, "Splitter1").handleWidth(), 8);
+    EXPECT_EQ(control<QSplitter>(*window, "Splitter2").orientation(), Qt::Horizontal);
+    EXPECT_EQ(control<QWidget>(*window, "Panel2").height(), 248);
+    EXPECT_EQ(control<QTabWidget>(*window, "PageControl3").width(), 252);
+    EXPECT_GE(control<QWidget>(*window, "Panel4").height(), 26);
+    EXPECT_EQ(control<QLabel>(*window, "StatusPanel0").width(), 180);
+    EXPECT_EQ(control<QLabel>(*window, "StatusPanel1").width(), 90);
+    EXPECT_GE(control<QLabel>(*window, "StatusPanel2").width(), 200);
+    EXPECT_EQ(propGrid(*window).columnCount(), 2);
+    EXPECT_EQ(propGrid(*window).ColumnWidth(0), 200);
+    EXPECT_EQ(propGrid(*window).selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(classListBox(*window).gridSize().width(),
+              classListBox(*window).viewport()->width() / 3);
+    EXPECT_EQ(query2Combo(*window).currentText(),
               QStringLiteral("select Caption, HandleCount, ThreadCount from Win32_Process"));
-    EXPECT_TRUE(window->InstanceListBox->Sorted());
-    EXPECT_EQ(window->ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(window->ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_TRUE(instanceListBox(*window).Sorted());
+    EXPECT_EQ(listView1(*window).editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(listView1(*window).selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
 TEST_F(StartupTest, TheMainMenuHasItsCaptionsShortcutsAndImages) {
@@ -231,16 +236,20 @@ TEST_F(StartupTest, TheMainMenuHasItsCaptionsShortcutsAndImages) {
         bool image;
         bool enabled;
     } items[] = {
-        {window->Connecttoremotehost1, "&Connect to host/namespace...", {}, true, true},
-        {window->Refresh1, "&Refresh", QKeySequence(Qt::Key_F5), true, true},
-        {window->Savequeryresultas1, "Save query result as...", {}, false, false},
-        {window->Exit1, "&Exit", QKeySequence(Qt::ALT | Qt::Key_X), true, true},
-        {window->Search1, "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), true, true},
-        {window->Findagain1, "Search &again", QKeySequence(Qt::Key_F3), true, true},
-        {window->Help2, "Help", QKeySequence(Qt::Key_F1), true, true},
-        {window->Homepage1, "Home page", {}, true, true},
-        {window->Support1, "Support", {}, true, true},
-        {window->About1, "About", {}, false, true},
+        {&menuItem(*window, "Connecttoremotehost1"),
+         "&Connect to host/namespace...",
+         {},
+         true,
+         true},
+        {&menuItem(*window, "Refresh1"), "&Refresh", QKeySequence(Qt::Key_F5), true, true},
+        {&menuItem(*window, "Savequeryresultas1"), "Save query result as...", {}, false, false},
+        {&menuItem(*window, "Exit1"), "&Exit", QKeySequence(Qt::ALT | Qt::Key_X), true, true},
+        {&menuItem(*window, "Search1"), "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), true, true},
+        {&menuItem(*window, "Findagain1"), "Search &again", QKeySequence(Qt::Key_F3), true, true},
+        {&menuItem(*window, "Help2"), "Help", QKeySequence(Qt::Key_F1), true, true},
+        {&menuItem(*window, "Homepage1"), "Home page", {}, true, true},
+        {&menuItem(*window, "Support1"), "Support", {}, true, true},
+        {&menuItem(*window, "About1"), "About", {}, false, true},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text(), QString::fromUtf8(item.caption));
@@ -248,19 +257,19 @@ TEST_F(StartupTest, TheMainMenuHasItsCaptionsShortcutsAndImages) {
         EXPECT_EQ(!item.action->icon().isNull(), item.image) << item.caption;
         EXPECT_EQ(item.action->isEnabled(), item.enabled) << item.caption;
     }
-    EXPECT_EQ(window->Action1->title(), QStringLiteral("Action"));
-    EXPECT_EQ(window->Search2->title(), QStringLiteral("&Search"));
-    EXPECT_EQ(window->Help1->title(), QStringLiteral("Help"));
-    EXPECT_EQ(window->Homepage1->data().toString().left(8), QStringLiteral("https://"));
+    EXPECT_EQ(control<QMenu>(*window, "Action1").title(), QStringLiteral("Action"));
+    EXPECT_EQ(control<QMenu>(*window, "Search2").title(), QStringLiteral("&Search"));
+    EXPECT_EQ(control<QMenu>(*window, "Help1").title(), QStringLiteral("Help"));
+    EXPECT_EQ(menuItem(*window, "Homepage1").data().toString().left(8), QStringLiteral("https://"));
 }
 
 TEST_F(StartupTest, PopupMenusArePresentAndDisabledUntilTheirCommandsExist) {
     auto window = makeWindow();
     const std::vector<std::pair<QMenu*, QStringList>> menus = {
-        {window->PopupMenu1, {"Refresh...", "", "Select * from ..."}},
-        {window->PopupMenu2, {"Copy"}},
-        {window->PopupMenu3, {"Copy item", "Copy list"}},
-        {window->PopupMenu4, {"Copy method", "Copy all methods"}},
+        {&control<QMenu>(*window, "PopupMenu1"), {"Refresh...", "", "Select * from ..."}},
+        {&control<QMenu>(*window, "PopupMenu2"), {"Copy"}},
+        {&control<QMenu>(*window, "PopupMenu3"), {"Copy item", "Copy list"}},
+        {&control<QMenu>(*window, "PopupMenu4"), {"Copy method", "Copy all methods"}},
     };
     for (const auto& [menu, captions] : menus) {
         QStringList seen;
@@ -271,15 +280,16 @@ TEST_F(StartupTest, PopupMenusArePresentAndDisabledUntilTheirCommandsExist) {
         }
         EXPECT_EQ(seen, captions) << menu->objectName().toStdString();
     }
-    EXPECT_EQ(window->ClassListBox->contextMenuPolicy(), Qt::CustomContextMenu);
-    EXPECT_EQ(window->PropGrid->contextMenuPolicy(), Qt::CustomContextMenu);
-    EXPECT_EQ(window->InstanceListBox->contextMenuPolicy(), Qt::CustomContextMenu);
-    EXPECT_EQ(window->TreeView1->contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(classListBox(*window).contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(propGrid(*window).contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(instanceListBox(*window).contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(control<QTreeWidget>(classBrowser(*window), "TreeView1").contextMenuPolicy(),
+              Qt::CustomContextMenu);
 }
 
 TEST_F(StartupTest, TheInstanceListShowsItsBytesDecodedAndKeepsThem) {
     auto window = makeWindow();
-    ui::InstanceLineBox& list = *window->InstanceListBox;
+    ui::InstanceLineBox& list = instanceListBox(*window);
     list.SetSorted(false);
     list.append("b \x8A");  // "Š" in code page 1250
     list.append("a");

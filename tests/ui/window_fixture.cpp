@@ -1,13 +1,58 @@
 #include "window_fixture.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
+#include <QTreeView>
 
+#include "ui/dialogs/find_win.h"
+#include "ui/main_window/class_browser.h"
+#include "ui/main_window/query_pane.h"
+#include "ui/main_window/result_model.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/widgets/string_grid.h"
 #include "wbem/service/hosts.h"
 #include "wmi/bw_wmi.h"
 
 namespace uitest {
+
+ui::ClassBrowser& classBrowser(const ui::TMainWin& window) {
+    return control<ui::ClassBrowser>(window, "TabClasses");
+}
+ui::QueryPane& queryPane(const ui::TMainWin& window) {
+    return control<ui::QueryPane>(window, "TabQuery");
+}
+QTabWidget& pageControl2(const ui::TMainWin& window) {
+    return control<QTabWidget>(window, "PageControl2");
+}
+ui::ColumnListBox& classListBox(const ui::TMainWin& window) {
+    return control<ui::ColumnListBox>(window, "ClassListBox");
+}
+ui::InstanceLineBox& instanceListBox(const ui::TMainWin& window) {
+    return control<ui::InstanceLineBox>(window, "InstanceListBox");
+}
+ui::StringGrid& propGrid(const ui::TMainWin& window) {
+    return control<ui::StringGrid>(window, "PropGrid");
+}
+QComboBox& queryCombo(const ui::TMainWin& window) {
+    return control<QComboBox>(window, "QueryCombo");
+}
+QComboBox& query2Combo(const ui::TMainWin& window) {
+    return control<QComboBox>(window, "Query2Combo");
+}
+QTreeView& listView1(const ui::TMainWin& window) { return control<QTreeView>(window, "ListView1"); }
+ui::ResultModel& listView1Model(const ui::TMainWin& window) {
+    return control<ui::ResultModel>(window, "ListView1Model");
+}
+ui::TFindDialog& findDialog(const ui::TMainWin& window) {
+    return control<ui::TFindDialog>(window, "TFindDialog");
+}
+QAction& menuItem(const ui::TMainWin& window, const char* name) {
+    return control<QAction>(window, name);
+}
 
 const char* const kUiHostMof = R"MOF(
 class Widget
@@ -72,8 +117,8 @@ std::unique_ptr<ui::TMainWin> WindowTest::startWindow(std::vector<std::string> a
 }
 
 void WindowTest::runQuery(ui::TMainWin& window, const QString& query) {
-    window.Query2Combo->setEditText(query);
-    QTest::mouseClick(window.Query2Btn, Qt::LeftButton);
+    query2Combo(window).setEditText(query);
+    QTest::mouseClick(&control<QPushButton>(window, "Query2Btn"), Qt::LeftButton);
 }
 
 }  // namespace uitest

@@ -4,15 +4,59 @@
 
 #include <gtest/gtest.h>
 
+#include <QObject>
 #include <QTemporaryDir>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "fake_prompts.h"
 #include "ui/main_window/win1.h"
 
+class QAction;
+class QComboBox;
+class QTabWidget;
+class QTreeView;
+
+namespace ui {
+class ClassBrowser;
+class ColumnListBox;
+class InstanceLineBox;
+class QueryPane;
+class ResultModel;
+class StringGrid;
+class TFindDialog;
+}  // namespace ui
+
 namespace uitest {
+
+// The one descendant of `scope` with that object name and type: a control, a
+// menu item, a pane or a dialog. Throws, which fails the test, when there is
+// none or more than one (a dialog may use a name the window uses too).
+template <class T = QWidget>
+T& control(const QObject& scope, const char* name) {
+    const QList<T*> found = scope.findChildren<T*>(QString::fromLatin1(name));
+    if (found.size() != 1)
+        throw std::runtime_error(std::to_string(found.size()) + " objects named " + name);
+    return *found.first();
+}
+
+// The panes and controls of a main window the tests use most, each found by
+// its object name (in camelCase here): the panes TabClasses and TabQuery, the
+// controls in them, the find dialog and the main menu's items.
+ui::ClassBrowser& classBrowser(const ui::TMainWin& window);
+ui::QueryPane& queryPane(const ui::TMainWin& window);
+QTabWidget& pageControl2(const ui::TMainWin& window);
+ui::ColumnListBox& classListBox(const ui::TMainWin& window);
+ui::InstanceLineBox& instanceListBox(const ui::TMainWin& window);
+ui::StringGrid& propGrid(const ui::TMainWin& window);
+QComboBox& queryCombo(const ui::TMainWin& window);
+QComboBox& query2Combo(const ui::TMainWin& window);
+QTreeView& listView1(const ui::TMainWin& window);
+ui::ResultModel& listView1Model(const ui::TMainWin& window);
+ui::TFindDialog& findDialog(const ui::TMainWin& window);
+QAction& menuItem(const ui::TMainWin& window, const char* name);
 
 // Host "uihost": classes of mixed letter case, and instances to query.
 extern const char* const kUiHostMof;

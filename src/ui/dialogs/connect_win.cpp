@@ -19,8 +19,8 @@
 #include "ui/dialogs/computer_picker.h"
 #include "ui/dialogs/namespace_dlg.h"
 #include "ui/dialogs/prompts.h"
-#include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/combo_history.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/named.h"
 #include "wmi/bw_wmi.h"
@@ -276,8 +276,8 @@ void TConnectForm::BitBtn1Click() {
 }
 
 void TConnectForm::OkBtnClick() {
-    TMainWin::AddToHistory(HostCombo, HostCombo->currentText());
-    TMainWin::AddToHistory(wmiPathCombo, wmiPathCombo->currentText());
+    addToComboHistory(*HostCombo, HostCombo->currentText());
+    addToComboHistory(*wmiPathCombo, wmiPathCombo->currentText());
 }
 
 void TConnectForm::setRememberedProtocols(settings::RemoteHostList remembered,

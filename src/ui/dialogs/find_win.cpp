@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/main_window/win1.h"
+#include "ui/widgets/combo_history.h"
 #include "ui/widgets/named.h"
 
 namespace ui {
@@ -91,7 +91,7 @@ bool TFindDialog::ShowFind() {
     FindText->setFocus();
     FindText->lineEdit()->selectAll();
     if (exec() != QDialog::Accepted) return false;
-    TMainWin::AddToHistory(FindText, FindText->currentText());
+    addToComboHistory(*FindText, FindText->currentText());
     return true;
 }
 

@@ -11,9 +11,9 @@
 #include "export/html_report.h"
 #include "export/report_time.h"
 #include "ui/dialogs/prompts.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/main_window/result_export_view.h"
 #include "ui/main_window/result_model.h"
-#include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
 
@@ -47,10 +47,10 @@ SaveRequest saveRequest(const QString& lastFile) {
 
 }  // namespace
 
-void TMainWin::Savequeryresultas1Click() {
-    const std::optional<QString> chosen = prompts_.saveFile(saveRequest(LastExportFile));
+void QueryPane::Savequeryresultas1Click() {
+    const std::optional<QString> chosen = prompts_.saveFile(saveRequest(lastExportFile_));
     if (!chosen) return;
-    LastExportFile = *chosen;
+    lastExportFile_ = *chosen;
 
     const exporter::ExportFormat format = exporter::ExportFormatOf(toSystem(*chosen));
     if (format == exporter::ExportFormat::Unknown) {
@@ -64,9 +64,9 @@ void TMainWin::Savequeryresultas1Click() {
     try {
         exporter::ReportInfo info;
         if (format == exporter::ExportFormat::Html) {
-            info.host = WMI->Host;
-            info.nameSpace = WMI->Namespace;
-            info.query = LastQuery;
+            info.host = wmi_.Host;
+            info.nameSpace = wmi_.Namespace;
+            info.query = lastQuery_;
             info.generatedAt = exporter::CurrentReportTime();
         }
         const ResultModelView view(*ListView1Model, ListView1->header());

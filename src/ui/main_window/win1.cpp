@@ -1,38 +1,36 @@
-// The main window's life: creation, first activation, the command line, the
-// class list, refresh, tab changes, resizing, the close request and the end.
+// The main window's life: creation and the wiring of its panes, first
+// activation, the command line, the class list, refresh, tab changes,
+// resizing, the close request and the end.
 #include "ui/main_window/win1.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <exception>
 
-#include "app/product.h"
+#include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/find_win.h"
+#include "ui/dialogs/namespace_dlg.h"
 #include "ui/dialogs/prompts.h"
-#include "ui/grid_rules.h"
+#include "ui/main_window/class_browser.h"
+#include "ui/main_window/instance_browser.h"
+#include "ui/main_window/main_menu.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/text_codec.h"
-#include "ui/widgets/column_list_box.h"
-#include "ui/widgets/combo_history.h"
-#include "ui/widgets/instance_line_box.h"
-#include "ui/widgets/string_grid.h"
-#include "ui/widgets/wait_cursor.h"
+#include "ui/widgets/image_list.h"
+#include "ui/widgets/pane_layout.h"
 
 namespace ui {
 
 namespace {
 
-// The height of the text "%CWIJpq" in the grid's font, plus 4 pixels.
-int gridRowHeight(const QWidget& grid) {
-    return grid.fontMetrics().size(Qt::TextSingleLine, QStringLiteral("%CWIJpq")).height() + 4;
-}
+constexpr int kStatusWidths[3] = {180, 90, 200};
 
 }  // namespace
 
@@ -46,18 +44,6 @@ void TMainWin::FormCreate() {
     setObjectName(QStringLiteral("TMainWin"));
     setWindowTitle(QStringLiteral("Cimscope"));
     ImageList1 = std::make_shared<const ImageList>();
-    buildLayout();
-
-    // The "Home page" command's address.
-    Homepage1->setData(fromSystem(product::kProductPageUrl));
-    Homepage1->setStatusTip(Homepage1->data().toString());
-    // The design client size; the border is sizeable as every Qt window's.
-    resize(724, 471 + menuBar()->sizeHint().height());
-    PageControl1->setCurrentIndex(0);
-
-    // The connect dialog and the namespace chooser live as long as the window;
-    // the dialog's combo boxes hold the host and namespace histories.
-    CreateConnectDialogs();
 
     WMI = std::make_unique<wmi::TWMI>();
     WMI->SetHost("localhost");
@@ -65,21 +51,89 @@ void TMainWin::FormCreate() {
     WMI->User.clear();
     WMI->Password.clear();
 
-    InstancesThread = new wmi::TWMIInstancesThread();
-    InstancesThread->Limit = kInstanceLimit;
-    InstancesThread->OnDone = [this](wmi::TWMIInstancesThread* thread, int32_t count,
-                                     const std::string& error) {
-        InstancesDone(thread, count, error);
-    };
+    buildLayout();
+    wirePanes();
+    // The design client size; the border is sizeable as every Qt window's.
+    resize(724, 471 + menuBar()->sizeHint().height());
 
-    // The find dialog lives as long as the window, and so does its history.
+    // The dialogs live as long as the window: the connect dialog's combo
+    // boxes hold the host and namespace histories, the find dialog's the
+    // search history.
+    NameSpaceForm = new TNameSpaceForm(prompts_, this);
+    ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
     FindDialog = new TFindDialog(this);
 }
 
+void TMainWin::buildLayout() {
+    mainMenu_ = new MainMenu(*menuBar(), *ImageList1);
+    Panel1 = named(new QWidget(this), "Panel1");
+    setCentralWidget(Panel1);
+    PageControl2 = named(new QTabWidget(Panel1), "PageControl2");
+    bareColumn(Panel1)->addWidget(PageControl2);
+    instances_ = new InstanceBrowser(*WMI, prompts_);
+    classes_ = new ClassBrowser(*WMI, *instances_, prompts_, ImageList1, PageControl2);
+    query_ = new QueryPane(*WMI, prompts_, options_.clock, ImageList1, PageControl2);
+    PageControl2->addTab(classes_, QStringLiteral("Classes"));
+    PageControl2->addTab(query_, QStringLiteral("Query"));
+    buildStatusBar();
+}
+
+void TMainWin::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (size_t i = 0; i < StatusPanels.size(); ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        // The last panel holds the longest texts (errors, timings): it takes
+        // what room the window has beyond its width.
+        const bool last = i + 1 == StatusPanels.size();
+        if (last)
+            panel->setMinimumWidth(kStatusWidths[i]);
+        else
+            panel->setFixedWidth(kStatusWidths[i]);
+        bar->addWidget(panel, last ? 1 : 0);
+        StatusPanels[i] = panel;
+    }
+}
+
+void TMainWin::wirePanes() {
+    connect(PageControl2, &QTabWidget::currentChanged, this, [this] { PageControl2Change(); });
+
+    connect(mainMenu_, &MainMenu::connectRequested, this, [this] { Connecttoremotehost1Click(); });
+    connect(mainMenu_, &MainMenu::refreshRequested, this, [this] { Refresh1Click(); });
+    connect(mainMenu_, &MainMenu::saveResultRequested, this, [this] { Savequeryresultas1Click(); });
+    connect(mainMenu_, &MainMenu::exitRequested, this, [this] { Exit1Click(); });
+    connect(mainMenu_, &MainMenu::findRequested, this, [this] { Search1Click(); });
+    connect(mainMenu_, &MainMenu::findAgainRequested, this, [this] { Findagain1Click(); });
+    connect(mainMenu_, &MainMenu::helpRequested, this, [this] { Help2Click(); });
+    connect(mainMenu_, &MainMenu::homePageRequested, this, [this] { Homepage1Click(); });
+    connect(mainMenu_, &MainMenu::supportRequested, this, [this] { Support1Click(); });
+    connect(mainMenu_, &MainMenu::aboutRequested, this, [this] { About1Click(); });
+
+    // The class browser shows an instance's values in its grid and hands its
+    // queries to the Query tab.
+    connect(instances_, &InstanceBrowser::valuesRead, classes_, &ClassBrowser::showInstanceValues);
+    connect(classes_, &ClassBrowser::queryRequested, this, &TMainWin::runOnQueryTab);
+
+    // The status bar's last panel tells what the panes are doing.
+    connect(instances_, &InstanceBrowser::listingStarted, this,
+            [this] { SetStatusText(2, QStringLiteral("Requesting instances...")); });
+    connect(instances_, &InstanceBrowser::listingDone, this, &TMainWin::InstancesDone);
+    connect(query_, &QueryPane::statusMessage, this,
+            [this](const QString& text) { SetStatusText(2, text); });
+
+    connect(query_, &QueryPane::finished, this, [this](bool ok) {
+        if (ok) mainMenu_->setSaveResultEnabled(true);
+        emit queryFinished(ok);
+    });
+}
+
 TMainWin::~TMainWin() {
-    // FormDestroy: the thread is told to end and frees itself; nobody waits.
-    if (InstancesThread) InstancesThread->Terminate();
-    InstancesThread = nullptr;
+    // FormDestroy. The panes go first, while the connection they work on is
+    // still there; the instance browser tells its thread to end.
+    delete Panel1;
     WMI.reset();
 }
 
@@ -135,7 +189,7 @@ void TMainWin::FormActivate() {
     }
 
     SelectPage(kTabClasses);
-    PropGrid->SetDefaultRowHeight(gridRowHeight(*PropGrid));
+    classes_->fitRowHeight();
     QCoreApplication::processEvents();  // let the window paint
 
     if (!WMI->IsAvailable()) {
@@ -151,7 +205,7 @@ void TMainWin::FormActivate() {
     // A bad option is told, and the run goes on without it.
     if (!Params.UsageError.empty()) prompts_.error(fromSystem(Params.UsageError));
     if (!Params.CommandLineQuery.empty()) {
-        Query2Combo->setEditText(fromSystem(Params.CommandLineQuery));
+        query_->setQueryText(fromSystem(Params.CommandLineQuery));
         SelectPage(kTabQuery);
         SetStatusText(0, fromSystem(WMI->Host + "  " + WMI->Namespace));
         QCoreApplication::processEvents();
@@ -163,25 +217,9 @@ void TMainWin::FormActivate() {
 
 void TMainWin::LoadClassList() {
     ClassListLoaded = true;
-    {
-        const QSignalBlocker block(ClassListBox);
-        try {
-            WaitCursor wait;
-            ClassListBox->clear();
-            wmi::TextList names;
-            const bool ok = WMI->GetClasses(names);
-            ClassListBox->SetSortedItems(std::move(names));
-            wait.restore();
-            if (!ok) prompts_.error(QStringLiteral("Error: ") + fromSystem(WMI->LastError));
-        } catch (const std::exception& e) {
-            prompts_.error(errorText(e));
-        }
-        ClassListBox->setCurrentItem(nullptr);
-        ClassListBox->clearSelection();
-    }
-    InstanceListBox->clear();
+    classes_->loadClasses();
     SetStatusText(0, fromSystem(WMI->Host + "  " + WMI->Namespace));
-    SetStatusText(1, QStringLiteral("Classes: %1").arg(ClassListBox->count()));
+    SetStatusText(1, QStringLiteral("Classes: %1").arg(classes_->classCount()));
     emit classListLoaded();
 }
 
@@ -199,15 +237,24 @@ void TMainWin::Exit1Click() { close(); }
 void TMainWin::PageControl2Change() {
     SetStatusText(2, QString());
     if (ActivePage() == kTabClasses && !ClassListLoaded && WMI->IsAvailable()) LoadClassList();
-    Savequeryresultas1->setEnabled(ActivePage() == kTabQuery && !LastQuery.empty());
+    mainMenu_->setSaveResultEnabled(ActivePage() == kTabQuery && !query_->lastQuery().empty());
 }
 
 void TMainWin::FormResize() {
-    if (!PropGrid) return;
-    if (auto width = valueColumnWidth(PropGrid->ClientWidth(), PropGrid->ColumnWidth(0),
-                                      PropGrid->ColumnWidth(1)))
-        PropGrid->SetColumnWidth(1, *width);
+    if (classes_) classes_->fitValueColumn();
 }
+
+void TMainWin::runOnQueryTab(const QString& text) {
+    SelectPage(kTabQuery);
+    query_->setQueryText(text);
+    Query2BtnClick();
+}
+
+void TMainWin::Query2BtnClick() { query_->Query2BtnClick(); }
+void TMainWin::ListView1ColumnClick(int column) { query_->ListView1ColumnClick(column); }
+void TMainWin::Savequeryresultas1Click() { query_->Savequeryresultas1Click(); }
+void TMainWin::ClassListBoxClick() { classes_->ClassListBoxClick(); }
+void TMainWin::InstanceListBoxClick() { instances_->InstanceListBoxClick(); }
 
 // --- Close ------------------------------------------------------------------------------
 
@@ -221,9 +268,8 @@ bool TMainWin::FormCloseQuery() {
 
 // --- Instance thread ----------------------------------------------------------------------
 
-void TMainWin::InstancesDone(wmi::TWMIInstancesThread*, int32_t count, const std::string& error) {
-    SetStatusText(2,
-                  error.empty() ? QStringLiteral("Instances: %1").arg(count) : fromSystem(error));
+void TMainWin::InstancesDone(int count, const QString& error) {
+    SetStatusText(2, error.isEmpty() ? QStringLiteral("Instances: %1").arg(count) : error);
 }
 
 // --- Shared helpers ------------------------------------------------------------------------
@@ -243,12 +289,5 @@ void TMainWin::SelectPage(int index) {
 }
 
 int TMainWin::ActivePage() const { return PageControl2->currentIndex(); }
-
-void TMainWin::AddToHistory(QComboBox* combo, const QString& text) {
-    settings::HistoryList list = comboHistory(*combo);
-    if (!settings::AddToHistory(list, toSystem(text))) return;
-    const QSignalBlocker block(combo);
-    setComboHistory(*combo, list);
-}
 
 }  // namespace ui

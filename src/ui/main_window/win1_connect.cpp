@@ -7,17 +7,11 @@
 #include "results/code_page.h"
 #include "ui/connect_logic.h"
 #include "ui/dialogs/connect_win.h"
-#include "ui/dialogs/namespace_dlg.h"
 #include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
 
 namespace ui {
-
-void TMainWin::CreateConnectDialogs() {
-    NameSpaceForm = new TNameSpaceForm(prompts_, this);
-    ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
-}
 
 void TMainWin::Connecttoremotehost1Click() {
     TConnectForm& form = *ConnectForm;

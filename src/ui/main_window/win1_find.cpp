@@ -1,17 +1,15 @@
 // Find and Search again: the class list on the Classes page, the result rows
 // on the Query page.
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QTreeView>
 
 #include "ui/dialogs/find_win.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/find_logic.h"
+#include "ui/main_window/class_browser.h"
 #include "ui/main_window/find_views.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/main_window/win1.h"
-#include "ui/widgets/column_list_box.h"
-#include "ui/widgets/string_grid.h"
 
 namespace ui {
 
@@ -37,8 +35,8 @@ void TMainWin::FindNext(bool fromStart) {
     FindOptions options{fromStart, true, SearchWholeWord, SearchMatchCase};
     const bool onQuery = ActivePage() == kTabQuery;
     auto find = [&] {
-        return onQuery ? FindInListView(*ListView1, SearchText, options)
-                       : FindInListBox(*ClassListBox, SearchText, options);
+        return onQuery ? query_->findRow(SearchText, options)
+                       : classes_->findClass(SearchText, options);
     };
     int found = find();
     if (found < 0 && !fromStart) {
@@ -50,19 +48,10 @@ void TMainWin::FindNext(bool fromStart) {
         prompts_.warning(NotFoundMessage(SearchText));
         return;
     }
-    if (onQuery) {
-        ListView1->setFocus();
-        return;
-    }
-    ClassListBox->setFocus();
-    // The class is only shown as found, not selected as the user would: its
-    // properties and instances come when the user picks it.
-    PropGrid->SetRowCount(2);
-    PropGrid->SetCell(0, 1, QString());
-    PropGrid->SetCell(1, 1, QString());
-    // Picking the class shown before later shows it afresh.
-    StopInstances();
-    CurrentClassCleared = true;
+    if (onQuery)
+        query_->showFoundRow();
+    else
+        classes_->showFoundClass();
 }
 
 }  // namespace ui

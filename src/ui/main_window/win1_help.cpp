@@ -1,13 +1,12 @@
 // The Help menu: the help window, the home page, the support mail and the
 // About box.
-#include <QAction>
-
 #include "app/product.h"
 #include "help/help_file.h"
 #include "help/hh.h"
 #include "help/support_mail.h"
 #include "ui/dialogs/about.h"
 #include "ui/dialogs/prompts.h"
+#include "ui/main_window/main_menu.h"
 #include "ui/main_window/win1.h"
 
 namespace ui {
@@ -19,7 +18,7 @@ void TMainWin::Help2Click() {
 }
 
 void TMainWin::Homepage1Click() {
-    if (auto why = help::OpenAddress(OpenUrl, Homepage1->data().toString()))
+    if (auto why = help::OpenAddress(OpenUrl, mainMenu_->homePageAddress()))
         prompts_.plain(QStringLiteral("Error: ") + QString::fromStdString(*why));
 }
 

@@ -7,6 +7,7 @@
 
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/find_win.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/combo_history.h"
@@ -15,7 +16,7 @@ namespace ui {
 
 settings::Histories TMainWin::CollectHistories() const {
     settings::Histories histories;
-    histories.query = comboHistory(*Query2Combo);
+    histories.query = query_->history();
     histories.search = comboHistory(*FindDialog->FindText);
     // --- Connect dialog: its combo boxes hold these two.
     histories.host = comboHistory(*ConnectForm->HostCombo);
@@ -31,7 +32,7 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
             [](int32_t value) { wmi::AuthenticationLevel = value; }};
         settings::LoadSettings(file, histories, level);
 
-        setComboHistory(*Query2Combo, histories.query);
+        query_->setHistory(histories.query);
         setComboHistory(*FindDialog->FindText, histories.search);
         // --- Connect dialog
         setComboHistory(*ConnectForm->HostCombo, histories.host);

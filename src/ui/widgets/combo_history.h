@@ -1,7 +1,9 @@
-// A combo box's drop-down list as a settings history, and back.
+// A combo box's drop-down list as a settings history, and back; a new entry
+// at the top of it.
 #pragma once
 
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QStringList>
 #include <string>
 
@@ -27,6 +29,15 @@ inline void setComboHistory(QComboBox& combo, const settings::HistoryList& list)
     combo.addItems(items);
     combo.setCurrentIndex(-1);
     combo.setEditText(shown);
+}
+
+// Puts text at the top of the combo box's history (settings::AddToHistory);
+// the edit text stays.
+inline void addToComboHistory(QComboBox& combo, const QString& text) {
+    settings::HistoryList list = comboHistory(combo);
+    if (!settings::AddToHistory(list, toSystem(text))) return;
+    const QSignalBlocker block(&combo);
+    setComboHistory(combo, list);
 }
 
 }  // namespace ui

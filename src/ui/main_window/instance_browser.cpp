@@ -1,0 +1,119 @@
+#include "ui/main_window/instance_browser.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <exception>
+
+#include "ui/clipboard_text.h"
+#include "ui/dialogs/prompts.h"
+#include "ui/text_codec.h"
+#include "ui/widgets/copy_key.h"
+#include "ui/widgets/first_selected.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/widgets/one_line_delegate.h"
+#include "ui/widgets/pane_layout.h"
+#include "ui/widgets/same_line_click.h"
+#include "ui/widgets/wait_cursor.h"
+#include "wmi/instances_thread.h"
+
+namespace ui {
+
+InstanceBrowser::InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* parent)
+    : QWidget(parent), wmi_(wmi), prompts_(prompts) {
+    setObjectName(QStringLiteral("TabSheet4"));
+    InstanceListBox = named(new InstanceLineBox(this), "InstanceListBox");
+    bareColumn(this)->addWidget(InstanceListBox);
+    // Lines with line breaks stay one line each.
+    InstanceListBox->setItemDelegate(new OneLineDelegate(InstanceListBox));
+
+    auto* PopupMenu3 = named(new QMenu(this), "PopupMenu3");
+    Copy1item1 = popupItem(PopupMenu3, "Copy1item1", QStringLiteral("Copy item"));
+    Copylist1 = popupItem(PopupMenu3, "Copylist1", QStringLiteral("Copy list"));
+    attachPopup(InstanceListBox, PopupMenu3);
+
+    connect(InstanceListBox, &QListWidget::itemSelectionChanged, this,
+            [this] { InstanceListBoxClick(); });
+    new SameLineClick(InstanceListBox, [this] { InstanceListBoxClick(); });
+    connect(PopupMenu3, &QMenu::aboutToShow, this, [this] { PopupMenu3Popup(); });
+    connect(Copy1item1, &QAction::triggered, this, [this] { Copy1item1Click(); });
+    connect(Copylist1, &QAction::triggered, this, [this] { Copylist1Click(); });
+    // The keys do what the menu's first item does, when it would be enabled.
+    new CopyKey(InstanceListBox, [this] {
+        PopupMenu3Popup();
+        if (Copy1item1->isEnabled()) Copy1item1Click();
+    });
+
+    thread_ = new wmi::TWMIInstancesThread();
+    thread_->Limit = kInstanceLimit;
+    thread_->OnDone = [this](wmi::TWMIInstancesThread*, int32_t count, const std::string& error) {
+        emit listingDone(count, fromSystem(error));
+    };
+}
+
+InstanceBrowser::~InstanceBrowser() {
+    thread_->Terminate();
+    thread_ = nullptr;
+}
+
+void InstanceBrowser::listInstancesOf(const std::string& className) {
+    className_ = className;
+    emit listingStarted();
+    // The lines stay in the order they arrive: a line's position is the
+    // instance's position in the enumeration.
+    InstanceListBox->SetSorted(false);
+    thread_->SetTarget(wmi_.Host, wmi_.Namespace, wmi_.User, wmi_.Password, className,
+                       InstanceListBox, wmi_.remote);
+}
+
+void InstanceBrowser::listAgain() {
+    emit listingStarted();
+    InstanceListBox->SetSorted(false);
+    thread_->Restart();
+}
+
+void InstanceBrowser::stop() {
+    thread_->SetTarget(wmi_.Host, wmi_.Namespace, wmi_.User, wmi_.Password, {}, InstanceListBox,
+                       wmi_.remote);
+    InstanceListBox->clear();
+}
+
+void InstanceBrowser::clear() { InstanceListBox->clear(); }
+
+void InstanceBrowser::InstanceListBoxClick() {
+    const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    const int32_t position = selected.first().row();
+
+    WaitCursor wait;
+    try {
+        wmi::TextList names;
+        wmi::TextList values;
+        const bool ok = wmi_.InstanceValuesAt(className_, position, &names, &values);
+        emit valuesRead(names, values);
+        wait.restore();
+        if (!ok) prompts_.error(fromSystem(wmi_.LastError));
+    } catch (const std::exception& e) {
+        wait.restore();
+        prompts_.error(errorText(e));
+    }
+}
+
+void InstanceBrowser::PopupMenu3Popup() {
+    Copy1item1->setEnabled(firstSelected(*InstanceListBox) != nullptr);
+    Copylist1->setEnabled(InstanceListBox->count() > 0);
+}
+
+void InstanceBrowser::Copy1item1Click() {
+    if (const QListWidgetItem* line = firstSelected(*InstanceListBox)) putOnClipboard(line->text());
+}
+
+void InstanceBrowser::Copylist1Click() {
+    QStringList lines;
+    lines.reserve(InstanceListBox->count());
+    for (int i = 0; i < InstanceListBox->count(); ++i)
+        lines.push_back(InstanceListBox->item(i)->text());
+    putOnClipboard(ListText(lines));
+}
+
+}  // namespace ui

@@ -1,0 +1,77 @@
+// The instance browser: the Instances page (TabSheet4) of the Classes tab.
+// InstanceListBox shows a line per instance of the class on show, listed in
+// the background by the instance thread; choosing a line reads the values of
+// the instance at that line's position in the class's enumeration. Its menu
+// (PopupMenu3) and Ctrl+C copy a line or the whole list.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <string>
+
+#include "wmi/bw_wmi.h"
+
+class QAction;
+class QMenu;
+
+namespace wmi {
+class TWMIInstancesThread;
+}
+
+namespace ui {
+
+class InstanceLineBox;
+class Prompts;
+
+class InstanceBrowser : public QWidget {
+    Q_OBJECT
+
+  public:
+    // A run ends once more than this many instances were listed.
+    static constexpr int kInstanceLimit = 30000;
+
+    // The connection and the prompts must outlive the browser.
+    InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* parent = nullptr);
+    // The thread is told to end and frees itself; nobody waits.
+    ~InstanceBrowser() override;
+
+    // Empties the list and lists the class's instances in the order they arrive.
+    void listInstancesOf(const std::string& className);
+    // Lists the instances of the same class again from the first.
+    void listAgain();
+    // Ends the listing of the class on show, so that its lines do not fill the
+    // list again, and empties the list.
+    void stop();
+    // Empties the list; a listing under way goes on.
+    void clear();
+    const wmi::TWMIInstancesThread& thread() const { return *thread_; }
+
+    // --- The design's handlers -------------------------------------------------------
+    // Runs at every selection change of InstanceListBox and at a click on the
+    // line that is already selected.
+    void InstanceListBoxClick();
+    void PopupMenu3Popup();  // enables Copy1item1 and Copylist1
+    void Copy1item1Click();  // the selected line
+    void Copylist1Click();   // every line, each ending in CR LF
+
+  signals:
+    // A listing was asked for; it ends with listingDone.
+    void listingStarted();
+    // A run ended with `count` instances, or with the error line (empty after a good run).
+    void listingDone(int count, const QString& error);
+    // The names and values of the instance at the chosen line, as far as they were read.
+    void valuesRead(const wmi::TextList& names, const wmi::TextList& values);
+
+  private:
+    wmi::TWMI& wmi_;
+    Prompts& prompts_;
+    wmi::TWMIInstancesThread* thread_ = nullptr;  // frees itself
+    std::string className_;                       // of the last listing asked for
+
+    InstanceLineBox* InstanceListBox = nullptr;
+    QAction* Copy1item1 = nullptr;
+    QAction* Copylist1 = nullptr;
+};
+
+}  // namespace ui

@@ -1,0 +1,89 @@
+// The query pane: the Query tab (TabQuery). Query2Combo, with the history of
+// the queries run, and Execute (Query2Btn) run a WQL query; ListView1 shows
+// the result through ResultModel (ListView1Model), sorted by a click on a
+// column's header with the rule of results/cell_order.h. The shown result
+// can be saved as an HTML report, CSV or TSV (query_export.cpp).
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/settings.h"
+#include "wmi/bw_wmi.h"
+
+class QComboBox;
+class QTreeView;
+
+namespace ui {
+
+class ImageList;
+class Prompts;
+class ResultModel;
+struct FindOptions;
+
+class QueryPane : public QWidget {
+    Q_OBJECT
+
+  public:
+    // `clock` is the wall clock in milliseconds for the query's timing. The
+    // connection and the prompts must outlive the pane.
+    QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> clock,
+              std::shared_ptr<const ImageList> images, QWidget* parent = nullptr);
+
+    // The text in Query2Combo's edit field, run or not.
+    QString queryText() const;
+    void setQueryText(const QString& text);
+    // The text of the last query that ran successfully; empty before.
+    const std::string& lastQuery() const { return lastQuery_; }
+    // The columns of the result on show.
+    int resultColumnCount() const;
+    // The queries run, most recent first, as the settings keep them.
+    settings::HistoryList history() const;
+    void setHistory(const settings::HistoryList& history);
+
+    // Find in the result rows as shown: the position of the row found, made
+    // the current and only selected row, or -1 (find_views.h).
+    int findRow(const QString& text, const FindOptions& options);
+    void showFoundRow();  // the result takes the focus
+
+    // --- The design's handlers -------------------------------------------------------
+    // Runs the text of Query2Combo: its time in the status bar, the text in
+    // the history, the result in ListView1; a failure is told. Ends with finished.
+    void Query2BtnClick();
+    // Enter in Query2Combo runs a text that is not blank; true when the key was consumed.
+    bool Query2ComboKeyPress(char key);
+    // A click on a column's header sorts by it (ResultModel::ColumnClick).
+    void ListView1ColumnClick(int column);
+    // "Save query result as...": the result as shown, in the format of the
+    // chosen file name's extension (query_export.cpp).
+    void Savequeryresultas1Click();
+
+  signals:
+    // The query's time, or why it failed, for the status bar.
+    void statusMessage(const QString& text);
+    // After every Query2BtnClick, successful or not.
+    void finished(bool ok);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
+                    int32_t rowCount);
+
+    wmi::TWMI& wmi_;
+    Prompts& prompts_;
+    std::function<int64_t()> clock_;
+    std::string lastQuery_;
+    QString lastExportFile_;  // proposed by the next save dialog
+
+    QComboBox* Query2Combo = nullptr;
+    QTreeView* ListView1 = nullptr;
+    ResultModel* ListView1Model = nullptr;
+};
+
+}  // namespace ui

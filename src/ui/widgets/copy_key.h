@@ -1,0 +1,44 @@
+// The copy commands of the Classes tab's views: the clipboard they write, and
+// Ctrl+C (the platform's copy keys) in a view running the view's own copy
+// command instead of the view's copy of its current cell.
+#pragma once
+
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QObject>
+#include <QWidget>
+#include <functional>
+
+namespace ui {
+
+// The text replaces whatever the clipboard held.
+inline void putOnClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+class CopyKey : public QObject {
+  public:
+    CopyKey(QWidget* view, std::function<void()> onCopy)
+        : QObject(view), onCopy_(std::move(onCopy)) {
+        view->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->matches(QKeySequence::Copy)) return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            key->accept();  // the key comes to the view, not to a shortcut
+            return true;
+        }
+        onCopy_();
+        return true;
+    }
+
+  private:
+    std::function<void()> onCopy_;
+};
+
+}  // namespace ui
