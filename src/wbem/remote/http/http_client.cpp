@@ -1,10 +1,9 @@
 #include "http_client.h"
 
-#include <curl/curl.h>
-
 #include <cstring>
 #include <mutex>
 
+#include "curl_easy.h"
 #include "wbem/errors.h"
 #include "wbem/text.h"
 
@@ -31,23 +30,17 @@ std::optional<std::string> Reply::header(std::string_view name) const {
 
 namespace {
 
-void globalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 constexpr size_t kMaxHeaderBytes = 64 * 1024;
 
-struct Sink {
-    std::string* body;
+// Where the reply's headers go, with the cap on their size.
+struct HeaderSink {
     Headers* headers;
-    size_t cap;
     size_t headerBytes = 0;
     bool overflow = false;
 };
 
 size_t readHeader(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
+    auto* sink = static_cast<HeaderSink*>(user);
     const size_t n = size * count;
     sink->headerBytes += n;
     if (sink->headerBytes > kMaxHeaderBytes) {
@@ -66,30 +59,7 @@ size_t readHeader(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-size_t writeBody(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    const size_t n = size * count;
-    if (sink->body->size() + n > sink->cap) {
-        sink->overflow = true;
-        return 0;  // makes curl stop with a write error
-    }
-    sink->body->append(data, n);
-    return n;
-}
-
-int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
-}
-
 }  // namespace
-
-struct Client::Handle {
-    CURL* curl = nullptr;
-    char error[CURL_ERROR_SIZE] = {};
-    ~Handle() {
-        if (curl) curl_easy_cleanup(curl);
-    }
-};
 
 Client::Client(Target target, ClientOptions options)
     : target_(std::move(target)), options_(std::move(options)) {
@@ -106,35 +76,9 @@ Client::Client(Target target, ClientOptions options)
                 "use an HTTPS address or allow unencrypted (-unencrypted).";
     }
     if (!policyError_.empty()) wipeSecret(options_.password);
-    globalInit();
-    handle_ = std::make_unique<Handle>();
-    CURL* c = handle_->curl = curl_easy_init();
-    if (!c) fail(hr::OutOfMemory);
-    curl_easy_setopt(c, CURLOPT_USERAGENT, options_.userAgent.c_str());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, handle_->error);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!r.caFile.empty()) {
-        // The file is trusted beside the system's CAs, not instead of them.
-        curl_easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
-#ifdef CURL_CA_PATH
-        curl_easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
-#else
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
-#endif
-    }
+    easy_ = std::make_unique<CurlEasy>(r, options_.userAgent.c_str(), cancelled_);
+    CURL* c = easy_->get();
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
     if (!options_.user.empty() && policyError_.empty()) {
         curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
         curl_easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
@@ -143,14 +87,14 @@ Client::Client(Target target, ClientOptions options)
 }
 
 Client::~Client() {
-    handle_.reset();
+    easy_.reset();
     wipeSecret(options_.password);
 }
 
 Reply Client::post(std::string_view path, const Headers& headers, std::string_view body) {
     if (!policyError_.empty())
         fail(hr::AccessDeniedSystem, describeWithReason(hr::AccessDeniedSystem, policyError_));
-    CURL* c = handle_->curl;
+    CURL* c = easy_->get();
     const std::string url = target_.origin() + std::string(path);
     curl_slist* list = nullptr;
     struct Free {
@@ -166,45 +110,26 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
     }
     list = curl_slist_append(list, "Expect:");
     Reply reply;
-    Sink sink{&reply.body, &reply.headers, options_.maxReplyBytes};
-    handle_->error[0] = 0;
+    BodySink bodySink{&reply.body, options_.maxReplyBytes};
+    HeaderSink headerSink{&reply.headers};
+    easy_->clearError();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &sink);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &bodySink);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &headerSink);
     const CURLcode rc = curl_easy_perform(c);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     const std::string where = target_.origin();
-    const std::string detail = handle_->error[0] ? handle_->error : curl_easy_strerror(rc);
-    switch (rc) {
-        case CURLE_OK:
-            break;
-        case CURLE_WRITE_ERROR:
-            if (sink.overflow)
-                fail(hr::Failed,
-                     describeWithReason(hr::Failed, "The reply from " + where + " is larger than " +
-                                                        std::to_string(sink.cap) + " bytes."));
-            fail(hr::Failed, describeWithReason(hr::Failed, detail));
-        case CURLE_ABORTED_BY_CALLBACK:
-            cancelled_.store(false);
-            fail(hr::CallCancelled);
-        case CURLE_PEER_FAILED_VERIFICATION:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_ISSUER_ERROR:
-            fail(hr::SecureFailure,
-                 describeWithReason(hr::SecureFailure, "The certificate of " + target_.host +
-                                                           " could not be verified: " + detail));
-        case CURLE_OPERATION_TIMEDOUT:
-            fail(hr::RpcUnavailable,
-                 describeWithReason(hr::RpcUnavailable,
-                                    where + " did not answer in time: " + detail));
-        default:
-            fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
+    if (rc != CURLE_OK) {
+        if (headerSink.overflow)
+            fail(hr::Failed,
+                 describeWithReason(hr::Failed, "The reply headers from " + where +
+                                                    " are larger than " +
+                                                    std::to_string(kMaxHeaderBytes) + " bytes."));
+        easy_->failTransfer(rc, bodySink, where, target_.host);
     }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     if (reply.status == 401)

@@ -72,10 +72,9 @@ class Client {
     const Target& target() const { return target_; }
 
   private:
-    struct Handle;
     Target target_;
     ClientOptions options_;
-    std::unique_ptr<Handle> handle_;
+    std::unique_ptr<class CurlEasy> easy_;
     std::atomic<bool> cancelled_{false};
     std::string policyError_;  // why credentials cannot be sent, if they cannot
 };

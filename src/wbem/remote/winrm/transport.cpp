@@ -1,7 +1,5 @@
 #include "transport.h"
 
-#include <curl/curl.h>
-
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -9,26 +7,15 @@
 
 #include "gss_context.h"
 #include "wbem/errors.h"
+#include "wbem/remote/http/curl_easy.h"
 #include "wbem/text.h"
 #include "wsman_encryption.h"
 
 namespace wbem::winrm {
 
-void wipeSecret(std::string& secret) {
-    // The whole buffer: a moved-from short string keeps its bytes in place.
-    secret.resize(secret.capacity());
-    explicit_bzero(secret.data(), secret.size());
-    secret.clear();
-}
-
 namespace {
 
 void wipe(std::string& secret) { wipeSecret(secret); }
-
-void globalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 constexpr std::string_view kSoapType = "application/soap+xml;charset=UTF-8";
 
@@ -59,38 +46,17 @@ size_t readHeader(char* data, size_t size, size_t count, void* user) {
 
 enum Mech { KerberosMech = 0, NtlmMech = 1 };
 
-struct Sink {
-    std::string* body;
-    size_t cap;
-    bool overflow = false;
-};
-
-size_t writeBody(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    const size_t n = size * count;
-    if (sink->body->size() + n > sink->cap) {
-        sink->overflow = true;
-        return 0;  // makes curl stop with a write error
-    }
-    sink->body->append(data, n);
-    return n;
-}
-
-int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
-}
-
 }  // namespace
 
 struct Transport::Handle {
-    CURL* curl = nullptr;
+    http::CurlEasy easy;
     curl_slist* headers = nullptr;
     curl_slist* anonymousHeaders = nullptr;  // also marks an Identify as unauthenticated
-    char error[CURL_ERROR_SIZE] = {};
+    Handle(const RemoteOptions& r, std::atomic<bool>& cancelled)
+        : easy(r, "Cimscope WinRM client", cancelled) {}
     ~Handle() {
         if (headers) curl_slist_free_all(headers);
         if (anonymousHeaders) curl_slist_free_all(anonymousHeaders);
-        if (curl) curl_easy_cleanup(curl);
     }
 };
 
@@ -114,10 +80,8 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
             "https:// or allow unencrypted (-unencrypted).");
     }
     if (policyCode_) wipe(options_.password);
-    globalInit();
-    handle_ = std::make_unique<Handle>();
-    CURL* c = handle_->curl = curl_easy_init();
-    if (!c) fail(hr::OutOfMemory);
+    handle_ = std::make_unique<Handle>(r, cancelled_);
+    CURL* c = handle_->easy.get();
     handle_->headers =
         curl_slist_append(handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
     handle_->headers = curl_slist_append(handle_->headers, "Expect:");
@@ -127,32 +91,6 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
     const std::string url = endpoint_.url();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
-    curl_easy_setopt(c, CURLOPT_USERAGENT, "Cimscope WinRM client");
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, handle_->error);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
-    // One connection, not a pool: a Negotiate context belongs to one, and a
-    // connection opened anew (CURLOPT_FRESH_CONNECT) must retire the old.
-    curl_easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!r.caFile.empty()) {
-        // The file is trusted beside the system's CAs, not instead of them.
-        curl_easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
-#ifdef CURL_CA_PATH
-        curl_easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
-#else
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
-#endif
-    }
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
 }
 
 Transport::~Transport() {
@@ -187,7 +125,7 @@ struct Transport::Raw {
 
 Transport::Raw Transport::perform(std::string_view body, const std::string& contentType,
                                   const std::string& authorization) {
-    CURL* c = handle_->curl;
+    CURL* c = handle_->easy.get();
     curl_slist* headers = nullptr;
     const std::string type = "Content-Type: " + contentType;
     headers = curl_slist_append(headers, type.c_str());
@@ -381,50 +319,22 @@ HttpReply Transport::negotiated(std::string_view envelope) {
 }
 
 HttpReply Transport::send(std::string_view body) {
-    CURL* c = handle_->curl;
+    CURL* c = handle_->easy.get();
     HttpReply reply;
-    Sink sink{&reply.body, options_.maxReplyBytes};
-    handle_->error[0] = 0;
+    http::BodySink sink{&reply.body, options_.maxReplyBytes};
+    handle_->easy.clearError();
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
     const CURLcode rc = curl_easy_perform(c);
-    const std::string where = endpoint_.url();
-    const std::string detail = handle_->error[0] ? handle_->error : curl_easy_strerror(rc);
-    switch (rc) {
-        case CURLE_OK:
-            break;
-        case CURLE_WRITE_ERROR:
-            if (sink.overflow)
-                fail(hr::Failed,
-                     describeWithReason(hr::Failed, "The reply from " + where + " is larger than " +
-                                                        std::to_string(sink.cap) + " bytes."));
-            fail(hr::Failed, describeWithReason(hr::Failed, detail));
-        case CURLE_ABORTED_BY_CALLBACK:
-            cancelled_.store(false);
-            fail(hr::CallCancelled);
-        case CURLE_PEER_FAILED_VERIFICATION:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_ISSUER_ERROR:
-            fail(hr::SecureFailure,
-                 describeWithReason(hr::SecureFailure, "The certificate of " + endpoint_.host +
-                                                           " could not be verified: " + detail));
-        case CURLE_OPERATION_TIMEDOUT:
-            fail(hr::RpcUnavailable,
-                 describeWithReason(hr::RpcUnavailable,
-                                    where + " did not answer in time: " + detail));
-        default:
-            fail(hr::RpcUnavailable, describeWithReason(hr::RpcUnavailable, where + ": " + detail));
-    }
+    if (rc != CURLE_OK) handle_->easy.failTransfer(rc, sink, endpoint_.url(), endpoint_.host);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     return reply;
 }
 
 HttpReply Transport::exchange(std::string_view envelope, bool authenticate) {
-    CURL* c = handle_->curl;
+    CURL* c = handle_->easy.get();
     if (authenticate && !options_.user.empty()) {
         curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
         curl_easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());

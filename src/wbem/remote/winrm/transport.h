@@ -15,12 +15,12 @@
 #include <string_view>
 
 #include "endpoint.h"
+#include "wbem/remote/http/http_client.h"
 #include "wbem/remote_options.h"
 
 namespace wbem::winrm {
 
-// Overwrites a password's bytes (the whole buffer) and empties it.
-void wipeSecret(std::string& secret);
+using http::wipeSecret;
 
 struct TransportOptions {
     RemoteOptions remote;
