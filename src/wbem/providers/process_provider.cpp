@@ -5,6 +5,7 @@
 
 #include "parse_util.h"
 #include "proc_source.h"
+#include "proc_tree_provider.h"
 #include "record_mapper.h"
 
 namespace wbem {
@@ -200,24 +201,12 @@ class ProcessCursor : public InstanceCursor {
     R rec_;
 };
 
-class ProcessProvider : public InstanceProvider {
-  public:
-    ProcessProvider(std::string nspace, std::string root)
-        : nspace_(std::move(nspace)), root_(std::move(root)) {}
-    std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
-                                         const QueryHints& hints) const override {
-        return std::make_unique<ProcessCursor>(cls, hints, root_, nspace_);
-    }
-
-  private:
-    std::string nspace_, root_;
-};
-
 }  // namespace
 
 std::shared_ptr<const InstanceProvider> makeProcessProvider(std::string nspace,
                                                             std::string procRoot) {
-    return std::make_shared<ProcessProvider>(std::move(nspace), std::move(procRoot));
+    return std::make_shared<ProcTreeProvider<ProcessCursor>>(std::move(nspace),
+                                                             std::move(procRoot));
 }
 
 }  // namespace wbem

@@ -81,9 +81,6 @@ inline CimValue sintValue(const std::optional<int64_t>& v) {
 inline CimValue uint32Value(const std::optional<uint64_t>& v) {
     return v ? CimValue::uint(*v > UINT32_MAX ? UINT32_MAX : *v) : CimValue();
 }
-inline CimValue boolValue(const std::optional<bool>& v) {
-    return v ? CimValue::boolean(*v) : CimValue();
-}
 inline CimValue stringArray(const std::vector<std::string>& items) {
     CimValue::Array a;
     a.reserve(items.size());

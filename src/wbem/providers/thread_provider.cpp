@@ -3,6 +3,7 @@
 
 #include "parse_util.h"
 #include "proc_source.h"
+#include "proc_tree_provider.h"
 #include "process_provider.h"
 #include "record_mapper.h"
 
@@ -152,24 +153,11 @@ class ThreadCursor : public InstanceCursor {
     int64_t pid_ = 0;
 };
 
-class ThreadProvider : public InstanceProvider {
-  public:
-    ThreadProvider(std::string nspace, std::string root)
-        : nspace_(std::move(nspace)), root_(std::move(root)) {}
-    std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
-                                         const QueryHints& hints) const override {
-        return std::make_unique<ThreadCursor>(cls, hints, root_, nspace_);
-    }
-
-  private:
-    std::string nspace_, root_;
-};
-
 }  // namespace
 
 std::shared_ptr<const InstanceProvider> makeThreadProvider(std::string nspace,
                                                            std::string procRoot) {
-    return std::make_shared<ThreadProvider>(std::move(nspace), std::move(procRoot));
+    return std::make_shared<ProcTreeProvider<ThreadCursor>>(std::move(nspace), std::move(procRoot));
 }
 
 }  // namespace wbem
