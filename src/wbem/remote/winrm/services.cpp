@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "session.h"
+#include "wbem/remote/remote_services.h"
 #include "wbem/remote/session_pool.h"
 #include "wbem/repository/object_path.h"
 #include "wbem/service/objects.h"
@@ -55,7 +56,7 @@ class QueryCursor : public ObjectCursor {
     std::shared_ptr<const std::vector<std::string>> selected_;
 };
 
-class Services : public ISWbemServices, public std::enable_shared_from_this<Services> {
+class Services : public remote::RemoteServices, public std::enable_shared_from_this<Services> {
   public:
     // `poolKey`: where the session goes back for reuse when these services end.
     Services(std::shared_ptr<Session> session, std::string poolKey)
@@ -88,70 +89,33 @@ class Services : public ISWbemServices, public std::enable_shared_from_this<Serv
                                         std::move(o.instance), std::move(o.projection), o.partial);
     }
 
-    std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) {
+    std::shared_ptr<ISWbemObject> wrapClass(std::shared_ptr<const ClassDef> cls) override {
         return service::makeOwnedObject(shared_from_this(), ctx_, std::move(cls));
     }
 
-    std::shared_ptr<ISWbemObjectSet> SubclassesOf(std::string_view superclass,
-                                                  int32_t flags) override {
-        const std::string_view super = trimmed(superclass);
-        const bool shallow = (flags & 1) != 0;
+  protected:
+    std::vector<std::shared_ptr<const ClassDef>> allClasses() override {
         std::vector<std::shared_ptr<const ClassDef>> all;
         auto e = session_->enumerateClasses();
         while (auto cls = e->nextClass()) all.push_back(std::move(cls));
-        std::vector<std::shared_ptr<ISWbemObject>> items;
-        bool superFound = super.empty();
-        for (auto& cls : all) {
-            if (!super.empty()) {
-                if (iequals(cls->name, super)) {
-                    superFound = true;
-                    continue;
-                }
-                const bool below =
-                    shallow ? iequals(cls->superclass, super) : cls->derivesFrom(super);
-                if (!below) continue;
-            } else if (shallow && !cls->superclass.empty()) {
-                continue;
-            }
-            items.push_back(wrapClass(std::move(cls)));
-        }
-        if (!superFound) fail(hr::InvalidClass);
-        return service::makeObjectSet(std::move(items));
+        return all;
     }
-
-    std::shared_ptr<ISWbemObject> Get(std::string_view path, int32_t) override {
-        if (trimmed(path).empty()) fail(hr::InvalidParameter);
-        ObjectPath p = parseObjectPath(path);
-        if (p.isClass()) return wrapClass(session_->classDef(p.className));
-        return wrap(session_->get(p));
+    std::shared_ptr<const ClassDef> classDef(const std::string& name) override {
+        return session_->classDef(name);
     }
-
-    std::shared_ptr<ISWbemObjectSet> InstancesOf(std::string_view className,
-                                                 int32_t flags) override {
-        const std::string name(trimmed(className));
-        if (name.empty()) fail(hr::InvalidClass);
-        return run("select * from " + name, flags);
+    std::shared_ptr<ISWbemObject> getInstance(const ObjectPath& path) override {
+        return wrap(session_->get(path));
     }
-
-    std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query, std::string_view language,
-                                               int32_t flags) override {
-        if (!iequals(trimmed(language), "WQL")) fail(hr::InvalidQueryType);
-        if (trimmed(query).empty()) fail(hr::InvalidParameter);
-        return run(std::string(trimmed(query)), flags);
-    }
-
-    std::shared_ptr<ISWbemObject> ExecMethod(
-        std::string_view objectPath, std::string_view method,
+    std::shared_ptr<ISWbemObject> invoke(
+        const ObjectPath& path, std::string_view method,
         const std::vector<std::pair<std::string, std::string>>& inParameters) override {
-        if (trimmed(method).empty()) fail(hr::InvalidParameter);
-        ObjectPath p = parseObjectPath(objectPath);
-        return wrap(session_->invoke(p, trimmed(method), inParameters));
+        return wrap(session_->invoke(path, method, inParameters));
     }
 
   private:
     // The query starts now, so that a bad query or class fails in the call;
     // a stream set hands its first walk the enumeration already under way.
-    std::shared_ptr<ISWbemObjectSet> run(std::string wql, int32_t flags) {
+    std::shared_ptr<ISWbemObjectSet> run(std::string wql, int32_t flags) override {
         auto first = session_->query(wql);
         auto self = shared_from_this();
         auto selected = std::make_shared<const std::vector<std::string>>(selectedNames(wql));
