@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QTreeView>
@@ -33,7 +32,9 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     Query2Combo = strip.combo;
     Query2Combo->setEditText(
         QStringLiteral("select Caption, HandleCount, ThreadCount from Win32_Process"));
-    Query2Combo->lineEdit()->installEventFilter(this);
+    // Keys come to the combo box, the focus proxy of its edit field, which
+    // hands them on to the field past any filter of the field's own.
+    Query2Combo->installEventFilter(this);
     layout->addWidget(strip.panel);
     connect(strip.button, &QPushButton::clicked, this, [this] { Query2BtnClick(); });
 
@@ -133,7 +134,7 @@ bool QueryPane::Query2ComboKeyPress(char key) {
 }
 
 bool QueryPane::eventFilter(QObject* watched, QEvent* event) {
-    if (Query2Combo && watched == Query2Combo->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (watched == Query2Combo && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             Query2ComboKeyPress('\r'))
