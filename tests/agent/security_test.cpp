@@ -321,6 +321,28 @@ TEST_F(AgentSecurity, RefusesToChangeTheMachine) {
     EXPECT_TRUE(goodClientServed());
 }
 
+TEST_F(AgentSecurity, ServesPlainHttpOnlyOnLoopbackAndStillAsksForALogin) {
+    agenttest::TempDir scratch;
+    const auto refused =
+        agenttest::runProgram({agenttest::agentProgram(), "--insecure-http", "--listen",
+                               "0.0.0.0:0", "--users", scratch.path() + "/users"},
+                              scratch.path(), {}, 30s);
+    EXPECT_EQ(refused.exitCode, 2) << refused.out << refused.err;
+    EXPECT_NE(refused.err.find("loopback"), std::string::npos) << refused.err;
+
+    ASSERT_NO_FATAL_FAILURE(start({true, {}}));
+    for (const bool withLogin : {false, true}) {
+        RawConnection c(agent_->port(), "");
+        ASSERT_TRUE(c.ok()) << c.error();
+        ASSERT_TRUE(c.send(request("EnumerateClassNames", kEnumerateClassNames,
+                                   withLogin ? goodAuthorization() : "")));
+        const auto reply = c.readReply(15s);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, withLogin ? 200 : 401);
+        EXPECT_EQ(reply->body.find("NAME=\"Win32_Process\"") != std::string::npos, withLogin);
+    }
+}
+
 TEST_F(AgentSecurity, DropsASlowClientAtItsTimeLimitWhileServingOthers) {
     constexpr double kLimit = 4;  // --request-time, to keep the test short
     ASSERT_NO_FATAL_FAILURE(start({false, {"--request-time", "4"}}));
