@@ -141,6 +141,12 @@ class RawConnection {
         }
     }
 
+    // Whether anything has come back yet (bytes or the connection's end).
+    bool answered() {
+        readMore(Clock::now() + std::chrono::milliseconds(50));
+        return !buffer_.empty() || closed_;
+    }
+
   private:
     void setTimeout(Clock::duration limit) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(limit).count();
