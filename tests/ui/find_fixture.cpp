@@ -55,14 +55,17 @@ void FindTest::TearDown() {
 
 void FindTest::answerFind(const Answer& answer) {
     ui::TFindDialog* dialog = &findDialog(*window);
-    QTimer::singleShot(0, dialog, [dialog, answer] {
+    QLineEdit* edit = control<QComboBox>(*dialog, "FindText").lineEdit();
+    QCheckBox* wholeWord = &control<QCheckBox>(*dialog, "MatchWholeWordChk");
+    QCheckBox* matchCase = &control<QCheckBox>(*dialog, "MatchCaseChk");
+    QPushButton* button = &control<QPushButton>(*dialog, answer.ok ? "OKBtn" : "CancelBtn");
+    QTimer::singleShot(0, dialog, [=] {
         ASSERT_TRUE(dialog->isVisible());
-        QLineEdit* edit = dialog->FindText->lineEdit();
         edit->selectAll();
         edit->insert(answer.text);  // typed over what it shows
-        dialog->MatchWholeWordChk->setChecked(answer.wholeWord);
-        dialog->MatchCaseChk->setChecked(answer.matchCase);
-        QTest::mouseClick(answer.ok ? dialog->OKBtn : dialog->CancelBtn, Qt::LeftButton);
+        wholeWord->setChecked(answer.wholeWord);
+        matchCase->setChecked(answer.matchCase);
+        QTest::mouseClick(button, Qt::LeftButton);
     });
 }
 

@@ -175,10 +175,13 @@ TEST_F(FindTest, TheDialogShowsTheLastSearch) {
     ui::TFindDialog* dialog = &findDialog(*window);
     QString shownText;
     bool whole = false, matchCase = false;
+    const QComboBox* text = &control<QComboBox>(*dialog, "FindText");
+    const QCheckBox* wholeWordChk = &control<QCheckBox>(*dialog, "MatchWholeWordChk");
+    const QCheckBox* matchCaseChk = &control<QCheckBox>(*dialog, "MatchCaseChk");
     QTimer::singleShot(0, dialog, [&] {
-        shownText = dialog->FindText->currentText();
-        whole = dialog->MatchWholeWordChk->isChecked();
-        matchCase = dialog->MatchCaseChk->isChecked();
+        shownText = text->currentText();
+        whole = wholeWordChk->isChecked();
+        matchCase = matchCaseChk->isChecked();
         dialog->reject();
     });
     window->Search1Click();

@@ -89,8 +89,9 @@ TEST_F(SettingsTest, LoadingFollowsTheFileAndKeepsWhatItDoesNotOwn) {
     auto window = startWindow({"-authlevel:7"});  // out of range: the file's level stays
     EXPECT_EQ(history(*window), (QStringList{"select Id from Pair", "  select Label from Pair  "}));
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 4);
-    ASSERT_EQ(findDialog(*window).FindText->count(), 1);
-    EXPECT_EQ(findDialog(*window).FindText->itemText(0), QStringLiteral("needle"));
+    ASSERT_EQ(control<QComboBox>(findDialog(*window), "FindText").count(), 1);
+    EXPECT_EQ(control<QComboBox>(findDialog(*window), "FindText").itemText(0),
+              QStringLiteral("needle"));
     EXPECT_EQ(control<ui::TConnectForm>(*window, "ConnectForm").HostHistory(),
               (settings::HistoryList{"localhost"}))
         << "no host history: the built-in entry stays";

@@ -31,10 +31,10 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Find"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Bevel1 = named(new QFrame(this), "Bevel1");
+    auto* Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameShape(QFrame::StyledPanel);
     Bevel1->setFrameShadow(QFrame::Sunken);
-    Label1 = named(new QLabel(QStringLiteral("Find what :"), Bevel1), "Label1");
+    auto* Label1 = named(new QLabel(QStringLiteral("Find what :"), Bevel1), "Label1");
     FindText = named(new QComboBox(Bevel1), "FindText");
     FindText->setEditable(true);
     FindText->setInsertPolicy(QComboBox::NoInsert);  // OK puts the text into the history
@@ -53,10 +53,10 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
     inner->addWidget(MatchWholeWordChk, 1, 0, 1, 2);
     inner->addWidget(MatchCaseChk, 2, 0, 1, 2);
 
-    OKBtn = named(new QPushButton(QStringLiteral("&Find"), this), "OKBtn");
+    auto* OKBtn = named(new QPushButton(QStringLiteral("&Find"), this), "OKBtn");
     OKBtn->setDefault(true);
     OKBtn->setAutoDefault(true);
-    CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn");
+    auto* CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn");
     CancelBtn->setAutoDefault(false);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -93,6 +93,22 @@ bool TFindDialog::ShowFind() {
     if (exec() != QDialog::Accepted) return false;
     addToComboHistory(*FindText, FindText->currentText());
     return true;
+}
+
+FindRequest TFindDialog::request() const {
+    return {FindText->currentText(), MatchWholeWordChk->isChecked(), MatchCaseChk->isChecked()};
+}
+
+void TFindDialog::setRequest(const FindRequest& request) {
+    FindText->setEditText(request.text);
+    MatchWholeWordChk->setChecked(request.wholeWord);
+    MatchCaseChk->setChecked(request.matchCase);
+}
+
+settings::HistoryList TFindDialog::history() const { return comboHistory(*FindText); }
+
+void TFindDialog::setHistory(const settings::HistoryList& history) {
+    setComboHistory(*FindText, history);
 }
 
 }  // namespace ui

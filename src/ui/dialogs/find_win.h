@@ -3,14 +3,21 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+#include "settings/settings.h"
 
 class QCheckBox;
 class QComboBox;
-class QFrame;
-class QLabel;
-class QPushButton;
 
 namespace ui {
+
+// What the user asks to find: the text exactly as typed, and the two options.
+struct FindRequest {
+    QString text;
+    bool wholeWord = false;
+    bool matchCase = false;
+};
 
 class TFindDialog : public QDialog {
     Q_OBJECT
@@ -22,13 +29,17 @@ class TFindDialog : public QDialog {
     // to the top of FindText's history. True when it was closed with OK.
     bool ShowFind();
 
-    QFrame* Bevel1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* FindText = nullptr;  // the history list is the search history
+    // The request the controls show; setting it keeps the history.
+    FindRequest request() const;
+    void setRequest(const FindRequest& request);
+    // FindText's history, the search history, most recent first.
+    settings::HistoryList history() const;
+    void setHistory(const settings::HistoryList& history);
+
+  private:
+    QComboBox* FindText = nullptr;
     QCheckBox* MatchWholeWordChk = nullptr;
     QCheckBox* MatchCaseChk = nullptr;
-    QPushButton* OKBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
 };
 
 }  // namespace ui

@@ -1,8 +1,5 @@
 // Find and Search again: the class list on the Classes page, the result rows
 // on the Query page.
-#include <QCheckBox>
-#include <QComboBox>
-
 #include "ui/dialogs/find_win.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/find_logic.h"
@@ -14,13 +11,12 @@
 namespace ui {
 
 void TMainWin::Search1Click() {
-    FindDialog->FindText->setEditText(SearchText);
-    FindDialog->MatchCaseChk->setChecked(SearchMatchCase);
-    FindDialog->MatchWholeWordChk->setChecked(SearchWholeWord);
+    FindDialog->setRequest({SearchText, SearchWholeWord, SearchMatchCase});
     if (!FindDialog->ShowFind()) return;
-    SearchText = FindDialog->FindText->currentText();
-    SearchMatchCase = FindDialog->MatchCaseChk->isChecked();
-    SearchWholeWord = FindDialog->MatchWholeWordChk->isChecked();
+    const FindRequest request = FindDialog->request();
+    SearchText = request.text;
+    SearchMatchCase = request.matchCase;
+    SearchWholeWord = request.wholeWord;
     FindNext(true);
 }
 

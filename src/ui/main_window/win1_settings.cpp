@@ -17,7 +17,7 @@ namespace ui {
 settings::Histories TMainWin::CollectHistories() const {
     settings::Histories histories;
     histories.query = query_->history();
-    histories.search = comboHistory(*FindDialog->FindText);
+    histories.search = FindDialog->history();
     // --- Connect dialog: its combo boxes hold these two.
     histories.host = comboHistory(*ConnectForm->HostCombo);
     histories.nspace = comboHistory(*ConnectForm->wmiPathCombo);
@@ -33,7 +33,7 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
         settings::LoadSettings(file, histories, level);
 
         query_->setHistory(histories.query);
-        setComboHistory(*FindDialog->FindText, histories.search);
+        FindDialog->setHistory(histories.search);
         // --- Connect dialog
         setComboHistory(*ConnectForm->HostCombo, histories.host);
         setComboHistory(*ConnectForm->wmiPathCombo, histories.nspace);
