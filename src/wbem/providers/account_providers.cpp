@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "../repository/instance.h"
@@ -165,39 +166,50 @@ const Column<MemberRecord> kMemberColumns[] = {
 
 // ---- Win32_Environment ----
 
-struct EnvRecord {
-    std::string name, value, userName;
-    bool system = false;
-};
-
-std::string currentUserName() {
-    auto users = readPasswd();
-    const uint32_t uid = static_cast<uint32_t>(geteuid());
-    for (const auto& u : users)
-        if (u.uid == uid) return u.name;
-    return std::to_string(uid);
-}
+using EnvRecord = ConfiguredVariable;
 
 std::vector<EnvRecord> readEnvironment(uint32_t, const QueryHints& hints) {
-    std::vector<EnvRecord> out;
-    if (auto text = readTextFile("/etc/environment")) {
-        for (auto& [k, v] : parseEnvironmentFile(*text)) out.push_back({k, v, "<SYSTEM>", true});
-    }
-    // The user's own variables: those this program was started with.
-    const std::string user = computerName() + "\\" + currentUserName();
-    for (char** e = environ; e && *e; ++e) {
-        std::string_view entry(*e);
-        const size_t eq = entry.find('=');
-        if (eq == std::string_view::npos || eq == 0) continue;
-        out.push_back(
-            {sanitizeUtf8(entry.substr(0, eq)), sanitizeUtf8(entry.substr(eq + 1)), user, false});
-    }
+    std::vector<EnvRecord> out = configuredEnvironment("", computerName());
     const std::string* name = keyText(hints, "Name");
     const std::string* userKey = keyText(hints, "UserName");
     std::erase_if(out, [&](const EnvRecord& r) {
         return (name && !iequals(*name, r.name)) || (userKey && !iequals(*userKey, r.userName));
     });
     return out;
+}
+
+// The *.conf files of a folder, in name order (as environment.d reads them).
+std::vector<std::string> confFiles(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        if (e.path().extension() == ".conf" && e.is_regular_file(ec))
+            files.push_back(e.path().string());
+        if (files.size() >= 256) break;  // a folder of thousands is no configuration
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Adds the variables of the files in order, a later one replacing an earlier
+// one of the same name.
+void addFrom(const std::vector<std::string>& files, const std::string& userName, bool system,
+             std::vector<ConfiguredVariable>& out) {
+    std::vector<ConfiguredVariable> mine;
+    for (const auto& file : files) {
+        auto text = readTextFile(file, 1 << 20);
+        if (!text) continue;
+        for (auto& [k, v] : parseEnvironmentFile(*text)) {
+            auto same = std::find_if(mine.begin(), mine.end(),
+                                     [&](const ConfiguredVariable& c) { return c.name == k; });
+            if (same != mine.end())
+                same->value = v;
+            else
+                mine.push_back({k, v, userName, system});
+        }
+    }
+    out.insert(out.end(), std::make_move_iterator(mine.begin()),
+               std::make_move_iterator(mine.end()));
 }
 
 const Column<EnvRecord> kEnvColumns[] = {
@@ -212,6 +224,27 @@ const Column<EnvRecord> kEnvColumns[] = {
 
 }  // namespace
 
+std::vector<ConfiguredVariable> configuredEnvironment(const std::string& root,
+                                                      const std::string& domain) {
+    std::vector<ConfiguredVariable> out;
+    std::vector<std::string> system = {root + "/etc/environment"};
+    for (auto& f : confFiles(root + "/etc/environment.d")) system.push_back(std::move(f));
+    system.push_back(root + "/etc/default/locale");
+    addFrom(system, "<SYSTEM>", true, out);
+    std::vector<PasswdEntry> users;
+    if (auto text = readTextFile(root + "/etc/passwd")) users = parsePasswd(*text);
+    std::set<std::string> homes;
+    for (const auto& u : users) {
+        // Accounts sharing a home (or having none) would repeat its files.
+        if (u.home.empty() || u.home == "/" || !homes.insert(u.home).second) continue;
+        const std::string home = root + u.home;
+        std::vector<std::string> files = confFiles(home + "/.config/environment.d");
+        files.push_back(home + "/.pam_environment");
+        addFrom(files, domain + "\\" + u.name, false, out);
+    }
+    return out;
+}
+
 std::vector<std::pair<std::string, std::string>> parseEnvironmentFile(std::string_view text) {
     std::vector<std::pair<std::string, std::string>> out;
     Splitter lines(text, '\n');
@@ -224,7 +257,23 @@ std::vector<std::pair<std::string, std::string>> parseEnvironmentFile(std::strin
         if (eq == std::string_view::npos || eq == 0) continue;
         std::string_view key = trimmed(line.substr(0, eq));
         std::string_view value = trimmed(line.substr(eq + 1));
-        if (key.empty() || key.find_first_of(" \t") != std::string_view::npos) continue;
+        if (const size_t blank = key.find_first_of(" \t"); blank != std::string_view::npos) {
+            // ~/.pam_environment: NAME [DEFAULT=value] [OVERRIDE=value]
+            std::string_view rest = line.substr(blank);
+            key = key.substr(0, blank);
+            const size_t over = rest.find("OVERRIDE=");
+            const size_t def = rest.find("DEFAULT=");
+            if (over == std::string_view::npos && def == std::string_view::npos) continue;
+            value = over != std::string_view::npos ? rest.substr(over + 9) : rest.substr(def + 8);
+            if (over == std::string_view::npos) {
+                if (const size_t o = value.find(" OVERRIDE="); o != std::string_view::npos)
+                    value = value.substr(0, o);
+            } else if (def != std::string_view::npos && def > over) {
+                value = value.substr(0, value.find(" DEFAULT="));
+            }
+            value = trimmed(value);
+        }
+        if (key.empty()) continue;
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);

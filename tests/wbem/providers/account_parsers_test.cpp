@@ -1,5 +1,10 @@
 // passwd, group, shadow, /etc/environment, systemctl and /proc/modules text.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "wbem/providers/account_providers.h"
 #include "wbem/providers/accounts.h"
@@ -85,6 +90,53 @@ TEST(EnvironmentFileTest, ReadsPamEnvLines) {
     EXPECT_EQ(vars[1], (std::pair<std::string, std::string>{"LANG", "C.UTF-8"}));
     EXPECT_EQ(vars[2], (std::pair<std::string, std::string>{"EDITOR", "vim"}));
     EXPECT_EQ(vars[3], (std::pair<std::string, std::string>{"EMPTY", ""}));
+}
+
+TEST(EnvironmentFileTest, ReadsPamEnvironmentDefaultsAndOverrides) {
+    auto vars = parseEnvironmentFile(
+        "EDITOR DEFAULT=vim\n"
+        "PATH DEFAULT=/bin OVERRIDE=/usr/bin\n"
+        "PAGER OVERRIDE=less DEFAULT=more\n"
+        "NOTHING here\n");
+    ASSERT_EQ(vars.size(), 3u);
+    EXPECT_EQ(vars[0], (std::pair<std::string, std::string>{"EDITOR", "vim"}));
+    EXPECT_EQ(vars[1], (std::pair<std::string, std::string>{"PATH", "/usr/bin"}));
+    EXPECT_EQ(vars[2], (std::pair<std::string, std::string>{"PAGER", "less"}));
+}
+
+TEST(EnvironmentFileTest, ConfiguredEnvironmentOfTheSystemAndEachUser) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("cimscope-env-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    auto write = [&](const std::string& rel, const std::string& text) {
+        std::filesystem::create_directories((root / rel).parent_path());
+        std::ofstream(root / rel) << text;
+    };
+    write("etc/passwd",
+          "root:x:0:0:root:/root:/bin/bash\n"
+          "ann:x:1000:1000:Ann:/home/ann:/bin/bash\n"
+          "daemon:x:1:1:daemon:/usr/sbin:/usr/sbin/nologin\n"
+          "twin:x:1001:1001::/home/ann:/bin/sh\n");
+    write("etc/environment", "PATH=/usr/bin\nLANG=C\n");
+    write("etc/environment.d/20-b.conf", "LANG=de_DE.UTF-8\n");
+    write("etc/environment.d/10-a.conf", "LANG=fr_FR.UTF-8\nEDITOR=nano\n");
+    write("etc/environment.d/notes.txt", "IGNORED=1\n");
+    write("etc/default/locale", "LC_TIME=\"en_GB.UTF-8\"\n");
+    write("home/ann/.config/environment.d/50-mine.conf", "EDITOR=vim\n");
+    write("home/ann/.pam_environment", "PAGER DEFAULT=less\n");
+    const auto vars = configuredEnvironment(root.string(), "VM");
+    std::filesystem::remove_all(root);
+    std::map<std::string, std::string> seen;
+    for (const auto& v : vars) {
+        EXPECT_EQ(v.system, v.userName == "<SYSTEM>") << v.name;
+        EXPECT_TRUE(seen.emplace(v.userName + "|" + v.name, v.value).second) << "twice: " << v.name;
+    }
+    const std::map<std::string, std::string> expected = {
+        {"<SYSTEM>|PATH", "/usr/bin"}, {"<SYSTEM>|LANG", "de_DE.UTF-8"},  // the last file read wins
+        {"<SYSTEM>|EDITOR", "nano"},   {"<SYSTEM>|LC_TIME", "en_GB.UTF-8"},
+        {"VM\\ann|EDITOR", "vim"},     {"VM\\ann|PAGER", "less"},
+    };
+    EXPECT_EQ(seen, expected);
 }
 
 TEST(SystemdTest, ParsesUnitListsAndShowBlocks) {
