@@ -77,6 +77,25 @@ QTreeWidgetItem* nodeAt(const QTreeWidget& tree, const QString& path) {
     return node;
 }
 
+// The dialogs' controls the tests use most, found by their names.
+QComboBox& hostCombo(const QObject& dialog) { return control<QComboBox>(dialog, "HostCombo"); }
+QComboBox& wmiPathCombo(const QObject& dialog) {
+    return control<QComboBox>(dialog, "wmiPathCombo");
+}
+QComboBox& authLevelCombo(const QObject& dialog) {
+    return control<QComboBox>(dialog, "AuthLevelCombo");
+}
+QLineEdit& userEdit(const QObject& dialog) { return control<QLineEdit>(dialog, "UserEdit"); }
+QLineEdit& pswdEdit(const QObject& dialog) { return control<QLineEdit>(dialog, "PswdEdit"); }
+QToolButton& bitBtn1(const QObject& dialog) { return control<QToolButton>(dialog, "BitBtn1"); }
+QToolButton& bitBtn2(const QObject& dialog) { return control<QToolButton>(dialog, "BitBtn2"); }
+QPushButton& okBtn(const QObject& dialog) { return control<QPushButton>(dialog, "OkBtn"); }
+QPushButton& cancelBtn(const QObject& dialog) { return control<QPushButton>(dialog, "CancelBtn"); }
+QTreeWidget& treeView1(const QObject& dialog) { return control<QTreeWidget>(dialog, "TreeView1"); }
+QListWidget& computerList(const QObject& dialog) {
+    return control<QListWidget>(dialog, "ComputerList");
+}
+
 QStringList itemsOf(const QComboBox& combo) {
     QStringList items;
     for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
@@ -109,16 +128,16 @@ class ConnectTest : public WindowTest {
         connectForm(window).Runner = [edit, ok](QDialog& dialog) {
             auto& form = static_cast<ui::TConnectForm&>(dialog);
             if (edit) edit(form);
-            QTest::mouseClick(ok ? form.OkBtn : form.CancelBtn, Qt::LeftButton);
+            QTest::mouseClick(ok ? &okBtn(form) : &cancelBtn(form), Qt::LeftButton);
             return dialog.result();
         };
     }
     static void fill(ui::TConnectForm& form, const QString& host, const QString& nspace,
                      const QString& user = {}, const QString& password = {}) {
-        form.HostCombo->setEditText(host);
-        form.wmiPathCombo->setEditText(nspace);
-        form.UserEdit->setText(user);
-        form.PswdEdit->setText(password);
+        hostCombo(form).setEditText(host);
+        wmiPathCombo(form).setEditText(nspace);
+        userEdit(form).setText(user);
+        pswdEdit(form).setText(password);
     }
     // Connects as a user would through the dialog.
     static void connectTo(ui::TMainWin& window, const QString& host, const QString& nspace,
@@ -135,13 +154,13 @@ class ConnectTest : public WindowTest {
         namespaceChooser(window).Runner = [path, ok, shown](QDialog& dialog) {
             auto& form = static_cast<ui::TNameSpaceForm&>(dialog);
             if (shown) ++*shown;
-            form.TreeView1->clearSelection();
+            treeView1(form).clearSelection();
             if (!path.isEmpty()) {
-                QTreeWidgetItem* node = nodeAt(*form.TreeView1, path);
+                QTreeWidgetItem* node = nodeAt(treeView1(form), path);
                 EXPECT_TRUE(node) << path.toStdString();
                 if (node) node->setSelected(true);
             }
-            QTest::mouseClick(ok ? form.OkBtn : form.CancelBtn, Qt::LeftButton);
+            QTest::mouseClick(ok ? &okBtn(form) : &cancelBtn(form), Qt::LeftButton);
             return dialog.result();
         };
     }
@@ -151,33 +170,34 @@ TEST_F(ConnectTest, ControlsCaptionsHintsAndTabOrder) {
     auto window = makeWindow();
     ui::TConnectForm& form = connectForm(*window);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Connect to"));
-    EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("localhost"));
-    EXPECT_EQ(itemsOf(*form.HostCombo), QStringList{QStringLiteral("localhost")});
-    EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
-    EXPECT_EQ(form.wmiPathCombo->count(), 0);
-    EXPECT_FALSE(form.AuthLevelCombo->isEditable());
-    EXPECT_EQ(itemsOf(*form.AuthLevelCombo),
+    EXPECT_EQ(hostCombo(form).currentText(), QStringLiteral("localhost"));
+    EXPECT_EQ(itemsOf(hostCombo(form)), QStringList{QStringLiteral("localhost")});
+    EXPECT_EQ(wmiPathCombo(form).currentText(), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(wmiPathCombo(form).count(), 0);
+    EXPECT_FALSE(authLevelCombo(form).isEditable());
+    EXPECT_EQ(itemsOf(authLevelCombo(form)),
               (QStringList{"Default", "None", "Connect", "Call", "Packet", "Packet Integrity",
                            "Packet Privacy"}));
-    EXPECT_EQ(form.PswdEdit->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(form.BitBtn2->toolTip(), QStringLiteral("Browse network"));
-    EXPECT_EQ(form.BitBtn1->toolTip(), QStringLiteral("Browse name spaces"));
-    EXPECT_TRUE(form.OkBtn->isDefault());
+    EXPECT_EQ(pswdEdit(form).echoMode(), QLineEdit::Password);
+    EXPECT_EQ(bitBtn2(form).toolTip(), QStringLiteral("Browse network"));
+    EXPECT_EQ(bitBtn1(form).toolTip(), QStringLiteral("Browse name spaces"));
+    EXPECT_TRUE(okBtn(form).isDefault());
     EXPECT_EQ(namespaceChooser(*window).windowTitle(), QStringLiteral("Choose namespace"));
-    EXPECT_EQ(form.BrowseForComp1->windowTitle(), QStringLiteral("Select computer"));
+    EXPECT_EQ(control<ui::TComputerPicker>(form, "BrowseForComp1").windowTitle(),
+              QStringLiteral("Select computer"));
     EXPECT_TRUE(menuItem(*window, "Connecttoremotehost1").isEnabled());
 
-    const std::vector<QWidget*> order{form.HostCombo, form.wmiPathCombo, form.AuthLevelCombo,
-                                      form.UserEdit,  form.PswdEdit,     form.BitBtn2,
-                                      form.BitBtn1,   form.OkBtn,        form.CancelBtn};
+    const std::vector<QWidget*> order{&hostCombo(form), &wmiPathCombo(form), &authLevelCombo(form),
+                                      &userEdit(form),  &pswdEdit(form),     &bitBtn2(form),
+                                      &bitBtn1(form),   &okBtn(form),        &cancelBtn(form)};
     std::vector<QWidget*> chain;
-    QWidget* w = form.HostCombo;
+    QWidget* w = &hostCombo(form);
     do {
         if (std::find(order.begin(), order.end(), w) != order.end() &&
             std::find(chain.begin(), chain.end(), w) == chain.end())
             chain.push_back(w);
         w = w->nextInFocusChain();
-    } while (w != form.HostCombo);
+    } while (w != &hostCombo(form));
     EXPECT_EQ(chain, order);
 }
 
@@ -187,15 +207,15 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     connectForm(*window).Runner = [&](QDialog& dialog) {
         ++shown;
         auto& form = static_cast<ui::TConnectForm&>(dialog);
-        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("uihost"));
-        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
-        EXPECT_EQ(form.UserEdit->text(), QStringLiteral("someone"));
-        EXPECT_EQ(form.PswdEdit->text(), QStringLiteral("old"));
-        EXPECT_EQ(form.AuthLevelCombo->currentIndex(), 2);
+        EXPECT_EQ(hostCombo(form).currentText(), QStringLiteral("uihost"));
+        EXPECT_EQ(wmiPathCombo(form).currentText(), QStringLiteral("root\\cimv2"));
+        EXPECT_EQ(userEdit(form).text(), QStringLiteral("someone"));
+        EXPECT_EQ(pswdEdit(form).text(), QStringLiteral("old"));
+        EXPECT_EQ(authLevelCombo(form).currentIndex(), 2);
         fill(form, QStringLiteral("  nshost\t"), QStringLiteral(" root\\cimv2 "),
              QStringLiteral("Admin"), QStringLiteral("pw1"));
-        form.AuthLevelCombo->setCurrentIndex(6);
-        QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+        authLevelCombo(form).setCurrentIndex(6);
+        QTest::mouseClick(&okBtn(form), Qt::LeftButton);
         return dialog.result();
     };
     menuItem(*window, "Connecttoremotehost1").trigger();
@@ -213,10 +233,10 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     EXPECT_EQ(window->StatusText(0), QStringLiteral("nshost  root\\cimv2"));
     EXPECT_EQ(window->WMI->CodePage, 1252) << "the host's code set";
     ui::TConnectForm& form = connectForm(*window);
-    EXPECT_EQ(itemsOf(*form.HostCombo), (QStringList{"nshost", "localhost"}));
-    EXPECT_EQ(itemsOf(*form.wmiPathCombo), QStringList{"root\\cimv2"});
-    EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("  nshost\t")) << "as typed";
-    EXPECT_TRUE(form.PswdEdit->text().isEmpty()) << "the connection holds the password";
+    EXPECT_EQ(itemsOf(hostCombo(form)), (QStringList{"nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(wmiPathCombo(form)), QStringList{"root\\cimv2"});
+    EXPECT_EQ(hostCombo(form).currentText(), QStringLiteral("  nshost\t")) << "as typed";
+    EXPECT_TRUE(pswdEdit(form).text().isEmpty()) << "the connection holds the password";
 
     // The histories survive a restart; the level does not.
     EXPECT_TRUE(window->FormCloseQuery());
@@ -228,21 +248,21 @@ TEST_F(ConnectTest, TheDialogShowsTheConnectionAndOkAppliesIt) {
     window.reset();
     wmi::AuthenticationLevel = 0;
     auto again = startWindow();
-    EXPECT_EQ(itemsOf(*connectForm(*again).HostCombo), (QStringList{"nshost", "localhost"}));
-    EXPECT_EQ(itemsOf(*connectForm(*again).wmiPathCombo), QStringList{"root\\cimv2"});
-    EXPECT_EQ(connectForm(*again).wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+    EXPECT_EQ(itemsOf(hostCombo(connectForm(*again))), (QStringList{"nshost", "localhost"}));
+    EXPECT_EQ(itemsOf(wmiPathCombo(connectForm(*again))), QStringList{"root\\cimv2"});
+    EXPECT_EQ(wmiPathCombo(connectForm(*again)).currentText(), QStringLiteral("root\\cimv2"));
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 0);
 }
 
 TEST_F(ConnectTest, CancelChangesNothing) {
     auto window = startWindow({"-authlevel:3"});
-    const QStringList hosts = itemsOf(*connectForm(*window).HostCombo);
+    const QStringList hosts = itemsOf(hostCombo(connectForm(*window)));
     answerConnect(
         *window,
         [](ui::TConnectForm& form) {
             fill(form, QStringLiteral("nshost"), QStringLiteral("root\\WMI"),
                  QStringLiteral("Admin"), QStringLiteral("pw1"));
-            form.AuthLevelCombo->setCurrentIndex(6);
+            authLevelCombo(form).setCurrentIndex(6);
         },
         false);
     window->SetStatusText(1, QStringLiteral("unchanged"));
@@ -254,9 +274,9 @@ TEST_F(ConnectTest, CancelChangesNothing) {
     EXPECT_EQ(window->WMI->CodePage, 1250);
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 3);
     EXPECT_EQ(window->StatusText(1), QStringLiteral("unchanged")) << "no class list reload";
-    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo), hosts);
-    EXPECT_EQ(connectForm(*window).wmiPathCombo->count(), 0);
-    EXPECT_TRUE(connectForm(*window).PswdEdit->text().isEmpty())
+    EXPECT_EQ(itemsOf(hostCombo(connectForm(*window))), hosts);
+    EXPECT_EQ(wmiPathCombo(connectForm(*window)).count(), 0);
+    EXPECT_TRUE(pswdEdit(connectForm(*window)).text().isEmpty())
         << "a typed password does not stay in the hidden dialog";
 }
 
@@ -266,20 +286,20 @@ TEST_F(ConnectTest, EmptyFieldsAndRepeatedHosts) {
     EXPECT_EQ(window->WMI->Host, ".");
     EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
     EXPECT_TRUE(prompts.errors().empty());
-    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo), QStringList{"localhost"})
+    EXPECT_EQ(itemsOf(hostCombo(connectForm(*window))), QStringList{"localhost"})
         << "an empty text is no history entry";
 
     answerConnect(*window, [](ui::TConnectForm& form) {
-        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("."));
-        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\cimv2"));
+        EXPECT_EQ(hostCombo(form).currentText(), QStringLiteral("."));
+        EXPECT_EQ(wmiPathCombo(form).currentText(), QStringLiteral("root\\cimv2"));
         fill(form, QStringLiteral("uihost"), QStringLiteral("root\\cimv2"));
     });
     window->Connecttoremotehost1Click();
     connectTo(*window, QStringLiteral("nshost "), QStringLiteral("root"), "Admin", "pw1");
     connectTo(*window, QStringLiteral("uihost"), QStringLiteral("root\\cimv2"));
-    EXPECT_EQ(itemsOf(*connectForm(*window).HostCombo),
+    EXPECT_EQ(itemsOf(hostCombo(connectForm(*window))),
               (QStringList{"uihost", "nshost", "localhost"}));
-    EXPECT_EQ(itemsOf(*connectForm(*window).wmiPathCombo), (QStringList{"root\\cimv2", "root"}));
+    EXPECT_EQ(itemsOf(wmiPathCombo(connectForm(*window))), (QStringList{"root\\cimv2", "root"}));
 }
 
 TEST_F(ConnectTest, CodePageStaysWhenTheNamespaceCannotTell) {
@@ -315,15 +335,15 @@ TEST_F(ConnectTest, BrowseButtonFollowsTheHostWhenActivatedOrLeft) {
         bool enabled;
     };
     for (const Case& c : {Case{"", false}, Case{" \t", false}, Case{"x", true}}) {
-        form.HostCombo->setEditText(QString::fromLatin1(c.host));
+        hostCombo(form).setEditText(QString::fromLatin1(c.host));
         form.FormActivate();
-        EXPECT_EQ(form.BitBtn1->isEnabled(), c.enabled) << '"' << c.host << '"';
+        EXPECT_EQ(bitBtn1(form).isEnabled(), c.enabled) << '"' << c.host << '"';
     }
-    form.HostCombo->setEditText(QString());
-    EXPECT_TRUE(form.BitBtn1->isEnabled()) << "typing alone does not re-run the rule";
+    hostCombo(form).setEditText(QString());
+    EXPECT_TRUE(bitBtn1(form).isEnabled()) << "typing alone does not re-run the rule";
     QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(form.HostCombo, &leave);
-    EXPECT_FALSE(form.BitBtn1->isEnabled()) << "leaving the host does";
+    QApplication::sendEvent(&hostCombo(form), &leave);
+    EXPECT_FALSE(bitBtn1(form).isEnabled()) << "leaving the host does";
 }
 
 TEST_F(ConnectTest, ComputerPickerOffersKnownNamesAndReturnsOne) {
@@ -338,26 +358,28 @@ TEST_F(ConnectTest, ComputerPickerOffersKnownNamesAndReturnsOne) {
     auto window = makeWindow();
     ui::TConnectForm& form = connectForm(*window);
     form.HostsFile = hosts;
-    form.HostCombo->setEditText(QStringLiteral("typed"));
+    hostCombo(form).setEditText(QStringLiteral("typed"));
 
     QStringList offered;
     for (const char* pick : {"printer", ""}) {
-        form.BrowseForComp1->Runner = [&, pick](QDialog& dialog) {
+        control<ui::TComputerPicker>(form, "BrowseForComp1").Runner = [&, pick](QDialog& dialog) {
             auto& picker = static_cast<ui::TComputerPicker&>(dialog);
             offered.clear();
-            for (int i = 0; i < picker.ComputerList->count(); ++i)
-                offered << picker.ComputerList->item(i)->text();
+            for (int i = 0; i < computerList(picker).count(); ++i)
+                offered << computerList(picker).item(i)->text();
             const QString name = QString::fromLatin1(pick);
             if (name.isEmpty()) {
-                picker.Buttons->button(QDialogButtonBox::Cancel)->click();
+                control<QDialogButtonBox>(picker, "Buttons")
+                    .button(QDialogButtonBox::Cancel)
+                    ->click();
             } else {
-                picker.ComputerList->setCurrentRow(int(offered.indexOf(name)));
-                picker.Buttons->button(QDialogButtonBox::Ok)->click();
+                computerList(picker).setCurrentRow(int(offered.indexOf(name)));
+                control<QDialogButtonBox>(picker, "Buttons").button(QDialogButtonBox::Ok)->click();
             }
             return dialog.result();
         };
         form.BitBtn2Click();
-        EXPECT_EQ(form.HostCombo->currentText(), QStringLiteral("printer")) << pick;
+        EXPECT_EQ(hostCombo(form).currentText(), QStringLiteral("printer")) << pick;
     }
     const QString own = QString::fromStdString(ui::LocalHostName());
     QStringList expected{own, "localhost", "fileserver", "printer"};
@@ -365,9 +387,9 @@ TEST_F(ConnectTest, ComputerPickerOffersKnownNamesAndReturnsOne) {
     EXPECT_EQ(offered, expected);
 
     form.HostsFile = dir.filePath(QStringLiteral("missing"));
-    form.BrowseForComp1->Runner = [&](QDialog& dialog) {
+    control<ui::TComputerPicker>(form, "BrowseForComp1").Runner = [&](QDialog& dialog) {
         auto& picker = static_cast<ui::TComputerPicker&>(dialog);
-        EXPECT_EQ(picker.ComputerList->count(), own == "localhost" ? 1 : 2);
+        EXPECT_EQ(computerList(picker).count(), own == "localhost" ? 1 : 2);
         return int(QDialog::Rejected);
     };
     form.BitBtn2Click();
@@ -380,19 +402,19 @@ TEST_F(ConnectTest, ALocalHostIsWalkedWholeExceptTheSkippedNamespaces) {
     int shown = 0;
     answerChooser(*window, QStringLiteral("Root\\RSOP\\Computer\\ms_407\\Inner"), true, &shown);
     answerConnect(*window, [](ui::TConnectForm& form) {
-        form.HostCombo->setEditText(QStringLiteral("127.0.0.5"));
+        hostCombo(form).setEditText(QStringLiteral("127.0.0.5"));
         form.BitBtn1Click();
-        EXPECT_EQ(form.wmiPathCombo->currentText(),
+        EXPECT_EQ(wmiPathCombo(form).currentText(),
                   QStringLiteral("Root\\RSOP\\Computer\\ms_407\\Inner"));
     });
     window->Connecttoremotehost1Click();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(window->WMI->Namespace, "Root\\RSOP\\Computer\\ms_407\\Inner");
-    EXPECT_EQ(treeLines(*namespaceChooser(*window).TreeView1),
+    EXPECT_EQ(treeLines(treeView1(namespaceChooser(*window))),
               (QStringList{"Root*", "  cimv2*", "    Sub*", "      Leaf*", "  RSOP*",
                            "    Computer*", "      ms_407*", "        Inner*", "      ms_409",
                            "    User", "  SECURITY", "  ServiceModel", "  WMI*"}));
-    EXPECT_TRUE(namespaceChooser(*window).TreeView1->topLevelItem(0)->isExpanded());
+    EXPECT_TRUE(treeView1(namespaceChooser(*window)).topLevelItem(0)->isExpanded());
 }
 
 TEST_F(ConnectTest, ARemoteHostIsWalkedALevelAtATime) {
@@ -400,19 +422,19 @@ TEST_F(ConnectTest, ARemoteHostIsWalkedALevelAtATime) {
     ui::TNameSpaceForm& chooser = namespaceChooser(*window);
     QStringList seen;
     chooser.Runner = [&](QDialog&) {
-        seen = treeLines(*chooser.TreeView1);
-        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP"))->setExpanded(true);
-        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User"))->setExpanded(true);
-        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User\\Inner"))->setExpanded(true);
-        nodeAt(*chooser.TreeView1, QStringLiteral("Root\\RSOP\\User"))->setSelected(true);
-        chooser.OkBtn->click();
+        seen = treeLines(treeView1(chooser));
+        nodeAt(treeView1(chooser), QStringLiteral("Root\\RSOP"))->setExpanded(true);
+        nodeAt(treeView1(chooser), QStringLiteral("Root\\RSOP\\User"))->setExpanded(true);
+        nodeAt(treeView1(chooser), QStringLiteral("Root\\RSOP\\User\\Inner"))->setExpanded(true);
+        nodeAt(treeView1(chooser), QStringLiteral("Root\\RSOP\\User"))->setSelected(true);
+        okBtn(chooser).click();
         return chooser.result();
     };
     EXPECT_EQ(chooser.ChooseNamespace(kRemote, "admin", "pw1", true),
               QStringLiteral("Root\\RSOP\\User"));
     EXPECT_EQ(seen, (QStringList{"Root*", "  cimv2", "    temp", "  RSOP", "    temp", "  SECURITY",
                                  "    temp", "  ServiceModel", "    temp", "  WMI", "    temp"}));
-    EXPECT_EQ(treeLines(*chooser.TreeView1),
+    EXPECT_EQ(treeLines(treeView1(chooser)),
               (QStringList{"Root*", "  cimv2", "    temp", "  RSOP*", "    Computer", "      temp",
                            "    User*", "      Inner*", "  SECURITY", "    temp", "  ServiceModel",
                            "    temp", "  WMI", "    temp"}))
@@ -426,15 +448,15 @@ TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
     int shown = 0;
     chooser.Runner = [&](QDialog&) {
         if (++shown == 1) {
-            nodeAt(*chooser.TreeView1, QStringLiteral("Root\\cimv2"))->setExpanded(true);
-            nodeAt(*chooser.TreeView1, QStringLiteral("Root\\cimv2\\Sub"))->setSelected(true);
+            nodeAt(treeView1(chooser), QStringLiteral("Root\\cimv2"))->setExpanded(true);
+            nodeAt(treeView1(chooser), QStringLiteral("Root\\cimv2\\Sub"))->setSelected(true);
         }
-        chooser.OkBtn->click();
+        okBtn(chooser).click();
         return chooser.result();
     };
     EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "pw1", true),
               QStringLiteral("Root\\cimv2\\Sub"));
-    const QStringList first = treeLines(*chooser.TreeView1);
+    const QStringList first = treeLines(treeView1(chooser));
     EXPECT_EQ(chooser.Built.password.find("pw1"), std::string::npos) << "kept as a digest only";
 
     // Nothing is asked of the host the second time: it is gone and no box says so.
@@ -443,7 +465,7 @@ TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
               QStringLiteral("Root\\cimv2\\Sub"))
         << "the selection stays";
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(treeLines(*chooser.TreeView1), first);
+    EXPECT_EQ(treeLines(treeView1(chooser)), first);
     EXPECT_TRUE(prompts.shown.empty());
 
     // Another password rebuilds, which the host refuses.
@@ -457,7 +479,7 @@ TEST_F(ConnectTest, TheTreeIsKeptForTheSameCredentialsAndRebuiltForOthers) {
     // A tree left with its root only is rebuilt even for the same credentials.
     EXPECT_EQ(chooser.ChooseNamespace(kRemote, "Admin", "pw1", true), QString());
     EXPECT_EQ(shown, 3);
-    EXPECT_EQ(treeLines(*chooser.TreeView1).size(), 11);
+    EXPECT_EQ(treeLines(treeView1(chooser)).size(), 11);
 }
 
 TEST_F(ConnectTest, WhatTheChooserReturns) {
@@ -475,11 +497,11 @@ TEST_F(ConnectTest, WhatTheChooserReturns) {
         {"Root\\WMI", false, "root\\before"},
     };
     for (const Case& c : cases) {
-        form.HostCombo->setEditText(QStringLiteral("127.0.0.5"));
-        form.wmiPathCombo->setEditText(QStringLiteral("root\\before"));
+        hostCombo(form).setEditText(QStringLiteral("127.0.0.5"));
+        wmiPathCombo(form).setEditText(QStringLiteral("root\\before"));
         answerChooser(*window, QString::fromLatin1(c.select), c.ok);
         form.BitBtn1Click();
-        EXPECT_EQ(form.wmiPathCombo->currentText(), QString::fromLatin1(c.namespaceAfter))
+        EXPECT_EQ(wmiPathCombo(form).currentText(), QString::fromLatin1(c.namespaceAfter))
             << c.select << " " << c.ok;
     }
 }
@@ -519,16 +541,16 @@ TEST_F(ConnectTest, UnreachableHostOrRefusedLevelGivesAnErrorBoxAndNoTree) {
     for (const Case& c : cases) {
         prompts.shown.clear();
         wmi::AuthenticationLevel = c.level;
-        form.AuthLevelCombo->setCurrentIndex(0);
-        form.HostCombo->setEditText(QString::fromLatin1(c.host));
-        form.wmiPathCombo->setEditText(QStringLiteral("root\\kept"));
+        authLevelCombo(form).setCurrentIndex(0);
+        hostCombo(form).setEditText(QString::fromLatin1(c.host));
+        wmiPathCombo(form).setEditText(QStringLiteral("root\\kept"));
         form.BitBtn1Click();
         ASSERT_EQ(prompts.errors().size(), 1u) << c.host;
         EXPECT_EQ(prompts.errors().front(), QString::fromLatin1(c.error));
-        EXPECT_EQ(form.wmiPathCombo->currentText(), QStringLiteral("root\\kept"));
+        EXPECT_EQ(wmiPathCombo(form).currentText(), QStringLiteral("root\\kept"));
     }
     EXPECT_EQ(shown, 0);
-    EXPECT_EQ(treeLines(*namespaceChooser(*window).TreeView1), QStringList{"Root*"});
+    EXPECT_EQ(treeLines(treeView1(namespaceChooser(*window))), QStringList{"Root*"});
 }
 
 // --- Protocol area --------------------------------------------------------------------
@@ -579,7 +601,7 @@ TEST_F(ConnectTest, TheProtocolAreaShowsForRemoteHostsOnlyAndNothingMoves) {
 
     form.show();
     const QSize size = form.size();
-    const QRect hostBox = form.GroupBox1->geometry();
+    const QRect hostBox = control<QGroupBox>(form, "GroupBox1").geometry();
     struct Case {
         const char* host;
         bool shown;
@@ -587,23 +609,24 @@ TEST_F(ConnectTest, TheProtocolAreaShowsForRemoteHostsOnlyAndNothingMoves) {
     for (const Case& c : {Case{"server1", true}, Case{".", false}, Case{"localhost", false},
                           Case{"https://server1:5986/wsman", true}, Case{"127.0.0.1", false},
                           Case{"[fe80::2]", true}, Case{"", false}}) {
-        form.HostCombo->setEditText(QString::fromLatin1(c.host));
+        hostCombo(form).setEditText(QString::fromLatin1(c.host));
         QApplication::processEvents();
         EXPECT_EQ(area.shown(), c.shown) << '"' << c.host << '"';
         EXPECT_EQ(form.size(), size) << c.host;
-        EXPECT_EQ(form.GroupBox1->geometry(), hostBox) << "no shake at " << c.host;
+        EXPECT_EQ(control<QGroupBox>(form, "GroupBox1").geometry(), hostBox)
+            << "no shake at " << c.host;
     }
     // A pick from the history changes the host as typing does.
-    form.HostCombo->addItem(QStringLiteral("server2"));
-    form.HostCombo->setCurrentIndex(form.HostCombo->count() - 1);
+    hostCombo(form).addItem(QStringLiteral("server2"));
+    hostCombo(form).setCurrentIndex(hostCombo(form).count() - 1);
     EXPECT_TRUE(area.shown());
     form.hide();
 
     // Tab goes through the area after the password, before the side buttons.
-    const std::vector<QWidget*> order{form.PswdEdit, area.method, area.unencrypted,
-                                      area.caFile,   area.browse, form.BitBtn2};
+    const std::vector<QWidget*> order{&pswdEdit(form), area.method, area.unencrypted,
+                                      area.caFile,     area.browse, &bitBtn2(form)};
     std::vector<QWidget*> chain;
-    for (QWidget* w = form.PswdEdit; chain.size() < order.size(); w = w->nextInFocusChain())
+    for (QWidget* w = &pswdEdit(form); chain.size() < order.size(); w = w->nextInFocusChain())
         if (std::find(order.begin(), order.end(), w) != order.end()) chain.push_back(w);
     EXPECT_EQ(chain, order);
 }
@@ -646,11 +669,11 @@ TEST_F(ConnectTest, AConnectCarriesTheChosenOptionsAndTheyAreRememberedPerHost) 
         [](ui::TConnectForm& form) {
             ProtocolControls area(form);
             EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
-            form.HostCombo->setEditText(QStringLiteral("otherhost"));
+            hostCombo(form).setEditText(QStringLiteral("otherhost"));
             EXPECT_EQ(area.state(), QStringLiteral("Negotiate||no"));
-            form.HostCombo->setEditText(QStringLiteral("NSHOST"));
+            hostCombo(form).setEditText(QStringLiteral("NSHOST"));
             EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
-            form.HostCombo->setEditText(QStringLiteral("."));
+            hostCombo(form).setEditText(QStringLiteral("."));
             EXPECT_FALSE(area.shown());
         },
         false);
@@ -681,7 +704,7 @@ TEST_F(ConnectTest, AConnectCarriesTheChosenOptionsAndTheyAreRememberedPerHost) 
         *again,
         [](ui::TConnectForm& form) {
             ProtocolControls area(form);
-            form.HostCombo->setEditText(QStringLiteral("nshost"));
+            hostCombo(form).setEditText(QStringLiteral("nshost"));
             EXPECT_EQ(area.state(), QStringLiteral("Basic|/etc/ssl/corp.pem|yes"));
         },
         false);
@@ -694,9 +717,9 @@ TEST_F(ConnectTest, ChoicesMadeByHandStayWhileANewHostIsTyped) {
         *window,
         [this](ui::TConnectForm& form) {
             ProtocolControls area(form);
-            form.HostCombo->setEditText(QStringLiteral("new"));
+            hostCombo(form).setEditText(QStringLiteral("new"));
             area.choose(prompts, QStringLiteral("NTLM"), QStringLiteral("a.pem"), false);
-            form.HostCombo->setEditText(QStringLiteral("newhost"));
+            hostCombo(form).setEditText(QStringLiteral("newhost"));
             EXPECT_EQ(area.state(), QStringLiteral("NTLM|a.pem|no"));
             prompts.openFiles.push_back(std::nullopt);  // the browse is cancelled
             area.browse->click();
@@ -730,7 +753,7 @@ TEST_F(ConnectTest, CommandLineChoicesHoldForTheRunOverTheRememberedOnes) {
         [](ui::TConnectForm& form) {
             ProtocolControls area(form);
             EXPECT_EQ(area.state(), QStringLiteral("Kerberos|remembered.pem|yes"));
-            form.HostCombo->setEditText(QStringLiteral("newhost"));
+            hostCombo(form).setEditText(QStringLiteral("newhost"));
             EXPECT_EQ(area.state(), QStringLiteral("Kerberos||yes"))
                 << "a new host starts from the command line's choices";
         },

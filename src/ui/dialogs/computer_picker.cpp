@@ -32,6 +32,7 @@ TComputerPicker::TComputerPicker(QWidget* parent) : QDialog(parent) {
     ComputerList->setSelectionMode(QAbstractItemView::SingleSelection);
     label->setBuddy(ComputerList);
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    Buttons->setObjectName(QStringLiteral("Buttons"));
     layout->addWidget(label);
     layout->addWidget(ComputerList, 1);
     layout->addWidget(Buttons);

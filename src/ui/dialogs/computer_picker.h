@@ -25,9 +25,11 @@ class TComputerPicker : public QDialog {
     // or nullopt when the user cancelled or picked nothing.
     std::optional<QString> Execute(const QStringList& names);
 
+    ModalRunner Runner;  // empty: exec()
+
+  private:
     QListWidget* ComputerList = nullptr;
     QDialogButtonBox* Buttons = nullptr;
-    ModalRunner Runner;  // empty: exec()
 };
 
 // The names of the hosts file at `path`; none when it cannot be read.

@@ -50,12 +50,6 @@ QToolButton* imageButton(QWidget* parent, const char* name, const QIcon& icon,
     return button;
 }
 
-settings::HistoryList itemsOf(const QComboBox* combo) {
-    settings::HistoryList items;
-    for (int i = 0; i < combo->count(); ++i) items.push_back(toSystem(combo->itemText(i)));
-    return items;
-}
-
 }  // namespace
 
 TConnectForm::TConnectForm(TNameSpaceForm& chooser, Prompts& prompts, QWidget* parent)
@@ -67,13 +61,7 @@ TConnectForm::TConnectForm(TNameSpaceForm& chooser, Prompts& prompts, QWidget* p
     buildControls();
     BrowseForComp1 = new TComputerPicker(this);
 
-    connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(OkBtn, &QPushButton::clicked, this, [this] {
-        OkBtnClick();
-        accept();
-    });
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     HostCombo->installEventFilter(this);
     HostCombo->lineEdit()->installEventFilter(this);
 
@@ -141,43 +129,43 @@ QGroupBox* TConnectForm::buildProtocolGroup() {
 }
 
 void TConnectForm::buildControls() {
-    GroupBox1 = named(new QGroupBox(this), "GroupBox1");
+    auto* GroupBox1 = named(new QGroupBox(this), "GroupBox1");
     auto* grid = new QGridLayout(GroupBox1);
     grid->setContentsMargins(8, 6, 8, 6);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
 
-    auto label = [this](const char* name, const QString& text) {
+    auto label = [GroupBox1](const char* name, const QString& text) {
         return named(new QLabel(text, GroupBox1), name);
     };
-    Label1 = label("Label1", QStringLiteral("Host"));
+    QLabel* Label1 = label("Label1", QStringLiteral("Host"));
     HostCombo = historyCombo(GroupBox1, "HostCombo");
     HostCombo->addItem(QStringLiteral("localhost"));
     HostCombo->setEditText(QStringLiteral("localhost"));
-    BitBtn2 =
+    QToolButton* BitBtn2 =
         imageButton(GroupBox1, "BitBtn2", QIcon(QPixmap::fromImage(renderImage(kImageComputer))),
                     QStringLiteral("Browse network"));
 
-    Label2 = label("Label2", QStringLiteral("Name space"));
+    QLabel* Label2 = label("Label2", QStringLiteral("Name space"));
     wmiPathCombo = historyCombo(GroupBox1, "wmiPathCombo");
     wmiPathCombo->setEditText(QStringLiteral("root\\cimv2"));
     BitBtn1 = imageButton(GroupBox1, "BitBtn1", style()->standardIcon(QStyle::SP_DirOpenIcon),
                           QStringLiteral("Browse name spaces"));
 
-    Label3 = label("Label3", QStringLiteral("Auth. level"));
+    QLabel* Label3 = label("Label3", QStringLiteral("Auth. level"));
     AuthLevelCombo = named(new QComboBox(GroupBox1), "AuthLevelCombo");
     AuthLevelCombo->addItems({QStringLiteral("Default"), QStringLiteral("None"),
                               QStringLiteral("Connect"), QStringLiteral("Call"),
                               QStringLiteral("Packet"), QStringLiteral("Packet Integrity"),
                               QStringLiteral("Packet Privacy")});
 
-    Bevel1 = named(new QFrame(GroupBox1), "Bevel1");
+    auto* Bevel1 = named(new QFrame(GroupBox1), "Bevel1");
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
 
-    Label4 = label("Label4", QStringLiteral("Login"));
+    QLabel* Label4 = label("Label4", QStringLiteral("Login"));
     UserEdit = named(new QLineEdit(GroupBox1), "UserEdit");
-    Label5 = label("Label5", QStringLiteral("Password"));
+    QLabel* Label5 = label("Label5", QStringLiteral("Password"));
     PswdEdit = named(new QLineEdit(GroupBox1), "PswdEdit");
     PswdEdit->setEchoMode(QLineEdit::Password);
 
@@ -201,9 +189,15 @@ void TConnectForm::buildControls() {
     Label4->setBuddy(UserEdit);
     Label5->setBuddy(PswdEdit);
 
-    OkBtn = named(new QPushButton(QStringLiteral("OK"), this), "OkBtn");
+    auto* OkBtn = named(new QPushButton(QStringLiteral("OK"), this), "OkBtn");
     OkBtn->setDefault(true);
-    CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn");
+    auto* CancelBtn = named(new QPushButton(QStringLiteral("Cancel"), this), "CancelBtn");
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] {
+        OkBtnClick();
+        accept();
+    });
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;
     buttons->setContentsMargins(0, 6, 0, 0);
     buttons->addWidget(OkBtn);
@@ -326,8 +320,30 @@ void TConnectForm::caFileBrowseClick() {
     }
 }
 
-settings::HistoryList TConnectForm::HostHistory() const { return itemsOf(HostCombo); }
+settings::HistoryList TConnectForm::HostHistory() const { return comboHistory(*HostCombo); }
 
-settings::HistoryList TConnectForm::NamespaceHistory() const { return itemsOf(wmiPathCombo); }
+settings::HistoryList TConnectForm::NamespaceHistory() const { return comboHistory(*wmiPathCombo); }
+
+void TConnectForm::setHistories(const settings::HistoryList& hosts,
+                                const settings::HistoryList& namespaces) {
+    setComboHistory(*HostCombo, hosts);
+    setComboHistory(*wmiPathCombo, namespaces);
+}
+
+void TConnectForm::setChoice(const ConnectChoice& choice) {
+    HostCombo->setEditText(choice.host);
+    wmiPathCombo->setEditText(choice.nameSpace);
+    UserEdit->setText(choice.user);
+    PswdEdit->setText(choice.password);
+    const int level = choice.authLevel;
+    AuthLevelCombo->setCurrentIndex(level >= 0 && level < AuthLevelCombo->count() ? level : -1);
+}
+
+ConnectChoice TConnectForm::choice() const {
+    return {HostCombo->currentText(), wmiPathCombo->currentText(), UserEdit->text(),
+            PswdEdit->text(), AuthLevelCombo->currentIndex()};
+}
+
+void TConnectForm::forgetPassword() { PswdEdit->clear(); }
 
 }  // namespace ui

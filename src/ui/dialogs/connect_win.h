@@ -28,6 +28,15 @@ class Prompts;
 class TComputerPicker;
 class TNameSpaceForm;
 
+// What the connect dialog shows and the user edits, as typed.
+struct ConnectChoice {
+    QString host;
+    QString nameSpace;
+    QString user;
+    QString password;
+    int authLevel = -1;  // an index of AuthLevelCombo; -1 = none chosen
+};
+
 class TConnectForm : public QDialog {
     Q_OBJECT
 
@@ -49,6 +58,14 @@ class TConnectForm : public QDialog {
     // The histories the combo boxes hold, most recent first.
     settings::HistoryList HostHistory() const;
     settings::HistoryList NamespaceHistory() const;
+    void setHistories(const settings::HistoryList& hosts, const settings::HistoryList& namespaces);
+
+    // The connection the controls show; an authentication level outside the
+    // list selects none (then authLevel reads -1).
+    void setChoice(const ConnectChoice& choice);
+    ConnectChoice choice() const;  // as typed
+    // The dialog outlives its use; the password typed into it does not.
+    void forgetPassword();
 
     // --- Protocol area (controls found by their object names: protocolGroup,
     // authMethodCombo, caFileEdit, caFileBrowseBtn, allowUnencryptedCheck).
@@ -62,24 +79,6 @@ class TConnectForm : public QDialog {
     // The area's choices, whether it is shown or not.
     wbem::RemoteOptions protocolOptions() const;
     void caFileBrowseClick();  // picks the CA file through the prompts
-
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;  // "Host"
-    QLabel* Label2 = nullptr;  // "Name space"
-    QLabel* Label3 = nullptr;  // "Auth. level"
-    QLabel* Label4 = nullptr;  // "Login"
-    QLabel* Label5 = nullptr;  // "Password"
-    QComboBox* HostCombo = nullptr;
-    QToolButton* BitBtn2 = nullptr;
-    QComboBox* wmiPathCombo = nullptr;
-    QToolButton* BitBtn1 = nullptr;
-    QComboBox* AuthLevelCombo = nullptr;
-    QFrame* Bevel1 = nullptr;
-    QLineEdit* UserEdit = nullptr;
-    QLineEdit* PswdEdit = nullptr;
-    QPushButton* OkBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
-    TComputerPicker* BrowseForComp1 = nullptr;
 
     ModalRunner Runner;                                // empty: exec()
     QString HostsFile = QStringLiteral("/etc/hosts");  // the picker's names besides the history
@@ -95,6 +94,14 @@ class TConnectForm : public QDialog {
 
     TNameSpaceForm& chooser_;
     Prompts& prompts_;
+
+    QComboBox* HostCombo = nullptr;
+    QComboBox* wmiPathCombo = nullptr;
+    QComboBox* AuthLevelCombo = nullptr;
+    QLineEdit* UserEdit = nullptr;
+    QLineEdit* PswdEdit = nullptr;
+    QToolButton* BitBtn1 = nullptr;  // "Browse name spaces"
+    TComputerPicker* BrowseForComp1 = nullptr;
 
     QGroupBox* protocolGroup_ = nullptr;
     QComboBox* authMethodCombo_ = nullptr;

@@ -61,10 +61,10 @@ TNameSpaceForm::TNameSpaceForm(Prompts& prompts, QWidget* parent)
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView1->setFixedWidth(kTreeWidth);
 
-    OkBtn = new QPushButton(QStringLiteral("OK"), this);
+    auto* OkBtn = new QPushButton(QStringLiteral("OK"), this);
     OkBtn->setObjectName(QStringLiteral("OkBtn"));
     OkBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
 
     auto* buttons = new QVBoxLayout;

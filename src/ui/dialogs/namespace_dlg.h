@@ -12,7 +12,6 @@
 #include "ui/dialogs/modal_runner.h"
 #include "wbem/remote_options.h"
 
-class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -45,9 +44,6 @@ class TNameSpaceForm : public QDialog {
     // Whether an enumeration of the node's children has been started.
     static bool Marked(const QTreeWidgetItem* node);
 
-    QTreeWidget* TreeView1 = nullptr;
-    QPushButton* OkBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
     ModalRunner Runner;  // empty: exec()
 
     // What the tree was built for, the password only as a digest: the
@@ -58,6 +54,8 @@ class TNameSpaceForm : public QDialog {
 
   private:
     int nodeCount() const;
+
+    QTreeWidget* TreeView1 = nullptr;
 
     std::string password_;
     wbem::RemoteOptions options_;

@@ -1,9 +1,6 @@
 // The main window's connect command: the connect dialog filled from the
 // connection, and on OK the new connection, the class list and the host's
 // code page.
-#include <QComboBox>
-#include <QLineEdit>
-
 #include "results/code_page.h"
 #include "ui/connect_logic.h"
 #include "ui/dialogs/connect_win.h"
@@ -15,13 +12,8 @@ namespace ui {
 
 void TMainWin::Connecttoremotehost1Click() {
     TConnectForm& form = *ConnectForm;
-    form.HostCombo->setEditText(fromSystem(WMI->Host));
-    form.wmiPathCombo->setEditText(fromSystem(WMI->Namespace));
-    form.UserEdit->setText(fromSystem(WMI->User));
-    form.PswdEdit->setText(fromSystem(WMI->Password));
-    const int32_t level = wmi::AuthenticationLevel;
-    form.AuthLevelCombo->setCurrentIndex(
-        level >= 0 && level < form.AuthLevelCombo->count() ? int(level) : -1);
+    form.setChoice({fromSystem(WMI->Host), fromSystem(WMI->Namespace), fromSystem(WMI->User),
+                    fromSystem(WMI->Password), int(wmi::AuthenticationLevel)});
     // The connection's own choices come first, so its host shows what is in
     // effect; other hosts show theirs, and a new host the command line's.
     settings::RemoteHostList protocols = RemoteHosts;
@@ -30,17 +22,15 @@ void TMainWin::Connecttoremotehost1Click() {
     form.setRememberedProtocols(std::move(protocols), WithCommandLineOptions({}, Params));
 
     const bool ok = form.Execute() == QDialog::Accepted;
-    const std::string password = toSystem(form.PswdEdit->text());
-    // The dialog outlives its use; the password it was given does not.
-    form.PswdEdit->clear();
+    const ConnectChoice choice = form.choice();
+    form.forgetPassword();
     if (!ok) return;
 
-    WMI->SetHost(wmi::Trimmed(toSystem(form.HostCombo->currentText())));
-    WMI->SetNamespace(wmi::Trimmed(toSystem(form.wmiPathCombo->currentText())));
-    WMI->User = toSystem(form.UserEdit->text());
-    WMI->Password = password;
-    if (form.AuthLevelCombo->currentIndex() >= 0)
-        wmi::AuthenticationLevel = form.AuthLevelCombo->currentIndex();
+    WMI->SetHost(wmi::Trimmed(toSystem(choice.host)));
+    WMI->SetNamespace(wmi::Trimmed(toSystem(choice.nameSpace)));
+    WMI->User = toSystem(choice.user);
+    WMI->Password = toSystem(choice.password);
+    if (choice.authLevel >= 0) wmi::AuthenticationLevel = choice.authLevel;
     // This machine's service needs no protocol; a remote host's choices are
     // remembered for it at once, so a crash later does not lose them.
     if (wmi::IsLocalHost(WMI->Host)) {

@@ -1,6 +1,5 @@
 // The main window and the settings file: the histories of its combo boxes and
 // its placement, read at the first activation and written at every close.
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <exception>
@@ -10,7 +9,6 @@
 #include "ui/main_window/query_pane.h"
 #include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
-#include "ui/widgets/combo_history.h"
 
 namespace ui {
 
@@ -19,8 +17,8 @@ settings::Histories TMainWin::CollectHistories() const {
     histories.query = query_->history();
     histories.search = FindDialog->history();
     // --- Connect dialog: its combo boxes hold these two.
-    histories.host = comboHistory(*ConnectForm->HostCombo);
-    histories.nspace = comboHistory(*ConnectForm->wmiPathCombo);
+    histories.host = ConnectForm->HostHistory();
+    histories.nspace = ConnectForm->NamespaceHistory();
     return histories;
 }
 
@@ -35,8 +33,7 @@ void TMainWin::LoadSettings(const settings::ProfileFile& file) {
         query_->setHistory(histories.query);
         FindDialog->setHistory(histories.search);
         // --- Connect dialog
-        setComboHistory(*ConnectForm->HostCombo, histories.host);
-        setComboHistory(*ConnectForm->wmiPathCombo, histories.nspace);
+        ConnectForm->setHistories(histories.host, histories.nspace);
         RemoteHosts = settings::LoadRemoteHosts(file);
     } catch (const std::exception&) {
         // The remaining reads are skipped without a message.
