@@ -86,14 +86,15 @@ std::string readUsersFile(const std::string& path) {
 UsersFile::UsersFile(std::string path) : path_(std::move(path)) { reloadIfChanged(); }
 
 void UsersFile::reloadIfChanged() {
-    std::error_code ec;
-    const auto time = std::filesystem::last_write_time(path_, ec);
-    if (ec) {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
         records_.clear();
-        loadedTime_.reset();
+        loaded_.reset();
         return;
     }
-    if (loadedTime_ && *loadedTime_ == time) return;
+    const Stamp stamp{(long long)st.st_mtim.tv_sec * 1'000'000'000 + st.st_mtim.tv_nsec,
+                      (unsigned long long)st.st_ino, (long long)st.st_size};
+    if (loaded_ && *loaded_ == stamp) return;
     std::map<std::string, std::string> records;
     std::istringstream lines(readUsersFile(path_));
     for (std::string line; std::getline(lines, line);) {
@@ -103,7 +104,7 @@ void UsersFile::reloadIfChanged() {
         records[line.substr(0, colon)] = line.substr(colon + 1);
     }
     records_ = std::move(records);
-    loadedTime_ = time;
+    loaded_ = stamp;
 }
 
 bool UsersFile::check(const std::string& user, const std::string& password) {

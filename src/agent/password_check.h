@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,7 +42,14 @@ class UsersFile : public PasswordCheck {
 
     std::string path_;
     std::mutex mutex_;
-    std::optional<std::filesystem::file_time_type> loadedTime_;
+    // What the file was when read: a change of any of these reads it again.
+    struct Stamp {
+        long long mtimeNs = 0;
+        unsigned long long inode = 0;
+        long long size = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    std::optional<Stamp> loaded_;
     std::map<std::string, std::string> records_;  // user → "pbkdf2-sha256:..."
 };
 
