@@ -13,8 +13,11 @@
 
 #include "app/product.h"
 #include "fake_prompts.h"
+#include "window_fixture.h"
 
 namespace {
+
+using uitest::control;
 
 QString str(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
@@ -38,14 +41,14 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndAddresses) {
     ui::TAboutBox box(prompts, opener());
     const QString home = str(product::kHomePageUrl);
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Cimscope"));
-    EXPECT_EQ(box.Label1->text(), QStringLiteral("Cimscope"));
+    EXPECT_EQ(control<QLabel>(box, "Label1").text(), QStringLiteral("Cimscope"));
     // The version the project is built as, one text everywhere.
-    EXPECT_EQ(box.Label2->text(), "Version: " + str(product::kVersion));
+    EXPECT_EQ(control<QLabel>(box, "Label2").text(), "Version: " + str(product::kVersion));
     EXPECT_EQ(product::kVersion, CIMSCOPE_PROJECT_VERSION);
-    EXPECT_EQ(box.rxLabel7->text(), str(product::kNoticeLine));
-    EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
-    EXPECT_EQ(box.BitBtn1->text(), QStringLiteral("OK"));
-    EXPECT_TRUE(box.BitBtn1->isDefault());
+    EXPECT_EQ(control<QLabel>(box, "rxLabel7").text(), str(product::kNoticeLine));
+    EXPECT_FALSE(control<QLabel>(box, "ProgramIcon").pixmap().isNull());
+    EXPECT_EQ(control<QPushButton>(box, "BitBtn1").text(), QStringLiteral("OK"));
+    EXPECT_TRUE(control<QPushButton>(box, "BitBtn1").isDefault());
     EXPECT_GE(box.width(), ui::TAboutBox::kClientWidth);
     EXPECT_GE(box.height(), ui::TAboutBox::kClientHeight);
     EXPECT_EQ(box.minimumSize(), box.maximumSize()) << "the box has a fixed size";
@@ -55,11 +58,13 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndAddresses) {
         QString text;  // shown; empty for the picture
         QString hint;  // opened on a click
     } links[] = {
-        {box.ProgramIcon, QString(), home},
-        {box.Label4, str(product::kWebAddress), home},
-        {box.Label5, str(product::kSupportEmail), "mailto:" + str(product::kSupportEmail)},
-        {box.Label6, str(product::kSalesEmail), "mailto:" + str(product::kSalesEmail)},
-        {box.rxLabel1, "Home page: " + home, home},
+        {&control<QLabel>(box, "ProgramIcon"), QString(), home},
+        {&control<QLabel>(box, "Label4"), str(product::kWebAddress), home},
+        {&control<QLabel>(box, "Label5"), str(product::kSupportEmail),
+         "mailto:" + str(product::kSupportEmail)},
+        {&control<QLabel>(box, "Label6"), str(product::kSalesEmail),
+         "mailto:" + str(product::kSalesEmail)},
+        {&control<QLabel>(box, "rxLabel1"), "Home page: " + home, home},
     };
     box.show();
     for (const auto& link : links) {
@@ -74,7 +79,7 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndAddresses) {
     }
     // Only the left button opens a link.
     opened.clear();
-    QTest::mouseClick(box.Label4, Qt::RightButton);
+    QTest::mouseClick(&control<QLabel>(box, "Label4"), Qt::RightButton);
     EXPECT_TRUE(opened.empty());
     EXPECT_TRUE(prompts.shown.empty());
 }
@@ -94,7 +99,7 @@ TEST_F(AboutBoxTest, ALinkThatCannotBeOpenedSaysWhy) {
     for (const auto& c : cases) {
         prompts.shown.clear();
         failWith = c.errorCode;
-        box.Label4Click(box.Label6);
+        box.Label4Click(&control<QLabel>(box, "Label6"));
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].kind, uitest::FakePrompts::Kind::Plain);
         EXPECT_EQ(prompts.shown[0].text, c.message);
@@ -127,7 +132,9 @@ TEST_F(AboutBoxTest, ClosesByItsTimer) {
         [&](ui::TAboutBox* box) {
             ASSERT_NE(box, nullptr);
             seen = box->isVisible();
-            EXPECT_EQ(box->Timer1->interval(), 300);
+            const auto* timer = box->findChild<QTimer*>(QStringLiteral("Timer1"));
+            ASSERT_NE(timer, nullptr);
+            EXPECT_EQ(timer->interval(), 300);
         },
         50));
     EXPECT_TRUE(seen);
@@ -139,7 +146,11 @@ TEST_F(AboutBoxTest, WithoutIntervalStaysUntilTheUserCloses) {
         const char* how;
         std::function<void(ui::TAboutBox*)> close;
     } cases[] = {
-        {"OK", [](ui::TAboutBox* box) { QTest::mouseClick(box->BitBtn1, Qt::LeftButton); }},
+        {"OK",
+         [](ui::TAboutBox* box) {
+             QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("BitBtn1")),
+                               Qt::LeftButton);
+         }},
         {"Enter", [](ui::TAboutBox* box) { QTest::keyClick(box, Qt::Key_Return); }},
         {"Esc", [](ui::TAboutBox* box) { QTest::keyClick(box, Qt::Key_Escape); }},
         {"close button", [](ui::TAboutBox* box) { box->close(); }},
@@ -150,7 +161,9 @@ TEST_F(AboutBoxTest, WithoutIntervalStaysUntilTheUserCloses) {
             0, prompts, opener(),
             [&](ui::TAboutBox* box) {
                 ASSERT_NE(box, nullptr) << c.how;
-                stillOpen = box->isVisible() && !box->Timer1->isActive();
+                const auto* timer = box->findChild<QTimer*>(QStringLiteral("Timer1"));
+                ASSERT_NE(timer, nullptr) << c.how;
+                stillOpen = box->isVisible() && !timer->isActive();
                 c.close(box);
             },
             700))

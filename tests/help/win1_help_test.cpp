@@ -135,8 +135,10 @@ TEST_F(HelpMenuTest, AboutShowsTheBoxUntilClosed) {
     QTimer::singleShot(300, [&] {
         seen = qobject_cast<ui::TAboutBox*>(QApplication::activeModalWidget());
         if (!seen) return;
-        timerIdle = !seen->Timer1->isActive();
-        seen->Label4Click(seen->Label4);  // the box opens through the window's opener
+        const auto* timer = seen->findChild<QTimer*>(QStringLiteral("Timer1"));
+        timerIdle = timer && !timer->isActive();
+        // The box opens through the window's opener.
+        seen->Label4Click(seen->findChild<QLabel*>(QStringLiteral("Label4")));
         seen->accept();
     });
     QTimer watchdog;

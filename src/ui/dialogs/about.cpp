@@ -77,7 +77,7 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);  // ShowAboutBox owns it
     const QString homePage = fromSystem(product::kHomePageUrl);
 
-    Panel1 = new QFrame(this);
+    auto* Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setLineWidth(2);
@@ -88,7 +88,7 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     icon->onClick = [this] { ProgramIconClick(); };
     ProgramIcon = icon;
 
-    auto centred = [this](const QString& caption, const char* name) {
+    auto centred = [Panel1](const QString& caption, const char* name) {
         auto* label = new ClickLabel(caption, Panel1);
         label->setObjectName(QString::fromLatin1(name));
         label->setAlignment(Qt::AlignCenter);
@@ -106,19 +106,20 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
         return label;
     };
 
-    Label1 = centred(QStringLiteral("Cimscope"), "Label1");
+    ClickLabel* Label1 = centred(QStringLiteral("Cimscope"), "Label1");
     QFont titleFont = Label1->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
     Label1->setFont(titleFont);
-    Label2 = centred(QStringLiteral("Version: ") + fromSystem(product::kVersion), "Label2");
-    Label4 = link(fromSystem(product::kWebAddress), homePage, "Label4");
+    ClickLabel* Label2 =
+        centred(QStringLiteral("Version: ") + fromSystem(product::kVersion), "Label2");
+    ClickLabel* Label4 = link(fromSystem(product::kWebAddress), homePage, "Label4");
     const QString support = fromSystem(product::kSupportEmail);
-    Label5 = link(support, QStringLiteral("mailto:") + support, "Label5");
+    ClickLabel* Label5 = link(support, QStringLiteral("mailto:") + support, "Label5");
     const QString sales = fromSystem(product::kSalesEmail);
-    Label6 = link(sales, QStringLiteral("mailto:") + sales, "Label6");
+    ClickLabel* Label6 = link(sales, QStringLiteral("mailto:") + sales, "Label6");
 
-    rxLabel7 = centred(fromSystem(product::kNoticeLine), "rxLabel7");
+    ClickLabel* rxLabel7 = centred(fromSystem(product::kNoticeLine), "rxLabel7");
     colour(rxLabel7, QColor(0, 0, 128));  // navy
 
     auto* home = new ClickLabel(QStringLiteral("Home page: ") + homePage, Panel1, true);
@@ -130,13 +131,12 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     home->setCursor(Qt::PointingHandCursor);
     home->setToolTip(homePage);
     home->onClick = [this, home] { Label4Click(home); };
-    rxLabel1 = home;
 
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setCursor(Qt::PointingHandCursor);
     ProgramIcon->setToolTip(homePage);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
+    auto* BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel1);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);  // Enter; Esc closes a dialog by itself
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
@@ -152,7 +152,7 @@ TAboutBox::TAboutBox(Prompts& prompts, help::UrlOpener opener, QWidget* parent)
     grid->addWidget(Label6, 4, 1);
     grid->addWidget(rxLabel7, 5, 0, 1, 2);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(rxLabel1, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    bottom->addWidget(home, 1, Qt::AlignLeft | Qt::AlignVCenter);
     bottom->addWidget(BitBtn1, 0, Qt::AlignRight);
     grid->addLayout(bottom, 6, 0, 1, 2);
     grid->setColumnStretch(1, 1);
@@ -180,6 +180,11 @@ void TAboutBox::ProgramIconClick() { openHint(ProgramIcon); }
 
 void TAboutBox::Label4Click(QWidget* sender) { openHint(sender); }
 
+void TAboutBox::closeAfter(uint16_t interval) {
+    Timer1->setInterval(interval);
+    if (interval > 0) Timer1->start();
+}
+
 void TAboutBox::openHint(QWidget* control) {
     if (!control) return;
     if (auto why = help::OpenAddress(opener_, control->toolTip()))
@@ -189,8 +194,7 @@ void TAboutBox::openHint(QWidget* control) {
 void ShowAboutBox(uint16_t interval, Prompts& prompts, const help::UrlOpener& opener,
                   QWidget* parent) {
     TAboutBox box(prompts, opener, parent);
-    box.Timer1->setInterval(interval);
-    if (interval > 0) box.Timer1->start();
+    box.closeAfter(interval);
     box.exec();
 }
 

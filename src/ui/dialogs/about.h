@@ -8,9 +8,7 @@
 
 #include "help/url_opener.h"
 
-class QFrame;
 class QLabel;
-class QPushButton;
 class QTimer;
 
 namespace ui {
@@ -31,23 +29,18 @@ class TAboutBox : public QDialog {
     void ProgramIconClick();
     void Label4Click(QWidget* sender);
 
-    QFrame* Panel1 = nullptr;
-    QLabel* ProgramIcon = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* rxLabel7 = nullptr;
-    QLabel* rxLabel1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QTimer* Timer1 = nullptr;
+    // With an interval above 0 (milliseconds) the box closes by itself that
+    // long after this call; with 0 it stays until the user closes it.
+    void closeAfter(uint16_t interval);
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
     void openHint(QWidget* control);
+
+    QLabel* ProgramIcon = nullptr;
+    QTimer* Timer1 = nullptr;
 
     Prompts& prompts_;
     help::UrlOpener opener_;
