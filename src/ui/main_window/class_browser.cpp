@@ -172,15 +172,8 @@ void ClassBrowser::buildMenus() {
     connect(Copymethod1, &QAction::triggered, this, [this] { Copymethod1Click(); });
     connect(Copyallmethods1, &QAction::triggered, this, [this] { Copyallmethods1Click(); });
 
-    // The keys do what the menu's first item does, when it would be enabled.
-    new CopyKey(PropGrid, [this] {
-        PopupMenu2Popup();
-        if (CopyPropert1->isEnabled()) CopyPropert1Click();
-    });
-    new CopyKey(TreeView1, [this] {
-        PopupMenu4Popup();
-        if (Copymethod1->isEnabled()) Copymethod1Click();
-    });
+    copyKeyRuns(PropGrid, CopyPropert1, [this] { PopupMenu2Popup(); });
+    copyKeyRuns(TreeView1, Copymethod1, [this] { PopupMenu4Popup(); });
 }
 
 bool ClassBrowser::eventFilter(QObject* watched, QEvent* event) {

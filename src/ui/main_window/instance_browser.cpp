@@ -38,11 +38,7 @@ InstanceBrowser::InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* pare
     connect(PopupMenu3, &QMenu::aboutToShow, this, [this] { PopupMenu3Popup(); });
     connect(Copy1item1, &QAction::triggered, this, [this] { Copy1item1Click(); });
     connect(Copylist1, &QAction::triggered, this, [this] { Copylist1Click(); });
-    // The keys do what the menu's first item does, when it would be enabled.
-    new CopyKey(InstanceListBox, [this] {
-        PopupMenu3Popup();
-        if (Copy1item1->isEnabled()) Copy1item1Click();
-    });
+    copyKeyRuns(InstanceListBox, Copy1item1, [this] { PopupMenu3Popup(); });
 
     thread_ = new wmi::TWMIInstancesThread();
     thread_->Limit = kInstanceLimit;

@@ -3,6 +3,7 @@
 // command instead of the view's copy of its current cell.
 #pragma once
 
+#include <QAction>
 #include <QClipboard>
 #include <QEvent>
 #include <QGuiApplication>
@@ -40,5 +41,14 @@ class CopyKey : public QObject {
   private:
     std::function<void()> onCopy_;
 };
+
+// Ctrl+C in the view does what `item`, the first item of the view's menu,
+// does, when the menu as it opens (`prepare`) would enable it.
+inline void copyKeyRuns(QWidget* view, QAction* item, std::function<void()> prepare) {
+    new CopyKey(view, [item, prepare = std::move(prepare)] {
+        prepare();
+        if (item->isEnabled()) item->trigger();
+    });
+}
 
 }  // namespace ui
