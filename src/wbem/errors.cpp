@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text.h"
+
 namespace wbem {
 
 namespace {
@@ -66,6 +68,12 @@ static std::string messageFor(HResult code) {
 std::string describeWithReason(HResult code, std::string_view reason) {
     std::string text = messageFor(code);
     if (reason.empty()) return text;
+    // A reason that already opens with the description (a peer that speaks
+    // WMI's words) is not to be said twice.
+    std::string_view base = text;
+    while (!base.empty() && base.back() == '.') base.remove_suffix(1);
+    if (reason.size() >= base.size() && iequals(reason.substr(0, base.size()), base))
+        return std::string(reason);
     text += text.back() == '.' ? " " : ". ";
     text += reason;
     return text;

@@ -121,6 +121,20 @@ TEST(CimxmlMessages, ServerErrorsBecomeWmiCodesWithTheReason) {
     }
 }
 
+TEST(CimxmlMessages, AServerSpeakingWmisWordsIsNotEchoed) {
+    // cimscope-agent describes its errors as WMI does.
+    for (const std::string description : {"Invalid class", "Invalid class. No Nope here."}) {
+        http::Reply r{
+            200, {}, reply("GetClass", "<ERROR CODE=\"5\" DESCRIPTION=\"" + description + "\"/>")};
+        try {
+            readResponse(r, "GetClass", "srv");
+            ADD_FAILURE() << "no error";
+        } catch (const CimError& e) {
+            EXPECT_EQ(std::string(e.what()), description);
+        }
+    }
+}
+
 TEST(CimxmlMessages, RepliesThatAreNoAnswerFailCleanly) {
     const char* cases[] = {
         "",
