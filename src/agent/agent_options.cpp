@@ -22,7 +22,8 @@ const char* const kAgentUsage =
     "                      root, else $XDG_STATE_HOME/cimscope-agent)\n"
     "  --users FILE        check logins against this file of users instead of PAM\n"
     "  --pam-service NAME  the PAM service for logins (default cimscope-agent)\n"
-    "  --workers N         requests served at once (1 to 64, default 8)\n"
+    "  --workers N         logins and operations run at once (1 to 64, default 8);\n"
+    "                      up to 64 connections are served, 16 per remote address\n"
     "  --request-time SECONDS  tuning: how long a client may take to send one\n"
     "                      whole request before it is dropped (1 to 600, default 20)\n"
     "  --insecure-http     plain HTTP on a loopback address, for tests only\n";

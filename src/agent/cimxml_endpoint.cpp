@@ -1,6 +1,7 @@
 #include "cimxml_endpoint.h"
 
 #include <cstdio>
+#include <thread>
 
 #include "cim_status_error.h"
 #include "request.h"
@@ -34,8 +35,33 @@ void note(const std::string& peer, const std::string& what) {
 }  // namespace
 
 CimxmlEndpoint::CimxmlEndpoint(Operations& operations, LoginGuard& guard,
-                               std::chrono::milliseconds requestTime)
-    : operations_(operations), guard_(guard), requestTime_(requestTime) {}
+                               std::chrono::milliseconds requestTime, unsigned maxBusy)
+    : operations_(operations), guard_(guard), requestTime_(requestTime), turns_(maxBusy) {}
+
+bool CimxmlEndpoint::Turns::take(std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    if (!freed_.wait_for(lock, wait, [this] { return free_ > 0; })) return false;
+    --free_;
+    return true;
+}
+
+void CimxmlEndpoint::Turns::give() {
+    {
+        std::lock_guard lock(mutex_);
+        ++free_;
+    }
+    freed_.notify_one();
+}
+
+namespace {
+
+constexpr std::chrono::minutes kTurnWait{1};
+
+HttpResponse busy() {
+    return {503, {{"Retry-After", "5"}}, "The agent is busy; try again shortly.\n", true};
+}
+
+}  // namespace
 
 HttpResponse CimxmlEndpoint::handle(const HttpRequest& request) {
     if (request.target != "/cimom" && request.target != "/")
@@ -43,8 +69,20 @@ HttpResponse CimxmlEndpoint::handle(const HttpRequest& request) {
     if (request.method == "M-POST") return plain(501, "M-POST is not served; use POST.");
     if (request.method != "POST") return plain(405, "Only POST is served.", {{"Allow", "POST"}});
 
-    const auto user = guard_.login(request.header("Authorization"), request.peer);
+    // The password check is costly (a slow hash, or PAM): it takes a turn.
+    // A failure's delay is waited out without one.
+    if (!turns_.take(kTurnWait)) return busy();
+    LoginGuard::Outcome login;
+    try {
+        login = guard_.check(request.header("Authorization"), request.peer);
+    } catch (...) {
+        turns_.give();
+        throw;
+    }
+    turns_.give();
+    const auto& user = login.user;
     if (!user) {
+        std::this_thread::sleep_for(login.delay);
         if (request.header("Authorization")) note(request.peer, "login refused");
         return plain(401, "Log in with a user name and password.",
                      {{"WWW-Authenticate", "Basic realm=\"cimscope-agent\""}});
@@ -65,6 +103,11 @@ HttpResponse CimxmlEndpoint::handle(const HttpRequest& request) {
         return refused(e);
     }
 
+    if (!turns_.take(kTurnWait)) return busy();
+    struct GiveBack {
+        Turns& turns;
+        ~GiveBack() { turns.give(); }
+    } giveBack{turns_};
     std::string body;
     try {
         const Deadline deadline(requestTime_);

@@ -322,7 +322,7 @@ HttpServer::~HttpServer() {
 }
 
 void HttpServer::start() {
-    for (unsigned i = 0; i < std::max(1u, limits_.workers); ++i)
+    for (unsigned i = 0; i < std::max(1u, limits_.connections); ++i)
         workers_.emplace_back([this] { workerLoop(); });
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
@@ -366,13 +366,20 @@ void HttpServer::acceptLoop() {
                       sizeof text);
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        const std::string peer = text;
+        const bool loopback =
+            peer.rfind("127.", 0) == 0 || peer == "::1" || peer.rfind("::ffff:127.", 0) == 0;
         std::unique_lock lock(mutex_);
-        if (waiting_.size() >= limits_.maxWaiting) {
+        size_t& fromPeer = perAddress_[peer];
+        if (waiting_.size() >= limits_.maxWaiting ||
+            (!loopback && fromPeer >= limits_.maxPerAddress)) {
+            if (fromPeer == 0) perAddress_.erase(peer);
             lock.unlock();
             ::close(fd);  // full: the client may try again
             continue;
         }
-        waiting_.emplace_back(fd, text);
+        ++fromPeer;
+        waiting_.emplace_back(fd, peer);
         lock.unlock();
         ready_.notify_one();
     }
@@ -392,6 +399,9 @@ void HttpServer::workerLoop() {
             // A connection's failure never ends the worker.
         }
         ::close(fd);
+        std::lock_guard done(mutex_);
+        if (auto it = perAddress_.find(peer); it != perAddress_.end() && --it->second == 0)
+            perAddress_.erase(it);
     }
 }
 
@@ -412,10 +422,19 @@ void HttpServer::serve(int fd, const std::string& peer) {
             return;
         first = false;
         const auto deadline = Clock::now() + limits_.requestTime;
-        // Refuses the request and ends the connection.
+        // Refuses the request and ends the connection. What the client sent
+        // on is read and dropped for a moment (at most 1 MiB, 2 s): closing
+        // with unread bytes would reset the connection and lose the answer.
         auto refuse = [&](int status, const std::string& text) {
             const HttpResponse r{status, {}, text, true};
-            stream.write(responseText(r, true) + r.body, Clock::now() + limits_.writeTime);
+            if (!stream.write(responseText(r, true) + r.body, Clock::now() + limits_.writeTime))
+                return;
+            const auto until = Clock::now() + std::chrono::seconds(2);
+            for (size_t drained = 0; drained < (size_t(1) << 20);) {
+                const size_t n = stream.read(chunk, sizeof chunk, until);
+                if (n == 0) break;
+                drained += n;
+            }
         };
         size_t headEnd;
         while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos &&
@@ -453,7 +472,7 @@ void HttpServer::serve(int fd, const std::string& peer) {
         }
         bool close = response.close || !head.keepAlive || stopping_;
         {
-            // Others are waiting for a worker: do not hold this one idle.
+            // Others are waiting for a thread: do not hold this one idle.
             std::lock_guard lock(mutex_);
             close = close || !waiting_.empty();
         }

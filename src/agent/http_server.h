@@ -1,8 +1,11 @@
 // A small HTTP/1.1 server over TCP, with TLS (OpenSSL) unless started for
-// plain HTTP. Connections are served by a fixed pool of worker threads; every
-// read and write has a deadline, so a slow or silent client is dropped rather
-// than holding a worker, and request heads and bodies are capped before they
-// are read. Request bodies need a Content-Length (no chunked uploads).
+// plain HTTP. Each connection is served by a thread of a fixed pool, many
+// more than the requests the handler runs at once (the handler limits
+// those), so that clients that are slow to send hold a connection thread,
+// not the work; connections from one remote address are capped. Every read
+// and write has a deadline, so a slow or silent client is dropped, and
+// request heads and bodies are capped before they are read. Request bodies
+// need a Content-Length (no chunked uploads).
 #pragma once
 
 #include <atomic>
@@ -10,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -56,8 +60,11 @@ HeadParse parseRequestHead(std::string_view head, size_t maxBody);
 struct ServerLimits {
     size_t maxHeadBytes = 16 * 1024;
     size_t maxBodyBytes = size_t(8) << 20;
-    unsigned workers = 8;
-    size_t maxWaiting = 64;  // accepted connections waiting for a worker
+    unsigned connections = 64;  // served at once
+    size_t maxWaiting = 64;     // accepted connections waiting for a thread
+    // Connections at once from one address other than loopback (local users
+    // are trusted as much as the machine's own programs).
+    size_t maxPerAddress = 16;
     std::chrono::milliseconds handshakeTime{10'000};
     std::chrono::milliseconds requestTime{20'000};   // to read one whole request
     std::chrono::milliseconds keepAliveTime{5'000};  // idle between requests
@@ -103,6 +110,7 @@ class HttpServer {
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::pair<int, std::string>> waiting_;
+    std::map<std::string, size_t> perAddress_;  // open connections by address
 };
 
 }  // namespace agent

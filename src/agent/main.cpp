@@ -62,10 +62,9 @@ int serve(const agent::AgentOptions& o) {
     agent::addInteropNamespace(repo);
     agent::EnumerationContexts contexts(256, 32);
     agent::Operations operations(repo, wbem::localServerName(), contexts);
-    agent::CimxmlEndpoint endpoint(operations, guard);
+    agent::CimxmlEndpoint endpoint(operations, guard, std::chrono::seconds(120), o.workers);
 
     agent::ServerLimits limits;
-    limits.workers = o.workers;
     if (o.requestTime) limits.requestTime = *o.requestTime;
     agent::HttpServer server(o.listenAddress, o.port(), tls.get(), limits,
                              [&](const agent::HttpRequest& r) { return endpoint.handle(r); });

@@ -258,23 +258,30 @@ std::string LoginGuard::key(const std::string& user, const std::string& password
 
 std::optional<std::string> LoginGuard::login(const std::optional<std::string>& authorization,
                                              const std::string& peer) {
+    Outcome outcome = check(authorization, peer);
+    if (!outcome.user) std::this_thread::sleep_for(outcome.delay);
+    return outcome.user;
+}
+
+LoginGuard::Outcome LoginGuard::check(const std::optional<std::string>& authorization,
+                                      const std::string& peer) {
     using Clock = std::chrono::steady_clock;
     const auto credentials = authorization ? basicCredentials(*authorization) : std::nullopt;
-    if (!credentials) return std::nullopt;  // a first request without credentials is no failure
+    if (!credentials) return {};  // a first request without credentials is no failure
     const auto& [user, password] = *credentials;
     const std::string k = key(user, password);
     const auto now = Clock::now();
     {
         std::lock_guard lock(mutex_);
         auto it = remembered_.find(k);
-        if (it != remembered_.end() && now - it->second < options_.rememberFor) return user;
+        if (it != remembered_.end() && now - it->second < options_.rememberFor) return {user, {}};
     }
     if (check_->check(user, password)) {
         std::lock_guard lock(mutex_);
         if (remembered_.size() >= options_.maxRemembered) remembered_.clear();
         remembered_[k] = now;
         failures_.erase(peer);
-        return user;
+        return {user, {}};
     }
     std::chrono::milliseconds delay;
     {
@@ -286,8 +293,7 @@ std::optional<std::string> LoginGuard::login(const std::optional<std::string>& a
         f.last = now;
         delay = std::min(options_.failureDelay * f.count, options_.maxFailureDelay);
     }
-    std::this_thread::sleep_for(delay);
-    return std::nullopt;
+    return {std::nullopt, delay};
 }
 
 }  // namespace agent

@@ -80,8 +80,14 @@ class LoginGuard {
     };
     LoginGuard(std::unique_ptr<PasswordCheck> check, Options options);
 
-    // The user when the Authorization header holds valid Basic credentials;
-    // nullopt otherwise, after the delay for `peer`'s recent failures.
+    struct Outcome {
+        std::optional<std::string> user;     // when the credentials are good
+        std::chrono::milliseconds delay{0};  // to wait before saying no
+    };
+    // Checks the Authorization header's Basic credentials without waiting;
+    // a failure comes with the delay owed for `peer`'s recent failures.
+    Outcome check(const std::optional<std::string>& authorization, const std::string& peer);
+    // The same, waiting out the delay of a failure here.
     std::optional<std::string> login(const std::optional<std::string>& authorization,
                                      const std::string& peer);
 

@@ -170,6 +170,38 @@ TEST_F(AgentSecurity, RefusesAnOversizedRequestFromItsHeadAlone) {
     EXPECT_TRUE(goodClientServed());
 }
 
+TEST_F(AgentSecurity, AnswersAnOversizedRequestSentWholeBeforeClosing) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    RawConnection c(agent_->port(), agent_->certFile());
+    ASSERT_TRUE(c.ok()) << c.error();
+    // A client that sends its body straight after the head must still read
+    // the refusal, not a reset connection.
+    const std::string head =
+        "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        "CIMOperation: MethodCall\r\nCIMMethod: EnumerateClassNames\r\n"
+        "Authorization: " +
+        goodAuthorization() + "\r\nContent-Length: 10485760\r\n\r\n";
+    ASSERT_TRUE(c.send(head + std::string(size_t(1) << 20, 'x')));
+    const auto reply = c.readReply(10s);
+    ASSERT_TRUE(reply) << "no answer, the connection was reset";
+    EXPECT_EQ(reply->status, 413);
+}
+
+TEST_F(AgentSecurity, IdleConnectionsDoNotLockOthersOut) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    // More connections that never even start TLS than logins and operations
+    // run at once: they hold connection threads until the handshake limit,
+    // but the work goes on for others.
+    std::vector<std::unique_ptr<RawConnection>> idle;
+    for (int i = 0; i < 20; ++i) {
+        idle.push_back(std::make_unique<RawConnection>(agent_->port(), ""));
+        ASSERT_TRUE(idle.back()->ok()) << idle.back()->error();
+    }
+    const auto began = Clock::now();
+    EXPECT_TRUE(goodClientServed());
+    EXPECT_LT(secondsSince(began), 5.0) << "the good client waited for the idle ones";
+}
+
 TEST_F(AgentSecurity, RefusesMalformedAndDangerousRequestsAndGoesOnServing) {
     ASSERT_NO_FATAL_FAILURE(start());
     // A file the agent could read, to show that an external entity is never fetched.
