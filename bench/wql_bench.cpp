@@ -22,6 +22,7 @@
 
 #include "wbem/repository/instance_source.h"
 #include "wbem/repository/repository.h"
+#include "wbem/wql/like_pattern.h"
 #include "wbem/wql/wql.h"
 
 namespace {
@@ -168,3 +169,20 @@ BENCHMARK(BM_WqlVsHandLoop)->Unit(benchmark::kMillisecond)->Arg(10000)->Arg(kRow
 }  // namespace
 
 BENCHMARK_MAIN();
+
+// LIKE at its worst: a pattern that matches almost everywhere before it fails
+// ('%' then "a_" repeated, then 'b', at the longest pattern the service takes)
+// against a 128 KiB text of 'a's, the longest command line Linux allows.
+// Counter: ms per match (target: well under a second).
+void BM_LikeWorstCase(benchmark::State& state) {
+    std::string pattern = "%";
+    while (pattern.size() + 3 <= size_t(state.range(0))) pattern += "a_";
+    pattern += "b";
+    auto like = wql::LikePattern::compile(pattern);
+    const std::string text(128 * 1024, 'a');
+    bool matched = true;
+    for (auto _ : state) matched = like->matches(text);
+    if (matched) state.SkipWithError("the pattern should not match");
+    state.counters["pattern_chars"] = double(pattern.size());
+}
+BENCHMARK(BM_LikeWorstCase)->Unit(benchmark::kMillisecond)->Arg(256)->Arg(1024)->Arg(4096);

@@ -1,6 +1,7 @@
 #include "binder.h"
 
 #include "../errors.h"
+#include "../limits.h"
 #include "../repository/object_path.h"
 #include "../repository/system_properties.h"
 #include "../text.h"
@@ -181,7 +182,12 @@ class Binder {
                 if (!isStringLikeType(t) && !isIntegerType(t))
                     invalidQuery(l.property.offset, "LIKE needs a text property");
                 size_t errorAt = 0;
-                auto pattern = LikePattern::compile(l.pattern.value.asString(), &errorAt);
+                const std::string& text = l.pattern.value.asString();
+                if (text.size() > limits::likePatternLength)
+                    invalidQuery(l.pattern.offset, "a LIKE pattern may have at most " +
+                                                       std::to_string(limits::likePatternLength) +
+                                                       " characters");
+                auto pattern = LikePattern::compile(text, &errorAt);
                 if (!pattern) invalidQuery(l.pattern.offset, "unterminated [ in the pattern");
                 return makeLike(std::move(r.operand), std::move(*pattern));
             }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "test_repository.h"
+#include "wbem/limits.h"
 
 namespace wbem::wql {
 namespace {
@@ -165,6 +166,16 @@ TEST_F(WqlSelect, RefusedQueriesAndTheirCodes) {
         SCOPED_TRACE(c.query);
         EXPECT_EQ(hexCode(errorOf(repo_, c.query)), hexCode(c.code));
     }
+}
+
+TEST_F(WqlSelect, LikePatternsAreCappedAtTheirLimit) {
+    // Matching costs text length × pattern length at worst: patterns are capped.
+    auto query = [](size_t length) {
+        return "SELECT * FROM Base WHERE Name LIKE '%" + std::string(length - 1, '_') + "'";
+    };
+    EXPECT_EQ(hexCode(errorOf(repo_, query(limits::likePatternLength + 1))),
+              hexCode(hr::InvalidQuery));
+    EXPECT_EQ(errorOf(repo_, query(limits::likePatternLength)), hr::Ok);
 }
 
 TEST_F(WqlSelect, ErrorTextIsWmisOwn) {
