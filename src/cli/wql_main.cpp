@@ -1,4 +1,6 @@
 // wql: runs one WQL query and prints the result as a table, CSV, TSV or an HTML report.
+#include <unistd.h>
+
 #include <iostream>
 
 #include "wql_options.h"
@@ -12,5 +14,6 @@ int main(int argc, char** argv) {
         std::cerr << "wql: " << error << "\n" << cli::wqlUsage();
         return 2;
     }
+    options->toTerminal = ::isatty(STDOUT_FILENO) == 1;
     return cli::runWql(*options, std::cout, std::cerr);
 }

@@ -31,6 +31,9 @@ struct WqlOptions {
     std::vector<std::string> mofFiles;
     bool listClasses = false;
     std::string outFile;
+    // Standard output is a terminal (set by the program, not an option):
+    // CSV and TSV then go out with their control characters made harmless.
+    bool toTerminal = false;
     OutputFormat format = OutputFormat::Table;
     std::optional<SortKey> sort;  // none: rows stay in the order of the result
     std::string query;

@@ -27,6 +27,32 @@ void flattenLines(std::vector<std::string>& cells) {
             if (static_cast<unsigned char>(c) < ' ') c = ' ';
 }
 
+// The cells with their control characters (ESC, BEL, ...) shown as '?', for a
+// terminal, which would act on them; line breaks and tabs stay, as CSV and
+// TSV need them.
+class TerminalSafeView : public exporter::ResultView {
+  public:
+    explicit TerminalSafeView(const exporter::ResultView& inner) : inner_(inner) {}
+    int columnCount() const override { return inner_.columnCount(); }
+    std::string columnCaption(int column) const override {
+        return safe(inner_.columnCaption(column));
+    }
+    int rowCount() const override { return inner_.rowCount(); }
+    std::string cellText(int row, int column) const override {
+        return safe(inner_.cellText(row, column));
+    }
+
+  private:
+    static std::string safe(std::string text) {
+        for (char& c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if ((u < ' ' && c != '\t' && c != '\r' && c != '\n') || u == 0x7F) c = '?';
+        }
+        return text;
+    }
+    const exporter::ResultView& inner_;
+};
+
 int fail(std::ostream& err, const std::string& text) {
     err << text << '\n';
     return 1;
@@ -58,6 +84,8 @@ bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTa
     }
     const char separator =
         o.format == OutputFormat::Csv ? exporter::kCsvSeparator : exporter::kTsvSeparator;
+    if (o.toTerminal && o.outFile.empty())
+        return exporter::WriteDelimited(TerminalSafeView(view), separator, device, error);
     return exporter::WriteDelimited(view, separator, device, error);
 }
 

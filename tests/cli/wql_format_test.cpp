@@ -109,3 +109,36 @@ TEST_F(WqlFormat, AColumnTheResultDoesNotHaveIsAUsageError) {
 }
 
 }  // namespace
+
+namespace {
+
+// Values a local user or a remote host chose: a terminal escape and a formula.
+const char* kHostileMof = R"(
+class Row { [key] uint32 Id; string Note; };
+instance of Row { Id = 1; Note = "\x1B]0;owned\x07red"; };
+instance of Row { Id = 2; Note = "=cmd|' /C calc'!A0"; };
+)";
+
+std::string runCsv(bool toTerminal) {
+    std::string error;
+    auto o = cli::parseWqlOptions({"-host:hostilehost", "-format:csv", "select Id, Note from Row"},
+                                  error);
+    EXPECT_TRUE(o) << error;
+    if (!o) return {};
+    o->toTerminal = toTerminal;
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::runWql(*o, out, err), 0) << err.str();
+    return out.str();
+}
+
+}  // namespace
+
+TEST(WqlFormatHostile, CsvToATerminalHasNoControlCharactersAndNoFormulas) {
+    wbem::registerTestHost("hostilehost", kHostileMof);
+    const std::string terminal = runCsv(true);
+    const std::string file = runCsv(false);
+    wbem::unregisterTestHost("hostilehost");
+    EXPECT_EQ(terminal, "Id,Note\r\n1,?]0;owned?red\r\n2,'=cmd|' /C calc'!A0\r\n");
+    // A file keeps every byte but for the formula's quote.
+    EXPECT_EQ(file, "Id,Note\r\n1,\x1B]0;owned\x07red\r\n2,'=cmd|' /C calc'!A0\r\n");
+}

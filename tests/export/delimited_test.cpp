@@ -129,5 +129,33 @@ TEST(WriteDelimited, EveryFieldReadsBackWhole) {
     }
 }
 
+TEST(WriteDelimited, FormulaCellsAreNeutralisedNumbersAreNot) {
+    const struct {
+        const char* cell;
+        const char* written;  // in the CSV line
+    } cases[] = {
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+SUM(A1:A2)", "'+SUM(A1:A2)"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(1)", "'@SUM(1)"},
+        {"\tx", "'\tx"},
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"-5", "-5"},
+        {"+3.25", "+3.25"},
+        {"-1e-9", "-1e-9"},
+        {"-", "'-"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        PlainResultView view({"Value"}, {{c.cell}});
+        EXPECT_EQ(delimited(view, kCsvSeparator), std::string("Value\r\n") + c.written + "\r\n")
+            << c.cell;
+    }
+    // In TSV the same rule; a leading TAB is quoted as the separator it is.
+    PlainResultView tab({"Value"}, {{"\t=1"}});
+    EXPECT_EQ(delimited(tab, kTsvSeparator), "Value\r\n\"'\t=1\"\r\n");
+}
+
 }  // namespace
 }  // namespace exporter
