@@ -1,13 +1,16 @@
 #include "wql_run.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include "export/delimited.h"
 #include "export/export_format.h"
 #include "export/html_report.h"
 #include "export/report_time.h"
 #include "ostream_device.h"
+#include "output_file.h"
 #include "result_rows.h"
 #include "results/code_page.h"
 #include "text_table.h"
@@ -92,12 +95,20 @@ bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTa
 }  // namespace
 
 int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
-    std::ofstream file;
+    for (const auto& mof : o.mofFiles)
+        if (!o.outFile.empty() && sameFile(o.outFile, mof)) {
+            err << "wql: -out:" << o.outFile << " is also a -mof: input; write elsewhere\n";
+            return 2;
+        }
+    std::unique_ptr<OutputFile> file;
     std::ostream* out = &stdOut;
     if (!o.outFile.empty()) {
-        file.open(o.outFile, std::ios::binary | std::ios::trunc);
-        if (!file) return fail(err, "Error: cannot write " + o.outFile);
-        out = &file;
+        try {
+            file = std::make_unique<OutputFile>(o.outFile);
+        } catch (const std::exception& e) {
+            return fail(err, std::string("Error: ") + e.what());
+        }
+        out = &file->stream();
     }
     try {
         if (!o.mofFiles.empty()) wmi::CompileMofFiles(o.host, o.mofFiles, o.nspace);
@@ -138,8 +149,19 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         if (!writeResult(o, conn, table, std::move(order), *out, error))
             return fail(err, "Error: " + error);
     }
+    if (file) {
+        try {
+            file->commit();
+        } catch (const std::exception& e) {
+            return fail(err, std::string("Error: ") + e.what());
+        }
+        return 0;
+    }
+    errno = 0;
     out->flush();
-    if (!*out) return fail(err, "Error: cannot write the output");
+    if (!*out)
+        return fail(err, std::string("Error: cannot write the output") +
+                             (errno ? std::string(": ") + std::strerror(errno) : std::string()));
     return 0;
 }
 

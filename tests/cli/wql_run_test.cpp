@@ -1,8 +1,10 @@
 #include "cli/wql_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -124,5 +126,79 @@ TEST_F(WqlRun, ConnectsWithTheRemoteOptionsGiven) {
         EXPECT_EQ(c.options->auth, wbem::AuthMethod::Kerberos);
         EXPECT_EQ(c.options->caFile, "ca.pem");
         EXPECT_TRUE(c.options->allowUnencrypted);
+    }
+}
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST_F(WqlRun, AFailedRunLeavesTheOutputFileAsItWas) {
+    const std::string dir = ::testing::TempDir();
+    const std::string out = dir + "/wql_keep.csv";
+    const std::string mof = dir + "/wql_keep.mof";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {"a failed query", {"-host:wqlhost", "-user:u", "-pswd:p", "select * from NoSuch"}, 1},
+        {"a column to sort by that is not there",
+         {"-host:wqlhost", "-user:u", "-pswd:p", "-sort:NoCol", "select Name from Item"},
+         2},
+        {"an unreachable host", {"-host:nowhere.invalid", "select * from Item"}, 1},
+        {"the output is the MOF input", {"-mof:" + out, "select * from Item"}, 2},
+        {"a MOF file that does not compile", {"-mof:" + mof, "select * from Item"}, 1},
+    };
+    std::ofstream(mof) << "class Broken : Missing { };\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(out, std::ios::binary) << "old,contents\r\n";
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "-out:" + out);
+        const Result r = run(args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_EQ(slurp(out), "old,contents\r\n");
+    }
+    // Only the file itself is left behind, no half-written sibling.
+    size_t siblings = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        siblings += e.path().filename().string().rfind("wql_keep.csv", 0) == 0;
+    EXPECT_EQ(siblings, 1u);
+
+    // A run that succeeds replaces it, keeping its mode.
+    ::chmod(out.c_str(), 0640);
+    const Result ok = run({"-out:" + out, "-host:wqlhost", "-user:u", "-pswd:p", "-format:csv",
+                           "select Name from Item where Name = 'a'"});
+    ASSERT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(slurp(out), "Name\r\na\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    std::remove(out.c_str());
+    std::remove(mof.c_str());
+}
+
+TEST_F(WqlRun, OutputErrorsSayWhy) {
+    const struct {
+        const char* file;
+        const char* reason;
+    } cases[] = {
+        {"/nonexistent/dir/x.csv",
+         "cannot write /nonexistent/dir/x.csv: No such file or directory"},
+        {"/dev/full", "No space left on device"},
+    };
+    for (const auto& c : cases) {
+        const Result r = run({"-out:" + std::string(c.file), "-host:wqlhost", "-user:u", "-pswd:p",
+                              "select Name from Item"});
+        EXPECT_EQ(r.code, 1) << c.file;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     }
 }
