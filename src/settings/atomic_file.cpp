@@ -48,26 +48,56 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// The file a path names once its symbolic links are followed (a dangling
+// link names the file it would point to); empty for a loop.
+fs::path resolveLinks(fs::path path) {
+    std::error_code ec;
+    for (int hops = 0; hops < 40; ++hops) {
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+        fs::path next = fs::read_symlink(path, ec);
+        if (ec) return {};
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return {};
+}
+
+// Rewrites the file where it is, for when replacing it would lose what the
+// user set on it (its owner, its other names) or its folder takes no new
+// file: all of the data first, then the old tail cut off.
+bool rewriteInPlace(const fs::path& target, std::string_view data) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, data) && ::fsync(fd) == 0 &&
+              ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
     if (path.empty()) return false;
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) return false;
-        target = resolved;
-    }
+    const fs::path target = resolveLinks(path);
+    if (target.empty()) return false;
 
     struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) return false;
     if (!exists && errno != ENOENT) return false;
+    // A file nobody may write (0444) was made read-only on purpose: keep it.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return false;
+    // Another owner, or other names (hard links): a new file would take the
+    // owner away from them or leave the other names with the old text.
+    if (exists && (st.st_nlink > 1 || st.st_uid != ::geteuid()))
+        return rewriteInPlace(target, data);
 
     std::string tempName;
     int fd = createTemp(target, tempName);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        // A folder that takes no new file: the file itself may still be written.
+        return exists && (errno == EACCES || errno == EPERM || errno == EROFS) &&
+               rewriteInPlace(target, data);
+    }
 
     bool ok = (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, data) &&
               ::fsync(fd) == 0;

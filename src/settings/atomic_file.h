@@ -9,8 +9,13 @@
 namespace settings {
 
 // Returns false, leaving the target as it was and no temporary file behind,
-// when any step fails. A symbolic link is followed: its target is replaced.
-// An existing file keeps its permission bits; a new one gets 0666 less umask.
+// when any step fails. A symbolic link stays a link and its target is
+// written (a dangling one gets its target made). An existing file keeps its
+// permission bits; a new one gets 0666 less umask. A file that may not be
+// written (0444) is left alone (false). A file of another owner or with
+// other names (hard links), or in a folder that takes no new file, is
+// rewritten in place instead (all the data, synced, then cut to length), so
+// that its owner and its other names keep it.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 
 }  // namespace settings

@@ -7,8 +7,10 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "settings/profile_file.h"
 #include "temp_folder.h"
@@ -71,18 +73,104 @@ TEST(AtomicWrite, AFullDiskLeavesTheOriginalWhole) {
     EXPECT_EQ(folder.names(), std::set<std::string>{"cimscope.ini"});
 }
 
-TEST(AtomicWrite, AReadOnlyFolderLeavesTheOriginalWhole) {
+TEST(AtomicWrite, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
     TempFolder folder;
     std::string path = folder.file("cimscope.ini");
     writeBytes(path, kOriginal);
-    ProfileFile file = ProfileFile::load(path);
-    ASSERT_TRUE(file.writeString("QueryHistory", "Count", "0"));
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
     fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(file.save());
+    const bool saved = WriteFileAtomically(path, "short");
     fs::permissions(folder.path(), fs::perms::owner_all);
-    EXPECT_EQ(readBytes(path), kOriginal);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(readBytes(path), "short");  // the longer old text cut off
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(folder.names(), std::set<std::string>{"cimscope.ini"});
+}
+
+// What the user set on the file survives a save: its read-only mode, its
+// links, its other names, its owner.
+TEST(AtomicWrite, EveryKindOfFileKeepsWhatTheUserSetOnIt) {
+    struct Kind {
+        const char* what;
+        std::function<void(TempFolder&)> make;  // makes cimscope.ini (and real.ini)
+        bool saved;
+        std::function<void(TempFolder&)> check;
+    };
+    const auto ino = [](const std::string& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    static ino_t madeInode = 0;
+    const std::vector<Kind> kinds = {
+        {"a file nobody may write (0444)",
+         [&](TempFolder& f) {
+             writeBytes(f.file("cimscope.ini"), kOriginal);
+             fs::permissions(f.file("cimscope.ini"), fs::perms::owner_read | fs::perms::group_read |
+                                                         fs::perms::others_read);
+         },
+         false,
+         [&](TempFolder& f) {
+             EXPECT_EQ(readBytes(f.file("cimscope.ini")), kOriginal);
+             struct stat st {};
+             ::stat(f.file("cimscope.ini").c_str(), &st);
+             EXPECT_EQ(st.st_mode & 0777, 0444u);
+         }},
+        {"a live symbolic link",
+         [&](TempFolder& f) {
+             writeBytes(f.file("real.ini"), kOriginal);
+             fs::create_symlink("real.ini", f.file("cimscope.ini"));
+         },
+         true,
+         [&](TempFolder& f) {
+             EXPECT_TRUE(fs::is_symlink(f.file("cimscope.ini")));
+             EXPECT_EQ(readBytes(f.file("real.ini")), "new");
+         }},
+        {"a dangling symbolic link",
+         [&](TempFolder& f) { fs::create_symlink("real.ini", f.file("cimscope.ini")); }, true,
+         [&](TempFolder& f) {
+             EXPECT_TRUE(fs::is_symlink(f.file("cimscope.ini")));
+             EXPECT_EQ(readBytes(f.file("real.ini")), "new");
+         }},
+        {"a hard link",
+         [&](TempFolder& f) {
+             writeBytes(f.file("real.ini"), kOriginal);
+             fs::create_hard_link(f.file("real.ini"), f.file("cimscope.ini"));
+             madeInode = ino(f.file("real.ini"));
+         },
+         true,
+         [&](TempFolder& f) {
+             EXPECT_EQ(readBytes(f.file("real.ini")), "new");  // the other name sees it
+             EXPECT_EQ(ino(f.file("cimscope.ini")), madeInode);
+             EXPECT_EQ(fs::hard_link_count(f.file("cimscope.ini")), 2u);
+         }},
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.what);
+        TempFolder folder;
+        k.make(folder);
+        EXPECT_EQ(WriteFileAtomically(folder.file("cimscope.ini"), "new"), k.saved);
+        k.check(folder);
+        EXPECT_EQ(folder.names().count("cimscope.ini"), 1u);
+        for (const auto& name : folder.names())  // no temporary file left
+            EXPECT_TRUE(name == "cimscope.ini" || name == "real.ini") << name;
+    }
+}
+
+TEST(AtomicWrite, AFileOfAnotherOwnerKeepsItsOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another owner";
+    TempFolder folder;
+    const std::string path = folder.file("cimscope.ini");
+    writeBytes(path, kOriginal);
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "new"));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u);
+    EXPECT_EQ(readBytes(path), "new");
 }
 
 TEST(AtomicWrite, AnUnreadableFileIsNotOverwritten) {
