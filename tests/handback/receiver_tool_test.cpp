@@ -55,6 +55,17 @@ TEST(WpReceiver, PrintsEachQueryItReceives) {
     EXPECT_EQ(run.out, "select Name from Win32_Process\nselect \xC5\xBD from A\n");
 }
 
+TEST(WpReceiver, EscapesControlCharactersSoEachQueryIsOneLine) {
+    handbacktest::TempSocketDir dir;
+    std::string query = "select\r\nName\tfrom C:\\x \x1B[2J\x07\x7F";
+    query += '\0';
+    query += "end \xC5\xBD";
+    const ReceiverRun run = runReceiver(dir.path(), "4244 -timeout:5000", {query}, 4244);
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 0);
+    EXPECT_EQ(run.out, "select\\r\\nName\\tfrom C:\\\\x \\x1B[2J\\x07\\x7F\\x00end \xC5\xBD\n");
+}
+
 TEST(WpReceiver, EndsWithAStatusOnTimeoutAndBadUsage) {
     handbacktest::TempSocketDir dir;
     struct Case {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -238,37 +239,99 @@ TEST(HandBackTransport, SendsNothingToAListenerOfAnotherUser) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the other user's listener received the query";
 }
 
-TEST(HandBackListenerTest, RefusesStreamsThatAreNotAHandBack) {
+// A bad peer never costs the real hand-back: whatever it sends, or does not
+// send, the query that follows it is taken within the sender's limit, and
+// the bad connection is dropped with a note.
+TEST(HandBackListenerTest, ABadPeerNeverCostsTheRealHandBack) {
     handbacktest::TempSocketDir dir;
     std::string error;
     auto listener = HandBackListener::ListenAt(dir.file("c.sock"), error);
     ASSERT_TRUE(listener) << error;
+    std::vector<std::string> notes;
+    listener->SetNotes([&](const std::string& why) { notes.push_back(why); });
     const std::string item("\x5B\xA3\x01\x00\x00\x00\x00\x00", 8);
     struct Case {
         const char* name;
-        std::string bytes;
-        const char* error;
+        std::string bytes;  // what the peer sends, then it stays connected
+        bool closes;        // it also ends its side
+        const char* note;   // part of the note, or "" when it is still pending
     } cases[] = {
+        {"silent", "", false, ""},
+        {"garbage", "GET / HTTP/1.1\r\n\r\n", false, "data item"},
         {"other data item", std::string("\x5C\xA3\x01\x00\x00\x00\x00\x00\x02\x00\x00\x00x\0", 14),
-         "data item"},
-        {"count 0", item + std::string(4, '\0'), "byte count"},
-        {"count too big", item + std::string("\xFF\xFF\xFF\x7F", 4), "byte count"},
-        {"no zero byte", item + std::string("\x02\x00\x00\x00xy", 6), "zero byte"},
-        {"cut short", item + std::string("\x09\x00\x00\x00xy", 6), "closed"},
+         false, "data item"},
+        {"count 0", item + std::string(4, '\0'), false, "byte count"},
+        {"oversized", item + std::string("\xFF\xFF\xFF\x7F", 4), false, "byte count"},
+        {"no zero byte", item + std::string("\x02\x00\x00\x00xy", 6), false, "zero byte"},
+        {"partial", item + std::string("\x09\x00\x00\x00xy", 6), false, ""},
+        {"cut short", item + std::string("\x09\x00\x00\x00xy", 6), true, "closed"},
     };
     for (const Case& c : cases) {
-        const int fd = connectRaw(listener->path());
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
-                  ssize_t(c.bytes.size()));
-        ::shutdown(fd, SHUT_WR);
-        EXPECT_FALSE(listener->Receive(2s, error)) << c.name;
-        EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
-        ::close(fd);
+        SCOPED_TRACE(c.name);
+        notes.clear();
+        const int bad = connectRaw(listener->path());
+        ASSERT_GE(bad, 0);
+        if (!c.bytes.empty()) {
+            ASSERT_EQ(::send(bad, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
+                      ssize_t(c.bytes.size()));
+        }
+        if (c.closes) ::shutdown(bad, SHUT_WR);
+        std::optional<handback::ReceivedHandBack> got;
+        std::string receiveError;
+        std::thread caller([&] { got = listener->Receive(10s, receiveError); });
+        std::this_thread::sleep_for(50ms);  // the bad peer is in first
+        const Timed sent = timedSend(listener->path(), "select Name from Good");
+        caller.join();
+        EXPECT_EQ(sent.outcome, SendOutcome::Delivered) << handback::OutcomeName(sent.outcome);
+        ASSERT_TRUE(got) << receiveError;
+        EXPECT_EQ(got->query, "select Name from Good");
+        if (*c.note) {
+            // Notes of earlier peers closed since may come too.
+            EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const std::string& n) {
+                return n.find(c.note) != std::string::npos;
+            })) << testing::PrintToString(notes);
+        }
+        ::close(bad);
     }
-    const auto start = Clock::now();
-    EXPECT_FALSE(listener->Receive(100ms, error));
-    EXPECT_GE(Clock::now() - start, 100ms);
+    // What is left pending is dropped at its time limit, with a note.
+    notes.clear();
+    const int silent = connectRaw(listener->path());
+    EXPECT_FALSE(listener->Receive(HandBackListener::kMessageTime + 500ms, error));
+    EXPECT_NE(error.find("no hand-back"), std::string::npos) << error;
+    EXPECT_FALSE(notes.empty());
+    ::close(silent);
+}
+
+TEST(HandBackListenerTest, APeerOfAnotherUserIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+    handbacktest::TempSocketDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    std::string error;
+    auto listener = HandBackListener::ListenAt(dir.file("c.sock"), error);
+    ASSERT_TRUE(listener) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(listener->path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::chmod(listener->path().c_str(), 0666), 0);  // so that the stranger can connect
+    std::vector<std::string> notes;
+    listener->SetNotes([&](const std::string& why) { notes.push_back(why); });
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        const auto message = handback::EncodeHandBack("select Password from Secrets");
+        const int fd = connectRaw(dir.file("c.sock"));
+        if (fd < 0) ::_exit(4);
+        (void)!::send(fd, message->data(), message->size(), MSG_NOSIGNAL);
+        char byte;
+        (void)!::recv(fd, &byte, 1, 0);  // until the listener closes
+        ::_exit(0);
+    }
+    EXPECT_FALSE(listener->Receive(2s, error));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_FALSE(notes.empty());
+    EXPECT_NE(notes[0].find("another user"), std::string::npos) << notes[0];
 }
 
 TEST(HandBackListenerTest, TakesOverAStaleNameButNotALiveOne) {

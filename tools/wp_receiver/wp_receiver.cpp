@@ -1,8 +1,9 @@
 // wp_receiver: listens as the calling program N ("cimscope -wp:N") and prints
 // each query handed back, one per line, until it has COUNT of them.
 //   wp_receiver N [-count:COUNT] [-timeout:MS]
-// Exit status: 0 after COUNT queries, 1 on a timeout or a bad message, 2 on
-// bad usage. "listening at PATH" goes to standard error once it listens.
+// Exit status: 0 after COUNT queries, 1 on a timeout, 2 on bad usage; a bad
+// message is dropped with a note on standard error and listening goes on. "listening at PATH" goes
+// to standard error once it listens.
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -17,6 +18,33 @@ template <typename T>
 bool number(std::string_view text, T& value) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
+}
+
+// One query, one line: a backslash and the control characters are written as
+// escapes (\\, \n, \r, \t, \xHH), so that no query can end its line early or
+// send a terminal its commands. Other bytes, UTF-8 among them, stay.
+std::string escaped(std::string_view query) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : query) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            out += "\\x";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 int usage(const std::string& error) {
@@ -56,6 +84,9 @@ int main(int argc, char** argv) {
         std::cerr << "wp_receiver: " << error << "\n";
         return 1;
     }
+    listener->SetNotes([](const std::string& why) {
+        std::cerr << "wp_receiver: dropped a connection: " << why << std::endl;
+    });
     std::cerr << "listening at " << listener->path() << std::endl;
     const auto timeout = std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 24L * 3600 * 1000);
     for (long taken = 0; taken < count;) {
@@ -64,7 +95,8 @@ int main(int argc, char** argv) {
             std::cerr << "wp_receiver: " << error << "\n";
             return 1;
         }
-        std::fwrite(message->query.data(), 1, message->query.size(), stdout);
+        const std::string line = escaped(message->query);
+        std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
         ++taken;
