@@ -254,7 +254,6 @@ void TMainWin::Query2BtnClick() { query_->Query2BtnClick(); }
 void TMainWin::ListView1ColumnClick(int column) { query_->ListView1ColumnClick(column); }
 void TMainWin::Savequeryresultas1Click() { query_->Savequeryresultas1Click(); }
 void TMainWin::ClassListBoxClick() { classes_->ClassListBoxClick(); }
-void TMainWin::InstanceListBoxClick() { instances_->InstanceListBoxClick(); }
 
 // --- Close ------------------------------------------------------------------------------
 

@@ -96,7 +96,8 @@ class TMainWin : public QMainWindow {
     void ListView1ColumnClick(int column);  // query_pane.cpp: sorts the result
     void Savequeryresultas1Click();         // query_export.cpp
     void ClassListBoxClick();               // class_browser.cpp: shows the selected class
-    void InstanceListBoxClick();            // instance_browser.cpp: shows an instance
+    // The other handlers are the panes' own: InstanceListBoxClick in
+    // instance_browser.cpp, the popup menus' in the pane whose view they serve.
 
     // --- Find (win1_find.cpp) ----------------------------------------------------------
     void Search1Click();
@@ -117,9 +118,6 @@ class TMainWin : public QMainWindow {
     void About1Click();     // the About box, until the user closes it
     // Opens web and mail addresses; tests put their own in its place.
     help::UrlOpener OpenUrl = help::DefaultUrlOpener();
-
-    // The end of a run of the instance thread, in the status bar.
-    void InstancesDone(int count, const QString& error);
 
     // --- Helpers the handlers of the window share --------------------------------------
     void SetStatusText(int panel, const QString& text);
@@ -162,6 +160,8 @@ class TMainWin : public QMainWindow {
     // Runs the text on the Query tab, which becomes the active page from code
     // (Query1Btn and Selectfrom1 of the class browser end here).
     void runOnQueryTab(const QString& text);
+    // The end of a run of the instance thread, in the status bar.
+    void InstancesDone(int count, const QString& error);
 
     settings::Histories CollectHistories() const;
     settings::WindowPlacement CurrentPlacement() const;
