@@ -598,7 +598,9 @@ struct Operations::Impl {
             }
         }
         std::vector<std::pair<std::string, wbem::CimValue>> in;
-        for (const auto& [upperName, element] : call.params) {
+        for (const auto& param : call.params) {
+            const std::string& upperName = param.first;
+            const xmlNode* element = param.second;
             const auto declared = std::find_if(
                 method->parameters.begin(), method->parameters.end(),
                 [&](const wbem::ParameterDef& p) { return p.in && iequals(p.name, upperName); });

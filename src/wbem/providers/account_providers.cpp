@@ -199,13 +199,14 @@ void addFrom(const std::vector<std::string>& files, const std::string& userName,
     for (const auto& file : files) {
         auto text = readTextFile(file, 1 << 20);
         if (!text) continue;
-        for (auto& [k, v] : parseEnvironmentFile(*text)) {
+        for (auto& variable : parseEnvironmentFile(*text)) {
+            const std::string& name = variable.first;
             auto same = std::find_if(mine.begin(), mine.end(),
-                                     [&](const ConfiguredVariable& c) { return c.name == k; });
+                                     [&](const ConfiguredVariable& c) { return c.name == name; });
             if (same != mine.end())
-                same->value = v;
+                same->value = std::move(variable.second);
             else
-                mine.push_back({k, v, userName, system});
+                mine.push_back({name, std::move(variable.second), userName, system});
         }
     }
     out.insert(out.end(), std::make_move_iterator(mine.begin()),
