@@ -221,6 +221,11 @@ bool PamCheck::check(const std::string& user, const std::string& password) {
                               : pam_start_confdir(service_.c_str(), user.c_str(), &conv,
                                                   confDir_.c_str(), &handle);
     if (rc != PAM_SUCCESS) return false;
+    // The login guard delays failures itself, without holding a turn; PAM's
+    // own delay (pam_unix waits about 2 s) is replaced by none.
+    using DelayFunction = void (*)(int, unsigned, void*);
+    DelayFunction noDelay = [](int, unsigned, void*) {};
+    pam_set_item(handle, PAM_FAIL_DELAY, reinterpret_cast<const void*>(noDelay));
     rc = pam_authenticate(handle, PAM_SILENT | PAM_DISALLOW_NULL_AUTHTOK);
     if (rc == PAM_SUCCESS) rc = pam_acct_mgmt(handle, PAM_SILENT | PAM_DISALLOW_NULL_AUTHTOK);
     pam_end(handle, rc);
@@ -261,6 +266,18 @@ std::optional<std::string> LoginGuard::login(const std::optional<std::string>& a
     Outcome outcome = check(authorization, peer);
     if (!outcome.user) std::this_thread::sleep_for(outcome.delay);
     return outcome.user;
+}
+
+std::optional<std::string> LoginGuard::remembered(const std::optional<std::string>& authorization) {
+    const auto credentials = authorization ? basicCredentials(*authorization) : std::nullopt;
+    if (!credentials) return std::nullopt;
+    const std::string k = key(credentials->first, credentials->second);
+    std::lock_guard lock(mutex_);
+    auto it = remembered_.find(k);
+    if (it == remembered_.end() ||
+        std::chrono::steady_clock::now() - it->second >= options_.rememberFor)
+        return std::nullopt;
+    return credentials->first;
 }
 
 LoginGuard::Outcome LoginGuard::check(const std::optional<std::string>& authorization,

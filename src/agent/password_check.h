@@ -84,6 +84,8 @@ class LoginGuard {
         std::optional<std::string> user;     // when the credentials are good
         std::chrono::milliseconds delay{0};  // to wait before saying no
     };
+    // The user when these credentials logged in lately (no password check).
+    std::optional<std::string> remembered(const std::optional<std::string>& authorization);
     // Checks the Authorization header's Basic credentials without waiting;
     // a failure comes with the delay owed for `peer`'s recent failures.
     Outcome check(const std::optional<std::string>& authorization, const std::string& peer);

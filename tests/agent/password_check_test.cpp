@@ -111,6 +111,13 @@ TEST(AgentPam, TheConversationHandsPamThePassword) {
     EXPECT_TRUE(agent::PamCheck("allow", dir.path.string()).check("someone", "pw"));
     EXPECT_FALSE(agent::PamCheck("deny", dir.path.string()).check("someone", "pw"));
     EXPECT_FALSE(agent::PamCheck("missing-service", dir.path.string()).check("someone", "pw"));
+
+    // pam_unix waits about 2 s after a failure; the agent delays failures
+    // itself without holding a turn, so PAM's own wait is switched off.
+    std::ofstream(dir.path / "unix") << "auth required pam_unix.so\naccount required pam_unix.so\n";
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_FALSE(agent::PamCheck("unix", dir.path.string()).check("no-such-user-here", "pw"));
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1500));
 }
 
 TEST(AgentLoginGuard, RemembersGoodLoginsAndSlowsDownBadOnes) {
