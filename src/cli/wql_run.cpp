@@ -131,7 +131,13 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         for (const auto& n : names) *out << n << '\n';
     } else {
         // The target's own code page unless one was given; 1250 when it cannot tell.
-        conn.CodePage = o.codePage ? o.codePage : results::targetCodePage(conn).value_or(1250);
+        conn.CodePage = o.codePage;
+        if (!o.codePage) {
+            // An unreachable host or a refused login is said once, not tried again.
+            std::string unreachable;
+            conn.CodePage = results::targetCodePage(conn, &unreachable).value_or(1250);
+            if (!unreachable.empty()) return fail(err, unreachable);
+        }
         wmi::ResultTable table;
         if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
         std::vector<int32_t> order = resultOrder(table);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace wmi {
@@ -17,7 +18,10 @@ namespace results {
 int32_t codePageFromCodeSet(std::string_view answer);
 
 // The code page of the connection's target; empty when the target cannot be
-// asked (the caller keeps what it had or takes 1250).
-std::optional<int32_t> targetCodePage(const wmi::TWMI& connection);
+// asked (the caller keeps what it had or takes 1250). `unreachable` (when
+// given) receives the error text when the target could not be reached or
+// refused the login: asking it anything else would fail the same way.
+std::optional<int32_t> targetCodePage(const wmi::TWMI& connection,
+                                      std::string* unreachable = nullptr);
 
 }  // namespace results

@@ -118,10 +118,12 @@ class TWMI {
 // security flags 128 (bounded wait). False with "not found" when there are no
 // objects, false with "Error: " and the message on failure. The options, when
 // given, reach ConnectServer as OpenServices passes them.
+// `failure` (when given) receives the WMI code of an error, 0 otherwise.
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
                  std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
                  std::string_view propertyName, std::string_view className,
-                 std::string_view password, const wbem::RemoteOptions* options = nullptr);
+                 std::string_view password, const wbem::RemoteOptions* options = nullptr,
+                 wbem::HResult* failure = nullptr);
 
 // Leading and trailing blanks and control characters removed.
 std::string Trimmed(std::string_view text);

@@ -129,8 +129,10 @@ bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextLi
 bool QueryValues(std::string_view host, std::string_view nspace, std::string_view user,
                  std::string& out, int32_t codePage, bool allValues, std::string_view extraClause,
                  std::string_view propertyName, std::string_view className,
-                 std::string_view password, const wbem::RemoteOptions* options) {
+                 std::string_view password, const wbem::RemoteOptions* options,
+                 wbem::HResult* failure) {
     out.clear();
+    if (failure) *failure = 0;
     bool found = false;
     try {
         auto services = OpenServices(host, nspace, user, password, wbem::flags::ConnectUseMaxWait,
@@ -152,9 +154,14 @@ bool QueryValues(std::string_view host, std::string_view nspace, std::string_vie
             out += "\r\n";
         }
         if (!found) out = "not found";
+    } catch (const wbem::WbemError& e) {
+        found = false;
+        out = std::string("Error: ") + e.what();
+        if (failure) *failure = e.code();
     } catch (const std::exception& e) {
         found = false;
         out = std::string("Error: ") + e.what();
+        if (failure) *failure = wbem::hr::Failed;
     }
     out = Trimmed(out);
     return found;

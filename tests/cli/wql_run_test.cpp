@@ -1,12 +1,19 @@
 #include "cli/wql_run.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "test_hosts.h"
 #include "wbem/service/hosts.h"
@@ -201,4 +208,38 @@ TEST_F(WqlRun, OutputErrorsSayWhy) {
         EXPECT_EQ(r.code, 1) << c.file;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     }
+}
+
+// A host that cannot be reached is tried once: asking it for its code page
+// and then for the query would make the user wait for two failures.
+TEST_F(WqlRun, AnUnreachableHostIsTriedOnce) {
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 16), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+    // Not a WinRM server: every connection is closed at once.
+    std::atomic<int> connections{0};
+    std::atomic<bool> done{false};
+    std::thread acceptor([&] {
+        while (!done) {
+            pollfd p{server, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int c = ::accept(server, nullptr, nullptr);
+            if (c >= 0) ++connections, ::close(c);
+        }
+    });
+    const Result r =
+        run({"-host:http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "-user:u",
+             "-pswd:p", "-unencrypted", "-auth:basic", "select Name from Win32_Process"});
+    done = true;
+    acceptor.join();
+    ::close(server);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("RPC server is unavailable"), std::string::npos) << r.err;
+    EXPECT_EQ(connections, 1);
 }
