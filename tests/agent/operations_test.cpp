@@ -11,6 +11,7 @@
 
 #include "agent/cim_status_error.h"
 #include "agent/cimxml_endpoint.h"
+#include "basic_auth.h"
 #include "wbem/remote/cimxml/messages.h"
 #include "wbem/remote/xml/cim_xml.h"
 #include "wbem/remote/xml/cim_xml_writer.h"
@@ -57,21 +58,7 @@ class AcceptU : public agent::PasswordCheck {
     }
 };
 
-std::string basic(const std::string& userColonPassword) {
-    static constexpr char table[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    const std::string& s = userColonPassword;
-    for (size_t i = 0; i < s.size(); i += 3) {
-        const uint32_t n = (uint8_t(s[i]) << 16) | (i + 1 < s.size() ? uint8_t(s[i + 1]) << 8 : 0) |
-                           (i + 2 < s.size() ? uint8_t(s[i + 2]) : 0);
-        out += table[(n >> 18) & 63];
-        out += table[(n >> 12) & 63];
-        out += i + 1 < s.size() ? table[(n >> 6) & 63] : '=';
-        out += i + 2 < s.size() ? table[n & 63] : '=';
-    }
-    return "Basic " + out;
-}
+using agenttest::basic;
 
 class AgentOperations : public ::testing::Test {
   protected:

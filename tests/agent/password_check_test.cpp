@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "basic_auth.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -38,20 +40,7 @@ class Counting : public agent::PasswordCheck {
     }
 };
 
-std::string basic(const std::string& userColonPassword) {
-    static constexpr char t[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    const std::string& s = userColonPassword;
-    for (size_t i = 0; i < s.size(); i += 3) {
-        const uint32_t n = (uint8_t(s[i]) << 16) | (i + 1 < s.size() ? uint8_t(s[i + 1]) << 8 : 0) |
-                           (i + 2 < s.size() ? uint8_t(s[i + 2]) : 0);
-        out += t[(n >> 18) & 63];
-        out += t[(n >> 12) & 63];
-        out += i + 1 < s.size() ? t[(n >> 6) & 63] : '=';
-        out += i + 2 < s.size() ? t[n & 63] : '=';
-    }
-    return "Basic " + out;
-}
+using agenttest::basic;
 
 }  // namespace
 

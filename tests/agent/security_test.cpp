@@ -4,12 +4,12 @@
 // write operations and machine-changing methods refused; and through all of
 // it a good client is still served.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <filesystem>
 #include <memory>
 
 #include "agent_process.h"
+#include "basic_auth.h"
 #include "raw_client.h"
 
 namespace {
@@ -20,17 +20,18 @@ using agenttest::HttpReply;
 using agenttest::RawConnection;
 using namespace std::chrono_literals;
 
-std::string base64(const std::string& text) {
-    std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
-    const int n =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                        reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
-    out.resize(size_t(n));
-    return out;
-}
+using agenttest::base64;
 
 std::string goodAuthorization() {
     return "Basic " + base64(std::string(AgentProcess::kUser) + ":" + AgentProcess::kPassword);
+}
+
+// A request head announcing a body of `bytes`.
+std::string headAnnouncing(size_t bytes) {
+    return "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+           "CIMOperation: MethodCall\r\nCIMMethod: EnumerateClassNames\r\n"
+           "Authorization: " +
+           goodAuthorization() + "\r\nContent-Length: " + std::to_string(bytes) + "\r\n\r\n";
 }
 
 const char* const kXmlDeclaration = R"(<?xml version="1.0" encoding="utf-8"?>)";
@@ -157,12 +158,7 @@ TEST_F(AgentSecurity, RefusesAnOversizedRequestFromItsHeadAlone) {
     ASSERT_TRUE(c.ok()) << c.error();
     // Only the head goes out: had the agent waited for the 100 MB it
     // announces, no answer would come.
-    const std::string head =
-        "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-        "CIMOperation: MethodCall\r\nCIMMethod: EnumerateClassNames\r\n"
-        "Authorization: " +
-        goodAuthorization() + "\r\nContent-Length: 104857600\r\n\r\n";
-    ASSERT_TRUE(c.send(head));
+    ASSERT_TRUE(c.send(headAnnouncing(size_t(100) << 20)));
     const auto reply = c.readReply(10s);
     ASSERT_TRUE(reply) << "no answer to the head";
     EXPECT_EQ(reply->status, 413);
@@ -176,12 +172,7 @@ TEST_F(AgentSecurity, AnswersAnOversizedRequestSentWholeBeforeClosing) {
     ASSERT_TRUE(c.ok()) << c.error();
     // A client that sends its body straight after the head must still read
     // the refusal, not a reset connection.
-    const std::string head =
-        "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-        "CIMOperation: MethodCall\r\nCIMMethod: EnumerateClassNames\r\n"
-        "Authorization: " +
-        goodAuthorization() + "\r\nContent-Length: 10485760\r\n\r\n";
-    ASSERT_TRUE(c.send(head + std::string(size_t(1) << 20, 'x')));
+    ASSERT_TRUE(c.send(headAnnouncing(size_t(10) << 20) + std::string(size_t(1) << 20, 'x')));
     const auto reply = c.readReply(10s);
     ASSERT_TRUE(reply) << "no answer, the connection was reset";
     EXPECT_EQ(reply->status, 413);
