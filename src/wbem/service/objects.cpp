@@ -9,16 +9,20 @@ namespace wbem::service {
 
 namespace {
 
-// Enumerator over a fixed list of elements.
+// Enumerator over a fixed list of elements, shared with the set it walks
+// (a set walked again and again is not copied for each walk).
 class ListEnum : public IEnumVariant {
   public:
-    explicit ListEnum(std::vector<ElementPtr> items) : items_(std::move(items)) {}
+    explicit ListEnum(std::vector<ElementPtr> items)
+        : items_(std::make_shared<const std::vector<ElementPtr>>(std::move(items))) {}
+    explicit ListEnum(std::shared_ptr<const std::vector<ElementPtr>> items)
+        : items_(std::move(items)) {}
     HResult Next(ElementPtr& element) override {
-        if (pos_ >= items_.size()) {
+        if (pos_ >= items_->size()) {
             element.reset();
             return hr::False;
         }
-        element = items_[pos_++];
+        element = (*items_)[pos_++];
         return hr::Ok;
     }
     HResult Reset() override {
@@ -27,7 +31,7 @@ class ListEnum : public IEnumVariant {
     }
 
   private:
-    std::vector<ElementPtr> items_;
+    std::shared_ptr<const std::vector<ElementPtr>> items_;
     size_t pos_ = 0;
 };
 
@@ -82,20 +86,22 @@ struct ClassPropertyBlock {
 
 class PropertySet : public ISWbemPropertySet {
   public:
-    explicit PropertySet(std::vector<std::shared_ptr<ISWbemProperty>> items)
-        : items_(std::move(items)) {}
-    std::unique_ptr<IEnumVariant> NewEnum() override {
-        return std::make_unique<ListEnum>(std::vector<ElementPtr>(items_.begin(), items_.end()));
-    }
+    // Every element is an ISWbemProperty.
+    explicit PropertySet(std::vector<ElementPtr> items)
+        : items_(std::make_shared<const std::vector<ElementPtr>>(std::move(items))) {}
+    std::unique_ptr<IEnumVariant> NewEnum() override { return std::make_unique<ListEnum>(items_); }
     std::shared_ptr<ISWbemProperty> Item(std::string_view name, int32_t) override {
-        for (const auto& p : items_)
+        for (const auto& e : *items_) {
+            // Every element is a property: the set is made of nothing else.
+            auto p = std::static_pointer_cast<ISWbemProperty>(e);
             if (iequals(p->Name(), name)) return p;
+        }
         fail(hr::NotFound);
     }
-    int32_t Count() override { return int32_t(items_.size()); }
+    int32_t Count() override { return int32_t(items_->size()); }
 
   private:
-    std::vector<std::shared_ptr<ISWbemProperty>> items_;
+    std::shared_ptr<const std::vector<ElementPtr>> items_;
 };
 
 // Parameter objects are instances of a __PARAMETERS class made for the method.
@@ -212,15 +218,16 @@ class Object : public ISWbemObject {
             block->items.emplace_back(def, toVariant(value, def.type, v_),
                                       iequals(def.classOrigin, v_.cls->name));
         }
-        std::vector<std::shared_ptr<ISWbemProperty>> items;
+        std::vector<ElementPtr> items;
         items.reserve(block->items.size());
-        for (ClassProperty& p : block->items) items.emplace_back(block, &p);
+        for (ClassProperty& p : block->items)
+            items.emplace_back(block, static_cast<ISWbemProperty*>(&p));
         properties_ = std::make_shared<PropertySet>(std::move(items));
         return properties_;
     }
 
     std::shared_ptr<ISWbemPropertySet> SystemProperties_() override {
-        std::vector<std::shared_ptr<ISWbemProperty>> items;
+        std::vector<ElementPtr> items;
         int count = int(visibleSlots().size());
         for (const auto& name : systemPropertyNames()) {
             CimTypeDecl type = systemPropertyType(name);
