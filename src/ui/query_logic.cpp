@@ -23,4 +23,9 @@ std::string executionTimeText(double seconds, std::string_view decimalSeparator)
     return "Query execution time: " + number + " sec";
 }
 
+std::string queryStatusText(const std::string& timeText, int32_t rows) {
+    if (rows != 0) return timeText;
+    return timeText.empty() ? "0 rows" : timeText + ", 0 rows";
+}
+
 }  // namespace ui

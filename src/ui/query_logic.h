@@ -15,4 +15,9 @@ int resultColumnWidth(int clientWidth, int columns);
 // "Query execution time: 0.1250 sec", with the user's decimal separator.
 std::string executionTimeText(double seconds, std::string_view decimalSeparator);
 
+// The status after a query: its time when the clock saw one pass, and
+// "0 rows" when nothing came back, so an empty result is never silent.
+// Empty when there is nothing to tell.
+std::string queryStatusText(const std::string& timeText, int32_t rows);
+
 }  // namespace ui

@@ -2,8 +2,11 @@
 #include "ui/main_window/query_pane.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -187,6 +190,39 @@ TEST_F(QueryTest, ExecuteOnTheClassesTabRunsItsBoxOnTheQueryTab) {
     EXPECT_EQ(changes.count(), 0) << "selected from code";
     EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select Label from Pair "));
     EXPECT_EQ(listView1Model(*window).Rows(), 2);
+}
+
+TEST_F(QueryTest, APastedLongQueryArrivesWholeInBothQueryBoxes) {
+    // Far beyond a line edit's default limit of 32,767 characters.
+    const QString query = QStringLiteral("select * from Pair where Label = '") +
+                          QString(143 * 1024, QLatin1Char('x')) + QStringLiteral("'");
+    const struct {
+        int tab;
+        QComboBox* box;
+    } cases[] = {{ui::TMainWin::kTabQuery, &query2Combo(*window)},
+                 {ui::TMainWin::kTabClasses, &queryCombo(*window)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box->objectName().toStdString());
+        pageControl2(*window).setCurrentIndex(c.tab);
+        c.box->clearEditText();
+        c.box->setFocus();
+        QApplication::clipboard()->setText(query);
+        QTest::keyClick(c.box->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(c.box->currentText().size(), query.size());
+        EXPECT_TRUE(c.box->currentText() == query);
+    }
+}
+
+TEST_F(QueryTest, AResultWithoutRowsSaysSoBesideItsTime) {
+    runQuery(*window, QStringLiteral("select * from Pair where Id = 99"));
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("Query execution time: 0.2500 sec, 0 rows"));
+
+    auto still = makeWindow({"-host:uihost"}, 0);  // no time to show
+    still->show();
+    still->FormActivate();
+    still->SetStatusText(2, QStringLiteral("before"));
+    runQuery(*still, QStringLiteral("select * from Pair where Id = 99"));
+    EXPECT_EQ(still->StatusText(2), QStringLiteral("0 rows"));
 }
 
 }  // namespace

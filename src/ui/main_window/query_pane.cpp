@@ -88,9 +88,12 @@ void QueryPane::Query2BtnClick() {
         ok = wmi_.RunQuery(toSystem(text), columns, cells, columnCount, rowCount);
         if (ok) {
             const int64_t elapsed = clock_() - start;
-            if (elapsed > 0)
-                emit statusMessage(fromSystem(executionTimeText(
-                    double(elapsed) / 1000.0, toSystem(QLocale().decimalPoint()))));
+            const std::string status =
+                queryStatusText(elapsed > 0 ? executionTimeText(double(elapsed) / 1000.0,
+                                                                toSystem(QLocale().decimalPoint()))
+                                            : std::string(),
+                                rowCount);
+            if (!status.empty()) emit statusMessage(fromSystem(status));
             addToComboHistory(*Query2Combo, text);
             lastQuery_ = toSystem(text);
             showResult(columns, cells, columnCount, rowCount);

@@ -3,8 +3,10 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <limits>
 
 #include "ui/widgets/named.h"
 
@@ -28,6 +30,9 @@ QueryStrip makeQueryStrip(QWidget* parent, const char* panelName, const char* la
     strip.combo->setEditable(true);
     strip.combo->setInsertPolicy(QComboBox::NoInsert);
     strip.combo->setCompleter(nullptr);  // the text is run exactly as typed
+    // A line edit cuts its text at 32,767 characters by default; a pasted
+    // query must reach the service whole.
+    strip.combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     strip.combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     strip.combo->setMinimumContentsLength(20);
     strip.combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
