@@ -21,6 +21,8 @@
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/namespace_dlg.h"
 #include "ui/widgets/column_list_box.h"
+#include "ui/widgets/instance_line_box.h"
+#include "ui/widgets/string_grid.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
 
@@ -325,6 +327,32 @@ TEST_F(ConnectTest, AFailedConnectionKeepsTheNewValues) {
     EXPECT_EQ(window->WMI->Host, "unreachable.invalid");
     EXPECT_EQ(classListBox(*window).count(), 0);
     EXPECT_EQ(window->WMI->CodePage, 1250);
+}
+
+TEST_F(ConnectTest, AnotherHostOrNamespaceShowsNothingOfThePreviousClass) {
+    for (const char* nspace : {"root\\cimv2", "root\\WMI"}) {
+        SCOPED_TRACE(nspace);
+        auto window = startWindow();
+        ui::ColumnListBox& classes = classListBox(*window);
+        const auto found = classes.findItems(QStringLiteral("Pair"), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        classes.scrollToItem(found.first());
+        QTest::mouseClick(classes.viewport(), Qt::LeftButton, {},
+                          classes.visualItemRect(found.first()).center());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return window->StatusText(2) == QStringLiteral("Instances: 2"); }, 10000));
+        ASSERT_EQ(propGrid(*window).Cell(0, 1), QStringLiteral("Id"));
+
+        connectTo(*window, QStringLiteral("nshost"), QString::fromLatin1(nspace), "Admin", "pw1");
+        EXPECT_EQ(window->StatusText(0), QStringLiteral("nshost  ") + QString::fromLatin1(nspace));
+        EXPECT_EQ(window->StatusText(2), QString());
+        EXPECT_EQ(instanceListBox(*window).count(), 0);
+        EXPECT_EQ(propGrid(*window).RowCount(), 2);
+        EXPECT_EQ(propGrid(*window).Cell(0, 1), QString());
+        EXPECT_EQ(propGrid(*window).Cell(1, 1), QString());
+        QTest::qWait(300);  // no late count of the old class's run either
+        EXPECT_EQ(window->StatusText(2), QString());
+    }
 }
 
 TEST_F(ConnectTest, BrowseButtonFollowsTheHostWhenActivatedOrLeft) {

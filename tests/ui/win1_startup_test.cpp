@@ -304,5 +304,28 @@ TEST_F(StartupTest, TheInstanceListShowsItsBytesDecodedAndKeepsThem) {
     EXPECT_EQ(list.count(), 0);
 }
 
+TEST_F(StartupTest, AStatusTextWiderThanItsPanelKeepsBothEndsAndTellsTheRest) {
+    auto window = startWindow();
+    const QLabel& panel = control<QLabel>(*window, "StatusPanel0");
+    const QString longText =
+        QStringLiteral("nosuchhost.invalid.example.org  root\\cimv2\\Applications\\End");
+    const QString shortText = QStringLiteral("uihost  root\\cimv2");
+    for (const QString& text : {longText, shortText}) {
+        SCOPED_TRACE(text.toStdString());
+        window->SetStatusText(0, text);
+        EXPECT_EQ(window->StatusText(0), text) << "the text as set";
+        EXPECT_EQ(panel.toolTip(), text);
+        EXPECT_LE(panel.fontMetrics().horizontalAdvance(panel.text()),
+                  panel.contentsRect().width());
+    }
+    window->SetStatusText(0, longText);
+    const QString shown = panel.text();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("nosuch"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("End"))) << shown.toStdString();
+    window->SetStatusText(0, shortText);
+    EXPECT_EQ(panel.text(), shortText);
+}
+
 }  // namespace
 }  // namespace uitest

@@ -201,7 +201,12 @@ void ClassBrowser::loadClasses() {
         ClassListBox->setCurrentItem(nullptr);
         ClassListBox->clearSelection();
     }
+    // Nothing is selected in the new list: what the views showed belongs to
+    // the previous list, perhaps of another host, and must not pass for this one.
+    instances_.stop();
     instances_.clear();
+    TreeView1->clear();
+    clearGrid();
     currentClassCleared_ = true;
 }
 
@@ -305,15 +310,19 @@ void ClassBrowser::showFoundClass() {
     ClassListBox->setFocus();
     // The class is only shown as found, not selected as the user would: its
     // properties and instances come when the user picks it.
-    PropGrid->SetRowCount(2);
-    PropGrid->SetCell(0, 1, QString());
-    PropGrid->SetCell(1, 1, QString());
+    clearGrid();
     // Picking the class shown before later shows it afresh.
     instances_.stop();
     currentClassCleared_ = true;
 }
 
 // --- The grid -------------------------------------------------------------------------
+
+void ClassBrowser::clearGrid() {
+    PropGrid->SetRowCount(2);
+    PropGrid->SetCell(0, 1, QString());
+    PropGrid->SetCell(1, 1, QString());
+}
 
 void ClassBrowser::fitValueColumn() {
     if (auto width = valueColumnWidth(PropGrid->ClientWidth(), PropGrid->ColumnWidth(0),

@@ -88,6 +88,7 @@ class ClassBrowser : public QWidget {
     void buildLayout();
     void buildMenus();
     void showMethods(bool reportFailure);
+    void clearGrid();  // the header row and one blank row
 
     wmi::TWMI& wmi_;
     InstanceBrowser& instances_;

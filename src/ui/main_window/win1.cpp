@@ -23,6 +23,7 @@
 #include "ui/main_window/main_menu.h"
 #include "ui/main_window/query_pane.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/elided_label.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/pane_layout.h"
 
@@ -82,7 +83,7 @@ void TMainWin::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
     for (size_t i = 0; i < StatusPanels.size(); ++i) {
-        auto* panel = new QLabel(bar);
+        auto* panel = new ElidedLabel(bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
@@ -220,6 +221,7 @@ void TMainWin::LoadClassList() {
     classes_->loadClasses();
     SetStatusText(0, fromSystem(WMI->Host + "  " + WMI->Namespace));
     SetStatusText(1, QStringLiteral("Classes: %1").arg(classes_->classCount()));
+    SetStatusText(2, QString());  // the instance count of a class no longer shown
     emit classListLoaded();
 }
 
@@ -274,12 +276,13 @@ void TMainWin::InstancesDone(int count, const QString& error) {
 // --- Shared helpers ------------------------------------------------------------------------
 
 void TMainWin::SetStatusText(int panel, const QString& text) {
-    if (panel >= 0 && panel < int(StatusPanels.size())) StatusPanels[size_t(panel)]->setText(text);
+    if (panel >= 0 && panel < int(StatusPanels.size()))
+        StatusPanels[size_t(panel)]->setFullText(text);
 }
 
 QString TMainWin::StatusText(int panel) const {
     if (panel < 0 || panel >= int(StatusPanels.size())) return {};
-    return StatusPanels[size_t(panel)]->text();
+    return StatusPanels[size_t(panel)]->fullText();
 }
 
 void TMainWin::SelectPage(int index) {

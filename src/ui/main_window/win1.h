@@ -49,6 +49,7 @@ class QTabWidget;
 namespace ui {
 
 class ClassBrowser;
+class ElidedLabel;
 class ImageList;
 class InstanceBrowser;
 class MainMenu;
@@ -176,7 +177,7 @@ class TMainWin : public QMainWindow {
     std::shared_ptr<const ImageList> ImageList1;
     QWidget* Panel1 = nullptr;
     QTabWidget* PageControl2 = nullptr;
-    std::array<QLabel*, 3> StatusPanels{};
+    std::array<ElidedLabel*, 3> StatusPanels{};
     MainMenu* mainMenu_ = nullptr;
     ClassBrowser* classes_ = nullptr;
     InstanceBrowser* instances_ = nullptr;
