@@ -175,4 +175,35 @@ TEST_F(ProgramTest, ACommandLineQueryIsShownSortedAndSavedAtClose) {
     EXPECT_TRUE(file.read("TMainWin", "NormPos").has_value());
 }
 
+TEST_F(ProgramTest, UnderAWindowManagerEachStartKeepsThePlaceAndSizeOfTheLast) {
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
+    QProcess manager;
+    manager.setProcessEnvironment(env);
+    manager.start(QStringLiteral("openbox"), {});
+    ASSERT_TRUE(manager.waitForStarted());
+    QThread::msleep(1000);  // openbox takes over the screen
+
+    std::vector<std::string> saved;
+    for (int start = 0; start < 5; ++start) {
+        app.setProcessEnvironment(env);
+        app.start(program, {});
+        ASSERT_TRUE(app.waitForStarted());
+        const QString window = run(QStringLiteral("xdotool"),
+                                   {"search", "--sync", "--onlyvisible", "--name", "^Cimscope$"})
+                                   .section(QLatin1Char('\n'), 0, 0);
+        ASSERT_FALSE(window.isEmpty());
+        QThread::msleep(1500);  // framed, placed and its class list loaded
+        run(QStringLiteral("xdotool"), {"windowfocus", "--sync", window});
+        run(QStringLiteral("xdotool"), {"key", "alt+x"});
+        ASSERT_TRUE(app.waitForFinished(30000)) << "the program did not close";
+        const auto file = settings::ProfileFile::load(dir.filePath("cimscope.ini").toStdString());
+        saved.push_back(file.read("TMainWin", "NormPos(1280x800)").value_or(""));
+        ASSERT_FALSE(saved.back().empty());
+    }
+    for (size_t i = 1; i < saved.size(); ++i) EXPECT_EQ(saved[i], saved[0]) << "start " << i + 1;
+    manager.kill();
+    manager.waitForFinished();
+}
+
 }  // namespace

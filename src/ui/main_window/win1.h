@@ -28,6 +28,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -168,6 +169,9 @@ class TMainWin : public QMainWindow {
     settings::WindowPlacement CurrentPlacement() const;
     settings::ScreenInfo CurrentScreen() const;
     void ApplyPlacement(const settings::WindowPlacement& placement);
+    // Fits the window into the restored frame, again once the window
+    // manager's frame is known (tried `triesLeft` more times).
+    void fitRestoredFrame(int triesLeft);
 
     Prompts& prompts_;
     MainWindowOptions options_;
@@ -178,6 +182,9 @@ class TMainWin : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QTabWidget* PageControl2 = nullptr;
     std::array<ElidedLabel*, 3> StatusPanels{};
+    // The restored outer frame.
+    QRect restoredFrame_;
+    bool restoredOnScreen_ = false;
     MainMenu* mainMenu_ = nullptr;
     ClassBrowser* classes_ = nullptr;
     InstanceBrowser* instances_ = nullptr;

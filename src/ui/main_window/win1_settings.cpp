@@ -2,6 +2,8 @@
 // its placement, read at the first activation and written at every close.
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <exception>
 
 #include "ui/dialogs/connect_win.h"
@@ -61,6 +63,10 @@ settings::ScreenInfo TMainWin::CurrentScreen() const {
 
 namespace {
 
+// How long a restored window waits for its window manager's frame: 2 s.
+constexpr int kFrameWaitTries = 40;
+constexpr int kFrameWaitStepMs = 50;
+
 // How far the window's frame reaches beyond its client area on each side.
 QMargins frameMargins(const QWidget& window) {
     const QRect frame = window.frameGeometry();
@@ -85,14 +91,30 @@ settings::WindowPlacement TMainWin::CurrentPlacement() const {
 void TMainWin::ApplyPlacement(const settings::WindowPlacement& placement) {
     const settings::PlacementRect& p = placement.normalPosition;
     const QRect outer(p.left, p.top, p.right - p.left, p.bottom - p.top);
-    const QRect client = outer.marginsRemoved(frameMargins(*this));
-    if (client.width() <= 0 || client.height() <= 0) return;
+    if (outer.width() <= 0 || outer.height() <= 0) return;
     // A position on a screen that is no longer there would hide the window:
-    // then only the size is taken.
+    // then only the size is taken and the window stays where it was put.
     bool onScreen = false;
     for (const QScreen* s : QGuiApplication::screens())
         onScreen = onScreen || s->availableGeometry().intersects(outer);
-    if (onScreen)
+    restoredFrame_ = outer;
+    restoredOnScreen_ = onScreen;
+    fitRestoredFrame(kFrameWaitTries);
+}
+
+void TMainWin::fitRestoredFrame(int triesLeft) {
+    // The placement is the outer frame. A window manager frames the window
+    // only some time after it was shown; until then the frame reads as none
+    // and the client area would take the frame's place and size.
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (margins.isNull() && triesLeft > 0) {
+        QTimer::singleShot(kFrameWaitStepMs, this,
+                           [this, triesLeft] { fitRestoredFrame(triesLeft - 1); });
+        if (triesLeft < kFrameWaitTries) return;  // the first try sizes the window at once
+    }
+    const QRect client = restoredFrame_.marginsRemoved(margins);
+    if (client.width() <= 0 || client.height() <= 0) return;
+    if (restoredOnScreen_)
         setGeometry(client);
     else
         resize(client.size());
