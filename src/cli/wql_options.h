@@ -32,7 +32,7 @@ struct WqlOptions {
     bool listClasses = false;
     std::string outFile;
     // Standard output is a terminal (set by the program, not an option):
-    // CSV and TSV then go out with their control characters made harmless.
+    // CSV, TSV and HTML then go out with their control characters made harmless.
     bool toTerminal = false;
     OutputFormat format = OutputFormat::Table;
     std::optional<SortKey> sort;  // none: rows stay in the order of the result

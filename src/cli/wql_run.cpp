@@ -31,8 +31,9 @@ void flattenLines(std::vector<std::string>& cells) {
 }
 
 // The cells with their control characters (ESC, BEL, ...) shown as '?', for a
-// terminal, which would act on them; line breaks and tabs stay, as CSV and
-// TSV need them.
+// terminal, which would act on them. Tabs and line breaks (LF, CR LF) stay,
+// as CSV and TSV need them; a CR of its own would let a value overwrite what
+// the line showed before it.
 class TerminalSafeView : public exporter::ResultView {
   public:
     explicit TerminalSafeView(const exporter::ResultView& inner) : inner_(inner) {}
@@ -47,9 +48,11 @@ class TerminalSafeView : public exporter::ResultView {
 
   private:
     static std::string safe(std::string text) {
-        for (char& c : text) {
-            const auto u = static_cast<unsigned char>(c);
-            if ((u < ' ' && c != '\t' && c != '\r' && c != '\n') || u == 0x7F) c = '?';
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto u = static_cast<unsigned char>(text[i]);
+            const bool lineBreak =
+                u == '\n' || (u == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+            if ((u < ' ' && u != '\t' && !lineBreak) || u == 0x7F) text[i] = '?';
         }
         return text;
     }
@@ -61,10 +64,12 @@ int fail(std::ostream& err, const std::string& text) {
     return 1;
 }
 
-// The result in the chosen format, rows in `order`. False with `error` when
-// the output cannot be written.
+// The result in the chosen format, rows in `order`; for a terminal the CSV,
+// TSV or HTML cells with their control characters shown as '?'. False with
+// `error` when the output cannot be written.
 bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTable& table,
-                 std::vector<int32_t> order, std::ostream& out, std::string& error) {
+                 std::vector<int32_t> order, std::ostream& out, bool toTerminal,
+                 std::string& error) {
     const TableView view(table, std::move(order));
     if (o.format == OutputFormat::Table) {
         std::vector<std::string> cells;
@@ -77,19 +82,20 @@ bool writeResult(const WqlOptions& o, const wmi::TWMI& conn, const wmi::ResultTa
     }
     OstreamDevice device(out);
     device.open(QIODevice::WriteOnly);
+    const TerminalSafeView safeView(view);
+    const exporter::ResultView& shown =
+        toTerminal ? static_cast<const exporter::ResultView&>(safeView) : view;
     if (o.format == OutputFormat::Html) {
         exporter::ReportInfo info;
         info.host = conn.Host;
         info.nameSpace = conn.Namespace;
         info.query = wmi::Trimmed(o.query);
         info.generatedAt = exporter::CurrentReportTime();
-        return exporter::WriteHtmlReport(view, info, device, error);
+        return exporter::WriteHtmlReport(shown, info, device, error);
     }
     const char separator =
         o.format == OutputFormat::Csv ? exporter::kCsvSeparator : exporter::kTsvSeparator;
-    if (o.toTerminal && o.outFile.empty())
-        return exporter::WriteDelimited(TerminalSafeView(view), separator, device, error);
-    return exporter::WriteDelimited(view, separator, device, error);
+    return exporter::WriteDelimited(shown, separator, device, error);
 }
 
 }  // namespace
@@ -152,7 +158,7 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
             order = sortedRows(table, *column, o.sort->ascending);
         }
         std::string error;
-        if (!writeResult(o, conn, table, std::move(order), *out, error))
+        if (!writeResult(o, conn, table, std::move(order), *out, o.toTerminal && !file, error))
             return fail(err, "Error: " + error);
     }
     if (file) {

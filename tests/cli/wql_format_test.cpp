@@ -112,33 +112,58 @@ TEST_F(WqlFormat, AColumnTheResultDoesNotHaveIsAUsageError) {
 
 namespace {
 
-// Values a local user or a remote host chose: a terminal escape and a formula.
+// Values a local user or a remote host chose: a terminal escape, a bare CR
+// that would overwrite the line, a two-line value and a formula.
 const char* kHostileMof = R"(
 class Row { [key] uint32 Id; string Note; };
 instance of Row { Id = 1; Note = "\x1B]0;owned\x07red"; };
 instance of Row { Id = 2; Note = "=cmd|' /C calc'!A0"; };
+instance of Row { Id = 3; Note = "paid\rvoid"; };
+instance of Row { Id = 4; Note = "two\r\nlines"; };
 )";
-
-std::string runCsv(bool toTerminal) {
-    std::string error;
-    auto o = cli::parseWqlOptions({"-host:hostilehost", "-format:csv", "select Id, Note from Row"},
-                                  error);
-    EXPECT_TRUE(o) << error;
-    if (!o) return {};
-    o->toTerminal = toTerminal;
-    std::ostringstream out, err;
-    EXPECT_EQ(cli::runWql(*o, out, err), 0) << err.str();
-    return out.str();
-}
 
 }  // namespace
 
-TEST(WqlFormatHostile, CsvToATerminalHasNoControlCharactersAndNoFormulas) {
+TEST(WqlFormatHostile, ATerminalGetsNoControlCharactersAFileEveryByte) {
     wbem::registerTestHost("hostilehost", kHostileMof);
-    const std::string terminal = runCsv(true);
-    const std::string file = runCsv(false);
+    struct Case {
+        const char* format;
+        bool toTerminal;
+        std::vector<std::string> expected;  // parts of the output, in order
+    } cases[] = {
+        {"csv",
+         true,
+         {"Id,Note\r\n1,?]0;owned?red\r\n2,'=cmd|' /C calc'!A0\r\n3,paid?void\r\n"
+          "4,\"two\r\nlines\"\r\n"}},
+        // A file keeps every byte but for the formula's quote.
+        {"csv",
+         false,
+         {"Id,Note\r\n1,\x1B]0;owned\x07red\r\n2,'=cmd|' /C calc'!A0\r\n3,\"paid\rvoid\"\r\n"
+          "4,\"two\r\nlines\"\r\n"}},
+        {"tsv", true, {"Id\tNote\r\n1\t?]0;owned?red\r\n2\t'=cmd|' /C calc'!A0\r\n"}},
+        {"html", true, {"&nbsp;?]0;owned?red &nbsp;", "&nbsp;paid?void &nbsp;"}},
+        {"html", false, {"&nbsp;\x1B]0;owned\x07red &nbsp;", "&nbsp;paid\rvoid &nbsp;"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + (c.toTerminal ? " to a terminal" : " to a file"));
+        std::string error;
+        auto o = cli::parseWqlOptions(
+            {"-host:hostilehost", std::string("-format:") + c.format, "select Id, Note from Row"},
+            error);
+        ASSERT_TRUE(o) << error;
+        o->toTerminal = c.toTerminal;
+        std::ostringstream out, err;
+        ASSERT_EQ(cli::runWql(*o, out, err), 0) << err.str();
+        size_t at = 0;
+        for (const std::string& part : c.expected) {
+            at = out.str().find(part, at);
+            ASSERT_NE(at, std::string::npos)
+                << testing::PrintToString(part) << " in " << testing::PrintToString(out.str());
+        }
+        if (c.toTerminal) {
+            EXPECT_EQ(out.str().find_first_of("\x1B\x07"), std::string::npos)
+                << testing::PrintToString(out.str());
+        }
+    }
     wbem::unregisterTestHost("hostilehost");
-    EXPECT_EQ(terminal, "Id,Note\r\n1,?]0;owned?red\r\n2,'=cmd|' /C calc'!A0\r\n");
-    // A file keeps every byte but for the formula's quote.
-    EXPECT_EQ(file, "Id,Note\r\n1,\x1B]0;owned\x07red\r\n2,'=cmd|' /C calc'!A0\r\n");
 }

@@ -139,6 +139,7 @@ TEST(WriteDelimited, FormulaCellsAreNeutralisedNumbersAreNot) {
         {"-2+3", "'-2+3"},
         {"@SUM(1)", "'@SUM(1)"},
         {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
         {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
         {"-5", "-5"},
         {"+3.25", "+3.25"},
