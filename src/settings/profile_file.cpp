@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "settings/atomic_file.h"
+#include "files/replace_file.h"
 #include "settings/text_util.h"
 #include "wbem/text.h"
 
@@ -263,7 +263,7 @@ std::string ProfileFile::text() const {
 
 bool ProfileFile::save() const {
     if (path_.empty() || state_ == LoadState::Unreadable) return false;
-    return WriteFileAtomically(path_, text());
+    return files::ReplaceContents(path_, text()) == 0;
 }
 
 }  // namespace settings

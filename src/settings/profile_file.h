@@ -66,9 +66,11 @@ class ProfileFile {
 
     // The file's bytes as they would be saved.
     std::string text() const;
-    // Writes text() to path() atomically. False when there is no path, when the
-    // file was there but could not be read (saving would lose its contents), or
-    // when the write fails; the file on disk is then unchanged.
+    // Writes text() to path() as files::ReplaceContents does (atomically,
+    // keeping links, owner and mode; a read-only file is left alone). False
+    // when there is no path, when the file was there but could not be read
+    // (saving would lose its contents), or when the write fails; the file on
+    // disk is then unchanged.
     bool save() const;
 
   private:
