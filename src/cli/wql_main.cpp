@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "fd_streambuf.h"
 #include "wql_options.h"
 #include "wql_run.h"
 
@@ -15,5 +16,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     options->toTerminal = ::isatty(STDOUT_FILENO) == 1;
-    return cli::runWql(*options, std::cout, std::cerr);
+    // Standard output through a buffer that keeps the reason a write failed.
+    cli::FdStreamBuf outBuffer(STDOUT_FILENO);
+    std::ostream out(&outBuffer);
+    return cli::runWql(*options, out, std::cerr);
 }

@@ -1,7 +1,6 @@
 #include "wql_run.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -9,6 +8,7 @@
 #include "export/export_format.h"
 #include "export/html_report.h"
 #include "export/report_time.h"
+#include "fd_streambuf.h"
 #include "ostream_device.h"
 #include "output_file.h"
 #include "result_rows.h"
@@ -58,6 +58,13 @@ class TerminalSafeView : public exporter::ResultView {
     }
     const exporter::ResultView& inner_;
 };
+
+// Why writing to standard output failed: the system's reason when the
+// stream kept one, else `otherwise`.
+std::string outputFailure(const std::ostream& out, const std::string& otherwise) {
+    const int error = StreamErrno(out);
+    return error ? std::string("cannot write the output: ") + std::strerror(error) : otherwise;
+}
 
 int fail(std::ostream& err, const std::string& text) {
     err << text << '\n';
@@ -158,8 +165,9 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
             order = sortedRows(table, *column, o.sort->ascending);
         }
         std::string error;
-        if (!writeResult(o, conn, table, std::move(order), *out, o.toTerminal && !file, error))
-            return fail(err, "Error: " + error);
+        const bool toTerminal = file ? file->isTerminal() : o.toTerminal;
+        if (!writeResult(o, conn, table, std::move(order), *out, toTerminal, error))
+            return fail(err, "Error: " + (file ? file->failure() : outputFailure(*out, error)));
     }
     if (file) {
         try {
@@ -169,11 +177,8 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         }
         return 0;
     }
-    errno = 0;
     out->flush();
-    if (!*out)
-        return fail(err, std::string("Error: cannot write the output") +
-                             (errno ? std::string(": ") + std::strerror(errno) : std::string()));
+    if (!*out) return fail(err, "Error: " + outputFailure(*out, "cannot write the output"));
     return 0;
 }
 

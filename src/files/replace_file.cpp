@@ -64,17 +64,31 @@ int WriteAll(int fd, std::string_view data) {
 
 int LookAt(const std::string& path, TargetFile& target) {
     if (path.empty()) return ENOENT;
+    target.st = {};
+    const bool exists = ::stat(path.c_str(), &target.st) == 0;
+    if (!exists && errno != ENOENT) return errno;
+    // What is no regular file keeps the name it was given: /dev/stdout's
+    // links (/proc/self/fd/1 -> "pipe:[...]") lead to no path of their own.
+    if (exists && !S_ISREG(target.st.st_mode)) {
+        target.path = path;
+        target.kind = TargetFile::Kind::Other;
+        return 0;
+    }
     int error = 0;
     target.path = resolveLinks(path, error);
     if (target.path.empty()) return error;
-    target.st = {};
-    if (::stat(target.path.c_str(), &target.st) == 0) {
-        target.kind =
-            S_ISREG(target.st.st_mode) ? TargetFile::Kind::Regular : TargetFile::Kind::Other;
+    if (!exists) {
+        target.kind = TargetFile::Kind::New;
         return 0;
     }
-    if (errno != ENOENT) return errno;
-    target.kind = TargetFile::Kind::New;
+    // A file whose links lead elsewhere than the system found it (an open
+    // file deleted since, seen through /proc/self/fd) has no name to put new
+    // contents under: it is written as it is reached.
+    struct stat there {};
+    const bool same = ::stat(target.path.c_str(), &there) == 0 &&
+                      there.st_dev == target.st.st_dev && there.st_ino == target.st.st_ino;
+    target.kind = same ? TargetFile::Kind::Regular : TargetFile::Kind::Other;
+    if (!same) target.path = path;
     return 0;
 }
 

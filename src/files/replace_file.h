@@ -30,7 +30,8 @@ struct TargetFile {
 
 // 0 with `target` filled (also for a name that does not exist yet), or the
 // error: ELOOP for a cycle of links, ENOENT for an empty path, what stat
-// says otherwise.
+// says otherwise. What is no regular file keeps the path as given, so that
+// /dev/stdout still reaches the pipe or terminal it stands for.
 int LookAt(const std::string& path, TargetFile& target);
 
 // EACCES for a regular file that may not be written: one nobody may write

@@ -1,20 +1,26 @@
 #include "cli/wql_run.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
 
+#include "temp_folder.h"
 #include "test_hosts.h"
 #include "wbem/service/hosts.h"
 #include "wql_test_run.h"
@@ -194,20 +200,198 @@ TEST_F(WqlRun, AFailedRunLeavesTheOutputFileAsItWas) {
 }
 
 TEST_F(WqlRun, OutputErrorsSayWhy) {
+    // Many rows, so that the writer meets the full disk before the end.
+    std::string mof = "class Big { [key] uint32 Id; string Text; };\n";
+    for (int i = 0; i < 2000; ++i)
+        mof += "instance of Big { Id = " + std::to_string(i) + "; Text = \"" +
+               std::string(60, 'x') + "\"; };\n";
+    wbem::registerTestHost("bighost", mof);
     const struct {
         const char* file;
+        std::vector<std::string> args;
         const char* reason;
     } cases[] = {
         {"/nonexistent/dir/x.csv",
-         "cannot write /nonexistent/dir/x.csv: No such file or directory"},
-        {"/dev/full", "No space left on device"},
+         {"-host:wqlhost", "-user:u", "-pswd:p", "select Name from Item"},
+         "Error: cannot write /nonexistent/dir/x.csv: No such file or directory\n"},
+        {"/dev/full",
+         {"-host:wqlhost", "-user:u", "-pswd:p", "select Name from Item"},
+         "Error: cannot write /dev/full: No space left on device\n"},
+        {"/dev/full",
+         {"-host:bighost", "-format:csv", "select * from Big"},
+         "Error: cannot write /dev/full: No space left on device\n"},
+        {"/dev/full",
+         {"-host:bighost", "-format:html", "select * from Big"},
+         "Error: cannot write /dev/full: No space left on device\n"},
     };
     for (const auto& c : cases) {
-        const Result r = run({"-out:" + std::string(c.file), "-host:wqlhost", "-user:u", "-pswd:p",
-                              "select Name from Item"});
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "-out:" + std::string(c.file));
+        const Result r = run(args);
         EXPECT_EQ(r.code, 1) << c.file;
-        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.err, c.reason);
     }
+    wbem::unregisterTestHost("bighost");
+}
+
+namespace {
+
+std::optional<struct stat> statOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return st;
+}
+
+}  // namespace
+
+// A run that succeeds gives the file its new contents the way the settings
+// file gets them: links, other names, owner and mode stay; a read-only file
+// is refused, a folder that takes no new file gets the file rewritten in place.
+TEST_F(WqlRun, TheOutputFileKeepsWhatTheUserSetOnIt) {
+    namespace fs = std::filesystem;
+    const auto plain = [](TempFolder& f) { writeBytes(f.file("out.csv"), "old\r\n"); };
+    struct Kind {
+        const char* what;
+        std::function<void(TempFolder&)> make;  // makes out.csv, and real.csv if named
+        mode_t mode;                            // given to the file out.csv reaches
+        bool readOnlyFolder;
+        std::string err;        // what wql says; "" when it succeeds
+        bool sameInode;         // the file out.csv reaches keeps its inode
+        bool link;              // out.csv is (still) a symbolic link to real.csv
+        const char* otherName;  // a second name that must show the same contents
+    };
+    const std::vector<Kind> kinds = {
+        {"a plain file", plain, 0640, false, "", false, false, nullptr},
+        {"a file nobody may write (0444)", plain, 0444, false,
+         "Error: cannot write OUT: Permission denied\n", true, false, nullptr},
+        {"a writable file in a folder that takes no new file", plain, 0640, true, "", true, false,
+         nullptr},
+        {"a live symbolic link",
+         [](TempFolder& f) {
+             writeBytes(f.file("real.csv"), "old\r\n");
+             fs::create_symlink("real.csv", f.file("out.csv"));
+         },
+         0604, false, "", false, true, "real.csv"},
+        {"a dangling symbolic link",
+         [](TempFolder& f) { fs::create_symlink("real.csv", f.file("out.csv")); }, 0, false, "",
+         false, true, "real.csv"},
+        {"a hard link",
+         [](TempFolder& f) {
+             writeBytes(f.file("real.csv"), "old\r\n");
+             fs::create_hard_link(f.file("real.csv"), f.file("out.csv"));
+         },
+         0600, false, "", true, false, "real.csv"},
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.what);
+        TempFolder folder;
+        k.make(folder);
+        const std::string out = folder.file("out.csv");
+        if (k.mode) {
+            ASSERT_EQ(::chmod(out.c_str(), k.mode), 0);
+        }
+        const std::optional<struct stat> before = statOf(out);
+        std::set<std::string> names = folder.names();
+        if (k.otherName) names.insert(k.otherName);
+        if (k.readOnlyFolder)
+            fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        Result r;
+        {
+            PermissionsBindRoot bound;
+            ASSERT_TRUE(bound.ok());
+            r = run({"-out:" + out, "-host:wqlhost", "-user:u", "-pswd:p", "-format:csv",
+                     "select Name from Item where Name = 'a'"});
+        }
+        fs::permissions(folder.path(), fs::perms::owner_all);
+
+        std::string err = k.err;
+        if (const size_t at = err.find("OUT"); at != std::string::npos) err.replace(at, 3, out);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.code, err.empty() ? 0 : 1);
+        const std::string expected = err.empty() ? "Name\r\na\r\n" : "old\r\n";
+        EXPECT_EQ(slurp(out), expected);
+        if (k.otherName) {
+            EXPECT_EQ(slurp(folder.file(k.otherName)), expected);
+        }
+        EXPECT_EQ(fs::is_symlink(out), k.link);
+        const std::optional<struct stat> after = statOf(out);
+        ASSERT_TRUE(after);
+        if (before) {
+            EXPECT_EQ(after->st_ino == before->st_ino, k.sameInode);
+            EXPECT_EQ(after->st_mode & 07777, before->st_mode & 07777);
+            EXPECT_EQ(after->st_uid, before->st_uid);
+            EXPECT_EQ(after->st_nlink, before->st_nlink);
+        }
+        EXPECT_EQ(folder.names(), names) << "a temporary file was left";
+    }
+}
+
+// What is no regular file is written directly, as it is: a pipe named
+// through /dev/fd, standard output named /dev/stdout while it appends to a
+// file, a terminal (which gets no control characters).
+TEST(WqlRunDirect, TargetsThatAreNoRegularFileAreWrittenAsTheyAre) {
+    wbem::registerTestHost("ttyhost", R"(
+class Row { [key] uint32 Id; string Note; };
+instance of Row { Id = 1; Note = "\x1B[2Jred"; };
+)");
+    const std::vector<std::string> query = {"-host:ttyhost", "-format:csv",
+                                            "select Id, Note from Row"};
+    const std::string file = "Id,Note\r\n1,\x1B[2Jred\r\n";
+    const auto runTo = [&](const std::string& target) {
+        std::vector<std::string> args = query;
+        args.insert(args.begin(), "-out:" + target);
+        return run(args);
+    };
+
+    // A pipe: the output arrives through it.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    Result r = runTo("/dev/fd/" + std::to_string(pipeFds[1]));
+    ::close(pipeFds[1]);
+    EXPECT_EQ(r.code, 0) << r.err;
+    std::string got(4096, '\0');
+    got.resize(size_t(std::max<ssize_t>(0, ::read(pipeFds[0], got.data(), got.size()))));
+    ::close(pipeFds[0]);
+    EXPECT_EQ(got, file);
+
+    // Standard output appending to a file: appended to, not replaced.
+    TempFolder folder;
+    const std::string log = folder.file("log.txt");
+    writeBytes(log, "earlier\n");
+    const auto inode = statOf(log)->st_ino;
+    std::fflush(stdout);
+    const int savedOut = ::dup(STDOUT_FILENO);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(logFd, 0);
+    ::dup2(logFd, STDOUT_FILENO);
+    r = runTo("/dev/stdout");
+    ::dup2(savedOut, STDOUT_FILENO);
+    ::close(savedOut);
+    ::close(logFd);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(log), "earlier\n" + file);
+    EXPECT_EQ(statOf(log)->st_ino, inode);
+
+    // A terminal: its control characters shown as '?'.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios raw{};
+    ASSERT_EQ(::tcgetattr(slave, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(slave, TCSANOW, &raw), 0);
+    r = runTo(terminal);
+    EXPECT_EQ(r.code, 0) << r.err;
+    got.assign(4096, '\0');
+    got.resize(size_t(std::max<ssize_t>(0, ::read(master, got.data(), got.size()))));
+    EXPECT_EQ(got, "Id,Note\r\n1,?[2Jred\r\n");
+    ::close(slave);
+    ::close(master);
+    wbem::unregisterTestHost("ttyhost");
 }
 
 // A host that cannot be reached is tried once: asking it for its code page
