@@ -378,4 +378,25 @@ TEST(HandBackListenerTest, UsesOnlyAPrivateFallbackFolder) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
+// $XDG_RUNTIME_DIR is held to the fallback folder's rule: a listener refuses
+// one that others may write to or that another user owns.
+TEST(HandBackListenerTest, RefusesARuntimeFolderThatIsNotPrivate) {
+    handbacktest::TempSocketDir dir;
+    const std::string open = dir.file("open"), foreign = dir.file("foreign");
+    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+    ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
+    const bool canGiveAway = ::geteuid() == 0 && ::chown(foreign.c_str(), 65534, 65534) == 0;
+    for (const std::string& folder : {open, foreign}) {
+        if (folder == foreign && !canGiveAway) continue;  // only root can make one
+        SCOPED_TRACE(folder);
+        ScopedEnv env("XDG_RUNTIME_DIR", folder.c_str());
+        std::string error;
+        EXPECT_FALSE(HandBackListener::Listen(4246, error));
+        EXPECT_NE(error.find("not a private folder"), std::string::npos) << error;
+        struct stat st {};
+        EXPECT_NE(::lstat((folder + "/cimscope-wp-4246.sock").c_str(), &st), 0);
+    }
+}
+
 }  // namespace

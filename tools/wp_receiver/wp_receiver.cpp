@@ -22,13 +22,26 @@ bool number(std::string_view text, T& value) {
 
 // One query, one line: a backslash and the control characters are written as
 // escapes (\\, \n, \r, \t, \xHH), so that no query can end its line early or
-// send a terminal its commands. Other bytes, UTF-8 among them, stay.
+// send a terminal its commands. The C1 controls U+0080 to U+009F (UTF-8 C2 80
+// to C2 9F, which some terminals obey as ESC sequences) are written as their
+// two bytes' \xHH. Other bytes, UTF-8 among them, stay.
 std::string escaped(std::string_view query) {
     static constexpr char hex[] = "0123456789ABCDEF";
+    const auto byteEscape = [](std::string& out, unsigned char u) {
+        out += "\\x";
+        out += hex[u >> 4];
+        out += hex[u & 15];
+    };
     std::string out;
-    for (char c : query) {
+    for (size_t i = 0; i < query.size(); ++i) {
+        const char c = query[i];
         const auto u = static_cast<unsigned char>(c);
-        if (c == '\\') {
+        const auto next = i + 1 < query.size() ? static_cast<unsigned char>(query[i + 1]) : 0;
+        if (u == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            byteEscape(out, u);
+            byteEscape(out, next);
+            ++i;
+        } else if (c == '\\') {
             out += "\\\\";
         } else if (c == '\n') {
             out += "\\n";
@@ -37,9 +50,7 @@ std::string escaped(std::string_view query) {
         } else if (c == '\t') {
             out += "\\t";
         } else if (u < 0x20 || u == 0x7F) {
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 15];
+            byteEscape(out, u);
         } else {
             out += c;
         }
