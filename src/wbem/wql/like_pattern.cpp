@@ -182,6 +182,7 @@ std::optional<LikePattern> LikePattern::compile(std::string_view pattern, size_t
             p.mode_ = Mode::Exact;
     } else {
         p.literal_.clear();
+        p.makeSegments();
     }
     return p;
 }
@@ -225,36 +226,95 @@ bool LikePattern::matchOne(const Element& e, char32_t c) const {
     return false;
 }
 
-// Every element but % consumes exactly one character, so the classic
-// backtrack-to-the-last-% walk is exact and takes at most text × pattern steps.
-bool LikePattern::matchGeneral(std::string_view text) const {
+void LikePattern::makeSegments() {
     const size_t n = elements_.size();
-    size_t p = 0;
-    size_t t = 0;
-    size_t starP = SIZE_MAX;
-    size_t starT = 0;
-    while (t < text.size()) {
-        if (p < n && elements_[p].kind == Element::Kind::Star) {
-            starP = ++p;
-            starT = t;
+    anchoredStart_ = n == 0 || elements_.front().kind != Element::Kind::Star;
+    anchoredEnd_ = n == 0 || elements_.back().kind != Element::Kind::Star;
+    for (size_t k = 0; k < n;) {
+        if (elements_[k].kind == Element::Kind::Star) {
+            ++k;
             continue;
         }
-        if (p < n) {
-            size_t next = t;
-            char32_t c = decode(text, next);
-            if (matchOne(elements_[p], c)) {
-                t = next;
-                ++p;
-                continue;
-            }
+        Segment s;
+        s.first = uint32_t(k);
+        while (k < n && elements_[k].kind != Element::Kind::Star) ++k;
+        s.count = uint32_t(k) - s.first;
+        s.words = (s.count + 63) / 64;
+        s.ascii.assign(size_t(128) * s.words, 0);
+        s.any.assign(s.words, 0);
+        for (uint32_t e = 0; e < s.count; ++e) {
+            const Element& element = elements_[s.first + e];
+            const uint64_t bit = uint64_t(1) << (e % 64);
+            for (char32_t c = 0; c < 128; ++c)
+                if (matchOne(element, c)) s.ascii[c * s.words + e / 64] |= bit;
+            if (element.kind == Element::Kind::AnyChar)
+                s.any[e / 64] |= bit;
+            else if (element.kind == Element::Kind::Set || element.ch >= 128)
+                s.others.push_back(e);
         }
-        if (starP == SIZE_MAX) return false;
-        decode(text, starT);
-        t = starT;
-        p = starP;
+        segments_.push_back(std::move(s));
     }
-    while (p < n && elements_[p].kind == Element::Kind::Star) ++p;
-    return p == n;
+}
+
+bool LikePattern::matchesAt(const Segment& s, std::string_view text, size_t& pos) const {
+    for (uint32_t e = 0; e < s.count; ++e) {
+        if (pos >= text.size()) return false;
+        if (!matchOne(elements_[s.first + e], decode(text, pos))) return false;
+    }
+    return true;
+}
+
+size_t LikePattern::findFrom(const Segment& s, std::string_view text, size_t pos,
+                             bool atEnd) const {
+    // Shift-And: bit e of the state is set when the last e + 1 characters
+    // match the segment's first e + 1 elements.
+    const uint32_t words = s.words;
+    const uint32_t lastWord = (s.count - 1) / 64;
+    const uint64_t lastBit = uint64_t(1) << ((s.count - 1) % 64);
+    std::vector<uint64_t> state(words, 0);
+    std::vector<uint64_t> other(words);
+    bool found = false;
+    while (pos < text.size()) {
+        const char32_t c = decode(text, pos);
+        const uint64_t* mask;
+        if (c < 128) {
+            mask = &s.ascii[c * words];
+        } else {
+            other = s.any;
+            for (uint32_t e : s.others)
+                if (matchOne(elements_[s.first + e], c)) other[e / 64] |= uint64_t(1) << (e % 64);
+            mask = other.data();
+        }
+        uint64_t carry = 1;  // a match may start at every character
+        for (uint32_t w = 0; w < words; ++w) {
+            const uint64_t next = state[w] >> 63;
+            state[w] = ((state[w] << 1) | carry) & mask[w];
+            carry = next;
+        }
+        found = (state[lastWord] & lastBit) != 0;
+        if (found && !atEnd) return pos;
+    }
+    return found && atEnd ? pos : std::string_view::npos;
+}
+
+// Segments are found leftmost first: a later place for one segment never
+// leaves more room for the ones after it. The first segment must start the
+// text and the last end it unless % stands before or after them.
+bool LikePattern::matchGeneral(std::string_view text) const {
+    size_t pos = 0;
+    size_t k = 0;
+    if (anchoredStart_) {
+        if (segments_.empty()) return text.empty();
+        if (!matchesAt(segments_[0], text, pos)) return false;
+        if (segments_.size() == 1 && anchoredEnd_) return pos == text.size();
+        k = 1;
+    }
+    for (; k < segments_.size(); ++k) {
+        const bool last = k + 1 == segments_.size();
+        pos = findFrom(segments_[k], text, pos, last && anchoredEnd_);
+        if (pos == std::string_view::npos) return false;
+    }
+    return true;
 }
 
 }  // namespace wbem::wql
