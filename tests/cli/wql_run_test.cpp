@@ -14,12 +14,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <optional>
-#include <set>
 #include <sstream>
 #include <thread>
 
+#include "file_kinds.h"
 #include "temp_folder.h"
 #include "test_hosts.h"
 #include "wbem/service/hosts.h"
@@ -234,96 +232,18 @@ TEST_F(WqlRun, OutputErrorsSayWhy) {
     wbem::unregisterTestHost("bighost");
 }
 
-namespace {
-
-std::optional<struct stat> statOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return st;
-}
-
-}  // namespace
-
 // A run that succeeds gives the file its new contents the way the settings
 // file gets them: links, other names, owner and mode stay; a read-only file
 // is refused, a folder that takes no new file gets the file rewritten in place.
 TEST_F(WqlRun, TheOutputFileKeepsWhatTheUserSetOnIt) {
-    namespace fs = std::filesystem;
-    const auto plain = [](TempFolder& f) { writeBytes(f.file("out.csv"), "old\r\n"); };
-    struct Kind {
-        const char* what;
-        std::function<void(TempFolder&)> make;  // makes out.csv, and real.csv if named
-        mode_t mode;                            // given to the file out.csv reaches
-        bool readOnlyFolder;
-        std::string err;        // what wql says; "" when it succeeds
-        bool sameInode;         // the file out.csv reaches keeps its inode
-        bool link;              // out.csv is (still) a symbolic link to real.csv
-        const char* otherName;  // a second name that must show the same contents
-    };
-    const std::vector<Kind> kinds = {
-        {"a plain file", plain, 0640, false, "", false, false, nullptr},
-        {"a file nobody may write (0444)", plain, 0444, false,
-         "Error: cannot write OUT: Permission denied\n", true, false, nullptr},
-        {"a writable file in a folder that takes no new file", plain, 0640, true, "", true, false,
-         nullptr},
-        {"a live symbolic link",
-         [](TempFolder& f) {
-             writeBytes(f.file("real.csv"), "old\r\n");
-             fs::create_symlink("real.csv", f.file("out.csv"));
-         },
-         0604, false, "", false, true, "real.csv"},
-        {"a dangling symbolic link",
-         [](TempFolder& f) { fs::create_symlink("real.csv", f.file("out.csv")); }, 0, false, "",
-         false, true, "real.csv"},
-        {"a hard link",
-         [](TempFolder& f) {
-             writeBytes(f.file("real.csv"), "old\r\n");
-             fs::create_hard_link(f.file("real.csv"), f.file("out.csv"));
-         },
-         0600, false, "", true, false, "real.csv"},
-    };
-    for (const auto& k : kinds) {
-        SCOPED_TRACE(k.what);
-        TempFolder folder;
-        k.make(folder);
-        const std::string out = folder.file("out.csv");
-        if (k.mode) {
-            ASSERT_EQ(::chmod(out.c_str(), k.mode), 0);
-        }
-        const std::optional<struct stat> before = statOf(out);
-        std::set<std::string> names = folder.names();
-        if (k.otherName) names.insert(k.otherName);
-        if (k.readOnlyFolder)
-            fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-        Result r;
-        {
-            PermissionsBindRoot bound;
-            ASSERT_TRUE(bound.ok());
-            r = run({"-out:" + out, "-host:wqlhost", "-user:u", "-pswd:p", "-format:csv",
-                     "select Name from Item where Name = 'a'"});
-        }
-        fs::permissions(folder.path(), fs::perms::owner_all);
-
-        std::string err = k.err;
-        if (const size_t at = err.find("OUT"); at != std::string::npos) err.replace(at, 3, out);
-        EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.code, err.empty() ? 0 : 1);
-        const std::string expected = err.empty() ? "Name\r\na\r\n" : "old\r\n";
-        EXPECT_EQ(slurp(out), expected);
-        if (k.otherName) {
-            EXPECT_EQ(slurp(folder.file(k.otherName)), expected);
-        }
-        EXPECT_EQ(fs::is_symlink(out), k.link);
-        const std::optional<struct stat> after = statOf(out);
-        ASSERT_TRUE(after);
-        if (before) {
-            EXPECT_EQ(after->st_ino == before->st_ino, k.sameInode);
-            EXPECT_EQ(after->st_mode & 07777, before->st_mode & 07777);
-            EXPECT_EQ(after->st_uid, before->st_uid);
-            EXPECT_EQ(after->st_nlink, before->st_nlink);
-        }
-        EXPECT_EQ(folder.names(), names) << "a temporary file was left";
-    }
+    filekinds::expectEveryKindKeepsWhatTheUserSet(
+        "out.csv", "real.csv", "old\r\n", "Name\r\na\r\n", [](const std::string& out) {
+            const Result r = run({"-out:" + out, "-host:wqlhost", "-user:u", "-pswd:p",
+                                  "-format:csv", "select Name from Item where Name = 'a'"});
+            EXPECT_EQ(r.err,
+                      r.code == 0 ? "" : "Error: cannot write " + out + ": Permission denied\n");
+            return r.code == 0;
+        });
 }
 
 // What is no regular file is written directly, as it is: a pipe named
@@ -358,7 +278,7 @@ instance of Row { Id = 1; Note = "\x1B[2Jred"; };
     TempFolder folder;
     const std::string log = folder.file("log.txt");
     writeBytes(log, "earlier\n");
-    const auto inode = statOf(log)->st_ino;
+    const auto inode = filekinds::statOf(log)->st_ino;
     std::fflush(stdout);
     const int savedOut = ::dup(STDOUT_FILENO);
     const int logFd = ::open(log.c_str(), O_WRONLY | O_APPEND);
@@ -370,7 +290,7 @@ instance of Row { Id = 1; Note = "\x1B[2Jred"; };
     ::close(logFd);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(readBytes(log), "earlier\n" + file);
-    EXPECT_EQ(statOf(log)->st_ino, inode);
+    EXPECT_EQ(filekinds::statOf(log)->st_ino, inode);
 
     // A terminal: its control characters shown as '?'.
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);

@@ -6,12 +6,11 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "file_kinds.h"
 #include "temp_folder.h"
 
 namespace {
@@ -21,12 +20,6 @@ using files::ReplaceContents;
 
 const std::string kOriginal =
     "; hand-made\r\n[QueryHistory]\r\nCount=1\r\nQuery0=select * from Win32_Process\r\n";
-
-std::optional<struct stat> statOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return st;
-}
 
 TEST(ReplaceContents, ReplacesTheFileAndLeavesNothingBeside) {
     TempFolder folder;
@@ -84,80 +77,14 @@ TEST(ReplaceContents, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
 // links, its other names, its owner and mode, its inode where replacing it
 // is impossible or would lose something.
 TEST(ReplaceContents, EveryKindOfFileKeepsWhatTheUserSetOnIt) {
-    const auto plain = [](TempFolder& f) { writeBytes(f.file("cimscope.ini"), kOriginal); };
-    const auto linked = [](TempFolder& f) {
-        writeBytes(f.file("real.ini"), kOriginal);
-        fs::create_symlink("real.ini", f.file("cimscope.ini"));
-    };
-    struct Kind {
-        const char* what;
-        std::function<void(TempFolder&)> make;  // makes cimscope.ini, and real.ini if named
-        mode_t mode;                            // given to the file reached through cimscope.ini
-        bool readOnlyFolder;                    // the folder takes no new file during the save
-        int error;                              // ReplaceContents' result
-        bool sameInode;         // the file reached through cimscope.ini keeps its inode
-        bool link;              // cimscope.ini is (still) a symbolic link to real.ini
-        const char* otherName;  // a second name that must show the same contents
-    };
-    const std::vector<Kind> kinds = {
-        {"a file nobody may write (0444)", plain, 0444, false, EACCES, true, false, nullptr},
-        {"a writable file in a folder that takes no new file", plain, 0640, true, 0, true, false,
-         nullptr},
-        {"a live symbolic link", linked, 0640, false, 0, false, true, "real.ini"},
-        {"a dangling symbolic link",
-         [](TempFolder& f) { fs::create_symlink("real.ini", f.file("cimscope.ini")); }, 0, false, 0,
-         false, true, "real.ini"},
-        {"a hard link",
-         [](TempFolder& f) {
-             writeBytes(f.file("real.ini"), kOriginal);
-             fs::create_hard_link(f.file("real.ini"), f.file("cimscope.ini"));
-         },
-         0604, false, 0, true, false, "real.ini"},
-    };
-    for (const auto& k : kinds) {
-        SCOPED_TRACE(k.what);
-        TempFolder folder;
-        k.make(folder);
-        const std::string path = folder.file("cimscope.ini");
-        if (k.mode) {
-            ASSERT_EQ(::chmod(path.c_str(), k.mode), 0);
-        }
-        const std::optional<struct stat> before = statOf(path);
-        const std::set<std::string> names = folder.names();
-        if (k.readOnlyFolder)
-            fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-        int error;
-        {
-            PermissionsBindRoot bound;
-            ASSERT_TRUE(bound.ok());
-            error = ReplaceContents(path, "new");
-        }
-        fs::permissions(folder.path(), fs::perms::owner_all);
-
-        EXPECT_EQ(error, k.error);
-        const std::string expected = k.error == 0 ? "new" : kOriginal;
-        EXPECT_EQ(readBytes(path), expected);
-        if (k.otherName) {
-            EXPECT_EQ(readBytes(folder.file(k.otherName)), expected);
-        }
-        EXPECT_EQ(fs::is_symlink(folder.file("cimscope.ini")), k.link);
-        if (k.link) {
-            EXPECT_EQ(fs::read_symlink(path), "real.ini");
-        }
-        const std::optional<struct stat> after = statOf(path);
-        ASSERT_TRUE(after);
-        if (before) {
-            EXPECT_EQ(after->st_ino == before->st_ino, k.sameInode);
-            EXPECT_EQ(after->st_mode & 07777, before->st_mode & 07777);
-            EXPECT_EQ(after->st_uid, before->st_uid);
-            EXPECT_EQ(after->st_gid, before->st_gid);
-            EXPECT_EQ(after->st_nlink, before->st_nlink);
-        }
-        // Nothing new beside it but the dangling link's target.
-        std::set<std::string> expectedNames = names;
-        if (k.otherName) expectedNames.insert(k.otherName);
-        EXPECT_EQ(folder.names(), expectedNames);
-    }
+    filekinds::expectEveryKindKeepsWhatTheUserSet(
+        "cimscope.ini", "real.ini", kOriginal, "new", [](const std::string& path) {
+            const int error = ReplaceContents(path, "new");
+            if (error != 0) {
+                EXPECT_EQ(error, EACCES);
+            }
+            return error == 0;
+        });
 }
 
 TEST(ReplaceContents, AFileOfAnotherOwnerKeepsItsOwner) {

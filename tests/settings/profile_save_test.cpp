@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using settings::ProfileFile;
 
-const std::string kOriginal =
-    "; hand-made\r\n[QueryHistory]\r\nCount=1\r\nQuery0=select * from Win32_Process\r\n";
+// A file as a user may have edited it, comment and all.
+const std::string kOriginal = "; mine\r\n[QueryHistory]\r\nCount=0\r\n";
 
 TEST(ProfileSave, AFullDiskLeavesTheOriginalWhole) {
     TempFolder folder;
