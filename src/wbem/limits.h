@@ -25,8 +25,10 @@ inline constexpr size_t qualifiersPerElement = 1024;
 inline constexpr size_t namespaceDepth = 32;
 inline constexpr size_t namespaceNameLength = 255;  // one element
 
-// WQL. Matching LIKE costs at worst text length × pattern length (a 1,024
-// character pattern against a 128 KiB command line: about 0.3 s).
+// WQL. Matching LIKE reads the text once per stretch of the pattern between
+// two %, one 64-bit step per 64 pattern characters (a 1,024 character pattern
+// against a 128 KiB command line: about 1 ms; 30 ms when each character is
+// non-ASCII and the pattern all sets).
 inline constexpr size_t likePatternLength = 1024;  // characters
 
 }  // namespace wbem::limits
