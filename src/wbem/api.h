@@ -50,11 +50,37 @@ class IEnumVariant {
 class ISWbemObject;
 class ISWbemProperty;
 class ISWbemMethod;
+class ISWbemQualifierSet;
+
+// The set a back end hands out where it knows no qualifiers.
+std::shared_ptr<ISWbemQualifierSet> emptyQualifierSet();
 
 class ISWbemObjectSet : public IDispatchLike {
   public:
     virtual std::unique_ptr<IEnumVariant> NewEnum() = 0;
     // Number of objects; a forward-only set throws InvalidOperation.
+    virtual int32_t Count() = 0;
+};
+
+// A qualifier of a class, instance, property or method, with its flavors.
+class ISWbemQualifier : public IDispatchLike {
+  public:
+    virtual std::string Name() const = 0;
+    virtual Variant Value() const = 0;
+    // False when the qualifier reached its element from a superclass or, on
+    // an instance, from the class.
+    virtual bool IsLocal() const = 0;
+    virtual bool PropagatesToSubclass() const = 0;
+    virtual bool PropagatesToInstance() const = 0;
+    virtual bool IsOverridable() const = 0;
+    virtual bool IsAmended() const = 0;
+};
+
+class ISWbemQualifierSet : public IDispatchLike {
+  public:
+    virtual std::unique_ptr<IEnumVariant> NewEnum() = 0;
+    // Ignores case; throws NotFound.
+    virtual std::shared_ptr<ISWbemQualifier> Item(std::string_view name, int32_t flags = 0) = 0;
     virtual int32_t Count() = 0;
 };
 
@@ -66,6 +92,8 @@ class ISWbemProperty : public IDispatchLike {
     virtual bool IsArray() const = 0;
     virtual std::string Origin() const = 0;
     virtual bool IsLocal() const = 0;
+    // Besides the declared ones, CIMTYPE names the type ("uint32", "ref:Class").
+    virtual std::shared_ptr<ISWbemQualifierSet> Qualifiers_() { return emptyQualifierSet(); }
 };
 
 class ISWbemPropertySet : public IDispatchLike {
@@ -83,6 +111,7 @@ class ISWbemMethod : public IDispatchLike {
     // The parameter objects, or null when there are none.
     virtual std::shared_ptr<ISWbemObject> InParameters() const = 0;
     virtual std::shared_ptr<ISWbemObject> OutParameters() const = 0;
+    virtual std::shared_ptr<ISWbemQualifierSet> Qualifiers_() { return emptyQualifierSet(); }
 };
 
 class ISWbemMethodSet : public IDispatchLike {
@@ -112,6 +141,8 @@ class ISWbemObject : public IDispatchLike {
     virtual std::shared_ptr<ISWbemObjectSet> Instances_(int32_t flags = 0) = 0;
     virtual std::shared_ptr<ISWbemObjectSet> Subclasses_(int32_t flags = 0) = 0;
     virtual std::string GetObjectText_(int32_t flags = 0) = 0;
+    // A class's qualifiers; an instance's are those its class passes to instances.
+    virtual std::shared_ptr<ISWbemQualifierSet> Qualifiers_() { return emptyQualifierSet(); }
 };
 
 class ISWbemServices : public IDispatchLike {

@@ -104,6 +104,9 @@ class RecordingObject : public wbem::ISWbemObject {
         return real_->Subclasses_(flags);
     }
     std::string GetObjectText_(int32_t flags) override { return real_->GetObjectText_(flags); }
+    std::shared_ptr<wbem::ISWbemQualifierSet> Qualifiers_() override {
+        return real_->Qualifiers_();
+    }
 
   private:
     std::shared_ptr<wbem::ISWbemObject> real_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "wbem/qualifier_set.h"
 #include "wbem/repository/instance_source.h"
 #include "wbem/text.h"
 
@@ -35,6 +36,56 @@ class ListEnum : public IEnumVariant {
     size_t pos_ = 0;
 };
 
+// Whether qualifiers are read off a class (all of them) or off an instance
+// (only those the class passes to its instances).
+enum class QualifierScope { Class, Instance };
+
+// Qualifier values are never objects, so they need no owner to be made.
+QualifierEntry entryOf(const Qualifier& q, QualifierScope scope) {
+    QualifierEntry e;
+    e.name = q.name;
+    e.value = toVariant(q.value, CimTypeDecl{q.type, q.isArray, -1, {}}, ObjectView{});
+    e.local = scope == QualifierScope::Class && !q.propagated;
+    e.toSubclass = !(q.flavors & flavor::Restricted);
+    e.toInstance = (q.flavors & flavor::ToInstance) != 0;
+    e.overridable = !(q.flavors & flavor::DisableOverride);
+    e.amended = (q.flavors & flavor::Amended) != 0;
+    return e;
+}
+
+std::vector<QualifierEntry> entriesOf(const std::vector<Qualifier>& list, QualifierScope scope) {
+    std::vector<QualifierEntry> out;
+    for (const Qualifier& q : list)
+        if (scope == QualifierScope::Class || (q.flavors & flavor::ToInstance))
+            out.push_back(entryOf(q, scope));
+    return out;
+}
+
+// The CIMTYPE text of a property's type: the element type of an array,
+// "ref:Class" for a reference, "object:Class" for an embedded object of a
+// known class.
+std::string cimTypeText(const CimTypeDecl& t) {
+    if (t.type == CimType::Reference) return t.refClass.empty() ? "ref" : "ref:" + t.refClass;
+    if (t.type == CimType::Object && !t.refClass.empty()) return "object:" + t.refClass;
+    return std::string(cimTypeName(t.type));
+}
+
+// A property's qualifiers, with CIMTYPE added where the definition does not
+// carry one (every property has it).
+std::shared_ptr<ISWbemQualifierSet> propertyQualifiers(const PropertyDef& def, bool local,
+                                                       QualifierScope scope) {
+    std::vector<QualifierEntry> entries = entriesOf(def.qualifiers, scope);
+    if (!findQualifier(def.qualifiers, "CIMTYPE")) {
+        QualifierEntry cimtype;
+        cimtype.name = "CIMTYPE";
+        cimtype.value = Variant::string(cimTypeText(def.type));
+        cimtype.local = scope == QualifierScope::Class && local;
+        cimtype.toInstance = true;
+        entries.insert(entries.begin(), std::move(cimtype));
+    }
+    return makeQualifierSet(std::move(entries));
+}
+
 class Property : public ISWbemProperty {
   public:
     Property(std::string name, CimTypeDecl type, Variant value, std::string origin, bool local)
@@ -64,19 +115,23 @@ class Property : public ISWbemProperty {
 // allocates once per object, not once per property.
 class ClassProperty : public ISWbemProperty {
   public:
-    ClassProperty(const PropertyDef& def, Variant value, bool local)
-        : def_(&def), value_(std::move(value)), local_(local) {}
+    ClassProperty(const PropertyDef& def, Variant value, bool local, QualifierScope scope)
+        : def_(&def), value_(std::move(value)), local_(local), scope_(scope) {}
     std::string Name() const override { return def_->name; }
     Variant Value() const override { return value_; }
     CimType CIMType() const override { return def_->type.type; }
     bool IsArray() const override { return def_->type.isArray; }
     std::string Origin() const override { return def_->classOrigin; }
     bool IsLocal() const override { return local_; }
+    std::shared_ptr<ISWbemQualifierSet> Qualifiers_() override {
+        return propertyQualifiers(*def_, local_, scope_);
+    }
 
   private:
     const PropertyDef* def_;
     Variant value_;
     bool local_;
+    QualifierScope scope_;
 };
 
 struct ClassPropertyBlock {
@@ -145,6 +200,9 @@ class Method : public ISWbemMethod {
     std::shared_ptr<ISWbemObject> OutParameters() const override {
         return parameterObject(def_, true, owner_);
     }
+    std::shared_ptr<ISWbemQualifierSet> Qualifiers_() override {
+        return makeQualifierSet(entriesOf(def_.qualifiers, QualifierScope::Class));
+    }
 
   private:
     MethodDef def_;
@@ -210,13 +268,14 @@ class Object : public ISWbemObject {
         if (properties_) return properties_;
         auto block = std::make_shared<ClassPropertyBlock>();
         block->cls = v_.cls;
+        const QualifierScope scope = v_.inst ? QualifierScope::Instance : QualifierScope::Class;
         const std::vector<int> slots = visibleSlots();
         block->items.reserve(slots.size());
         for (int slot : slots) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
             const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
             block->items.emplace_back(def, toVariant(value, def.type, v_),
-                                      iequals(def.classOrigin, v_.cls->name));
+                                      iequals(def.classOrigin, v_.cls->name), scope);
         }
         std::vector<ElementPtr> items;
         items.reserve(block->items.size());
@@ -297,6 +356,11 @@ class Object : public ISWbemObject {
     }
 
     std::string GetObjectText_(int32_t) override { return objectText(v_); }
+
+    std::shared_ptr<ISWbemQualifierSet> Qualifiers_() override {
+        return makeQualifierSet(entriesOf(
+            v_.cls->qualifiers, v_.inst ? QualifierScope::Instance : QualifierScope::Class));
+    }
 
   private:
     std::string relPath() const {

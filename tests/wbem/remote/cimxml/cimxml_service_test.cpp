@@ -100,6 +100,12 @@ TEST(CimxmlService, ClassListAndClassDefinition) {
     EXPECT_EQ(product->CIMType(), CimType::Reference);
     EXPECT_EQ(product->Origin(), "CIM_InstalledProductImage");
     EXPECT_NE(cls->GetObjectText_(0).find("[Association"), std::string::npos);
+    // The class's qualifiers as the server sent them, through the object model.
+    EXPECT_TRUE(cls->Qualifiers_()->Item("Association")->Value().asBool());
+    auto productQualifiers = product->Qualifiers_();
+    EXPECT_EQ(productQualifiers->Item("CIMTYPE")->Value().asString(), "ref:CIM_Product");
+    EXPECT_EQ(productQualifiers->Item("Max")->Value().asInt(), 1);
+    EXPECT_TRUE(productQualifiers->Item("Max")->IsLocal());
     // The class came once; the cache answers again.
     const size_t gets = calls(*server, "GetClass").size();
     s->Get("CIM_InstalledProductImage", 0);

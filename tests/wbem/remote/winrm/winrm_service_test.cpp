@@ -102,6 +102,10 @@ TEST_F(WinrmService, ClassListAndDefinitionsWithMethodsAndParameters) {
     EXPECT_EQ(disk->Properties_()->Item("Availability", 0)->Origin(), "CIM_LogicalDevice");
     auto caps = disk->Properties_()->Item("Capabilities", 0);
     EXPECT_TRUE(caps->IsArray());
+    // The metadata's qualifiers through the object model.
+    auto deviceId = disk->Properties_()->Item("DeviceID", 0)->Qualifiers_();
+    EXPECT_TRUE(deviceId->Item("key")->Value().asBool());
+    EXPECT_EQ(deviceId->Item("CIMTYPE")->Value().asString(), "string");
 
     auto method = disk->Methods_()->Item("SetPowerState", 0);
     EXPECT_EQ(joined(names(*method->InParameters()->Properties_())), "PowerState, Time");
@@ -303,6 +307,11 @@ TEST(WinrmConnect, ServerWithoutClassDefinitionsStillAnswersQueries) {
     Variant threads = processes[1]->Properties_()->Item("ThreadCount", 0)->Value();
     EXPECT_EQ(threads.type(), VarType::String);  // typed by the XML alone
     EXPECT_EQ(threads.asString(), "76");
+    // Without a class definition there are no qualifiers but the type's.
+    EXPECT_EQ(processes[1]->Qualifiers_()->Count(), 0);
+    auto threadQualifiers = processes[1]->Properties_()->Item("ThreadCount", 0)->Qualifiers_();
+    EXPECT_EQ(threadQualifiers->Count(), 1);
+    EXPECT_EQ(threadQualifiers->Item("CIMTYPE")->Value().asString(), "string");
     EXPECT_EQ(failure([&] { s->Get("Win32_Process", 0); }), hr::NotSupported);
 }
 
