@@ -1,0 +1,276 @@
+#include "wmi/property_details.h"
+
+#include <cstdio>
+#include <ctime>
+#include <exception>
+
+#include "wbem/providers/cim_datetime.h"
+#include "wbem/text.h"
+#include "wmi/bw_variant.h"
+
+namespace wmi {
+
+namespace {
+
+using wbem::CimType;
+using wbem::Variant;
+using wbem::VarType;
+
+// Texts of the details are UTF-8 whatever the connection's code page.
+constexpr int32_t kUtf8 = 65001;
+
+std::optional<int> digits(std::string_view text, size_t pos, size_t count) {
+    if (pos + count > text.size()) return std::nullopt;
+    int out = 0;
+    for (size_t i = pos; i < pos + count; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        out = out * 10 + (c - '0');
+    }
+    return out;
+}
+
+std::string twoDigits(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string scalarText(const Variant& value, CimType type) {
+    if (value.isNull() || value.isEmpty()) return "NULL";
+    if (value.type() == VarType::Object) {
+        if (!value.asObject()) return "NULL";
+        std::string text = value.asObject()->GetObjectText_(0);
+        while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.erase(0, 1);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        return text;
+    }
+    if (value.type() == VarType::String) {
+        const std::string& s = value.asString();
+        if (type != CimType::DateTime) return s;
+        if (auto seconds = DateTimeSeconds(s))
+            return s + " (" + LocalDateTimeText(*seconds) + " local time)";
+        if (auto interval = IntervalText(s)) return s + " (" + *interval + ")";
+        return s;
+    }
+    return RenderValue(value, kUtf8);
+}
+
+std::string qualifierText(wbem::ISWbemQualifierSet& set, std::string_view name) {
+    try {
+        return QualifierValueText(set.Item(name)->Value());
+    } catch (const wbem::WbemError&) {
+        return {};
+    }
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && wbem::iequals(text.substr(0, prefix.size()), prefix);
+}
+
+bool isTrue(const Variant& v) { return !v.isArray() && v.type() == VarType::Bool && v.asBool(); }
+
+}  // namespace
+
+const PropertyDetails* ObjectDetails::find(std::string_view name) const {
+    for (const auto& p : properties)
+        if (wbem::iequals(p.name, name)) return &p;
+    return nullptr;
+}
+
+std::string PropertyTypeText(CimType type, bool isArray, std::string_view cimtype) {
+    std::string out;
+    const bool named = (type == CimType::Reference && startsWithIgnoringCase(cimtype, "ref")) ||
+                       (type == CimType::Object && startsWithIgnoringCase(cimtype, "object"));
+    out = named ? std::string(cimtype) : std::string(wbem::cimTypeName(type));
+    if (isArray) out += "[]";
+    return out;
+}
+
+std::string FlavorText(const wbem::ISWbemQualifier& q) {
+    std::string out;
+    auto add = [&out](const char* word) {
+        if (!out.empty()) out += ", ";
+        out += word;
+    };
+    add(q.PropagatesToSubclass() ? "ToSubclass" : "Restricted");
+    if (q.PropagatesToInstance()) add("ToInstance");
+    if (!q.IsOverridable()) add("DisableOverride");
+    if (q.IsAmended()) add("Amended");
+    if (!q.IsLocal()) add("propagated");
+    return out;
+}
+
+std::string QualifierValueText(const Variant& value) {
+    if (!value.isArray()) {
+        if (value.isNull() || value.isEmpty()) return {};
+        return RenderValue(value, kUtf8);
+    }
+    std::string out = "{";
+    for (const Variant& e : value.asArray().elements) {
+        if (out.size() > 1) out += ", ";
+        out += RenderValue(e, kUtf8);
+    }
+    return out + "}";
+}
+
+std::optional<int64_t> DateTimeSeconds(std::string_view cim) {
+    // yyyymmddHHMMSS.mmmmmmsUUU with s '+' or '-' (':' marks an interval).
+    if (cim.size() != 25 || cim[14] != '.' || (cim[21] != '+' && cim[21] != '-'))
+        return std::nullopt;
+    const auto year = digits(cim, 0, 4), month = digits(cim, 4, 2), day = digits(cim, 6, 2);
+    const auto hour = digits(cim, 8, 2), minute = digits(cim, 10, 2), second = digits(cim, 12, 2);
+    const auto micros = digits(cim, 15, 6), offset = digits(cim, 22, 3);
+    if (!year || !month || !day || !hour || !minute || !second || !micros || !offset)
+        return std::nullopt;
+    if (*hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
+    const auto midnight = wbem::civilToEpoch(*year, *month, *day);
+    if (!midnight) return std::nullopt;
+    const int64_t east = (cim[21] == '+' ? 1 : -1) * int64_t(*offset) * 60;
+    return *midnight + *hour * 3600 + *minute * 60 + *second - east;
+}
+
+std::optional<std::string> IntervalText(std::string_view cim) {
+    // ddddddddHHMMSS.mmmmmm:000
+    if (cim.size() != 25 || cim[14] != '.' || cim.substr(21) != ":000") return std::nullopt;
+    const auto days = digits(cim, 0, 8), hour = digits(cim, 8, 2), minute = digits(cim, 10, 2),
+               second = digits(cim, 12, 2), micros = digits(cim, 15, 6);
+    if (!days || !hour || !minute || !second || !micros) return std::nullopt;
+    if (*hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    return std::to_string(*days) + (*days == 1 ? " day " : " days ") + twoDigits(*hour) + ":" +
+           twoDigits(*minute) + ":" + twoDigits(*second) + "." + std::string(cim.substr(15, 6));
+}
+
+std::string LocalDateTimeText(int64_t epochSeconds) {
+    const std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return {};
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return buf;
+}
+
+std::string DetailValueText(const Variant& value, CimType type) {
+    if (!value.isArray()) return scalarText(value, type);
+    const auto& elements = value.asArray().elements;
+    if (elements.empty()) return "no elements";
+    const int32_t lower = value.asArray().bounds.empty() ? 0 : value.asArray().bounds[0].lower;
+    std::string out;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (i) out += '\n';
+        out += "[" + std::to_string(lower + int64_t(i)) + "] " + scalarText(elements[i], type);
+    }
+    return out;
+}
+
+PropertyDetails DescribeProperty(wbem::ISWbemProperty& property, wbem::ISWbemProperty* declared) {
+    PropertyDetails out;
+    out.name = property.Name();
+    auto qualifiers = (declared ? *declared : property).Qualifiers_();
+    std::string walkError;
+    auto walk = qualifiers->NewEnum();
+    std::shared_ptr<wbem::ISWbemQualifier> q;
+    while (NextObject(*walk, q, walkError)) {
+        const Variant v = q->Value();
+        if (wbem::iequals(q->Name(), "key")) out.isKey = isTrue(v);
+        if (wbem::iequals(q->Name(), "Description")) out.description = QualifierValueText(v);
+        out.qualifiers.push_back({q->Name(), QualifierValueText(v), FlavorText(*q)});
+    }
+    ThrowIfBroken(walkError);
+    out.type = PropertyTypeText(property.CIMType(), property.IsArray(),
+                                qualifierText(*qualifiers, "CIMTYPE"));
+    out.value = DetailValueText(property.Value(), property.CIMType());
+    return out;
+}
+
+std::string DetailsPaneText(const PropertyDetails& d) {
+    std::string out = d.name + "\nType: " + d.type + "\nKey: " + (d.isKey ? "yes" : "no") + "\n";
+    if (!d.description.empty()) out += "\nDescription:\n" + d.description + "\n";
+    if (!d.qualifiers.empty()) {
+        out += "\nQualifiers:\n";
+        for (const auto& q : d.qualifiers) {
+            out += "  " + q.name;
+            // The description is shown whole above.
+            if (!q.value.empty() && !wbem::iequals(q.name, "Description")) out += " = " + q.value;
+            out += "  (" + q.flavors + ")\n";
+        }
+    }
+    return out + "\nValue:\n" + d.value;
+}
+
+ObjectDetails DescribeObject(wbem::ISWbemObject& object, wbem::ISWbemObject* cls) {
+    ObjectDetails out;
+    out.mofText = object.GetObjectText_(0);
+    std::shared_ptr<wbem::ISWbemPropertySet> declared = cls ? cls->Properties_() : nullptr;
+    std::string walkError;
+    auto props = object.Properties_()->NewEnum();
+    std::shared_ptr<wbem::ISWbemProperty> prop;
+    while (NextObject(*props, prop, walkError)) {
+        std::shared_ptr<wbem::ISWbemProperty> classProperty;
+        if (declared) {
+            try {
+                classProperty = declared->Item(prop->Name());
+            } catch (const wbem::WbemError&) {
+                // Not in the class: the property's own qualifiers then.
+            }
+        }
+        out.properties.push_back(DescribeProperty(*prop, classProperty.get()));
+    }
+    ThrowIfBroken(walkError);
+    return out;
+}
+
+bool ClassDetails(TWMI& wmi, std::string_view className, TextList& names, ObjectDetails& details) {
+    wmi.LastError.clear();
+    names.clear();
+    details = {};
+    try {
+        auto cls = wmi.OpenServices()->Get(className, 0);
+        details = DescribeObject(*cls, nullptr);
+        for (const auto& p : details.properties) names.push_back(p.name);
+        return true;
+    } catch (const std::exception& e) {
+        names.clear();
+        details = {};
+        wmi.LastError = e.what();
+        return false;
+    }
+}
+
+bool InstanceDetailsAt(TWMI& wmi, std::string_view className, int32_t position,
+                       ObjectDetails& details) {
+    wmi.LastError.clear();
+    details = {};
+    try {
+        auto services = wmi.OpenServices();
+        auto instances = services->Get(className, 0)->Instances_(0)->NewEnum();
+        std::string walkError;
+        std::shared_ptr<wbem::ISWbemObject> obj;
+        for (int32_t pos = 0; NextObject(*instances, obj, walkError); ++pos) {
+            if (pos != position) continue;
+            auto cls = services->Get(obj->Path_()->Class(), 0);
+            details = DescribeObject(*obj, cls.get());
+            return true;
+        }
+        ThrowIfBroken(walkError);
+        wbem::fail(wbem::hr::NotFound);
+    } catch (const std::exception& e) {
+        details = {};
+        wmi.LastError = e.what();
+        return false;
+    }
+}
+
+bool ObjectMofText(TWMI& wmi, std::string_view path, std::string& text) {
+    wmi.LastError.clear();
+    text.clear();
+    try {
+        text = wmi.OpenServices()->Get(path, 0)->GetObjectText_(0);
+        return true;
+    } catch (const std::exception& e) {
+        wmi.LastError = e.what();
+        return false;
+    }
+}
+
+}  // namespace wmi
