@@ -2,14 +2,23 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "help/sitemap.h"
+
+// A resource of a static library is linked only when something names it.
+static void initHelpImages() { Q_INIT_RESOURCE(help_images); }
 
 namespace help {
 
@@ -20,6 +29,23 @@ QString notFoundPage(const QString& path) {
                "<html><head><title>Page not found</title></head><body><h2>Page not found</h2>"
                "<p>The help file has no page <code>%1</code>.</p></body></html>")
         .arg(path.toHtmlEscaped());
+}
+
+// The desktop theme's home picture; our own where no theme has one.
+QIcon homeIcon() {
+    QIcon icon = QIcon::fromTheme(QStringLiteral("go-home"));
+    if (!icon.isNull()) return icon;
+    initHelpImages();
+    QSvgRenderer renderer(QStringLiteral(":/help/go-home.svg"));
+    for (int side : {16, 24, 32}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 }  // namespace
@@ -82,17 +108,15 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmFile> file, UrlOpener opener, QWidget*
     browser_ = new ChmBrowser(*file_, std::move(opener), splitter);
     browser_->setObjectName(QStringLiteral("HelpBrowser"));
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 640});
 
     QAction* back = tools->addAction(style()->standardIcon(QStyle::SP_ArrowBack),
                                      QStringLiteral("Back"), browser_, &QTextBrowser::backward);
     QAction* forward =
         tools->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"),
                          browser_, &QTextBrowser::forward);
-    tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Home"), this,
-                     [this] {
-                         if (!home_.empty()) showTopic(home_);
-                     });
+    tools->addAction(homeIcon(), QStringLiteral("Home"), this, [this] {
+        if (!home_.empty()) showTopic(home_);
+    });
     back->setEnabled(false);
     forward->setEnabled(false);
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
@@ -106,6 +130,16 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmFile> file, UrlOpener opener, QWidget*
     });
     connect(contents_, &QTreeWidget::itemClicked, this, &HelpViewer::contentsClicked);
     buildContents();
+    // Titles are shown whole: the column takes its content's width (a
+    // scroll bar beyond it) and the pane starts as wide as that, up to
+    // a share of the window that leaves the page room.
+    contents_->header()->setStretchLastSection(false);
+    contents_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    contents_->resizeColumnToContents(0);
+    const int wanted = contents_->columnWidth(0) + 2 * contents_->frameWidth() +
+                       contents_->verticalScrollBar()->sizeHint().width();
+    const int pane = std::clamp(wanted, 220, width() * 2 / 5);
+    splitter->setSizes({pane, width() - pane});
 }
 
 HelpViewer::~HelpViewer() {
@@ -133,6 +167,7 @@ void HelpViewer::buildContents() {
             auto* item = parents.empty() ? new QTreeWidgetItem(contents_)
                                          : new QTreeWidgetItem(parents.back());
             item->setText(0, QString::fromStdString(entry.name));
+            item->setToolTip(0, item->text(0));
             item->setData(0, Qt::UserRole, QString::fromStdString(entry.local));
             parents.push_back(item);
         }

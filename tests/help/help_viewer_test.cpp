@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -190,6 +193,32 @@ TEST_F(HtmlHelpTest, TheContentsOpenTheirPages) {
     EXPECT_EQ(contents->currentItem()->text(0), QStringLiteral("Finding text"));
     emit viewer->browser()->anchorClicked(QUrl(QStringLiteral("nothere.htm")));
     EXPECT_EQ(contents->currentItem(), nullptr);
+}
+
+TEST_F(HtmlHelpTest, TheContentsShowEveryTitleWholeAndHomeHasAHomePicture) {
+    help::HelpViewer* viewer = showIndex();
+    ASSERT_NE(viewer, nullptr);
+    QTreeWidget* contents = viewer->contents();
+    QStyleOptionViewItem option;
+    option.font = contents->font();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    int items = 0;
+    for (QTreeWidgetItemIterator it(contents); *it; ++it, ++items) {
+        SCOPED_TRACE((*it)->text(0).toStdString());
+        const QModelIndex index = contents->indexFromItem(*it);
+        const QRect shown = contents->visualItemRect(*it);
+        EXPECT_GE(shown.width(), contents->itemDelegate()->sizeHint(option, index).width());
+        EXPECT_LE(shown.right(), contents->viewport()->width()) << "seen without scrolling";
+    }
+    EXPECT_GT(items, 9);
+    QAction* home = nullptr;
+    for (QAction* action : viewer->findChildren<QAction*>())
+        if (action->text() == QLatin1String("Home")) home = action;
+    ASSERT_NE(home, nullptr);
+    ASSERT_FALSE(home->icon().isNull());
+    EXPECT_NE(home->icon().pixmap(16).toImage(),
+              viewer->style()->standardIcon(QStyle::SP_DirHomeIcon).pixmap(16).toImage())
+        << "a house, not the home folder";
 }
 
 TEST_F(HtmlHelpTest, OneWindowServesEveryRequestUntilReleased) {
