@@ -575,20 +575,12 @@ struct Operations::Impl {
         if (!method)
             throw CimStatusError(cimStatus::MethodNotFound,
                                  "The class " + cls->name + " has no method " + call.method + ".");
-        std::shared_ptr<const wbem::MethodProvider> provider;
-        std::vector<std::string> lineage{cls->name};
-        lineage.insert(lineage.end(), cls->derivation.begin(), cls->derivation.end());
-        for (const auto& c : lineage) {
-            auto it = ns->methodProviders.find(c);
-            if (it != ns->methodProviders.end() && it->second->implements(method->name)) {
-                provider = it->second;
-                break;
-            }
-        }
-        if (!provider)
+        // Methods that change this machine are not served to other machines.
+        auto provider = ns->methodProviderFor(*cls, method->name);
+        if (!provider || !provider->readsOnly(method->name))
             throw CimStatusError(cimStatus::MethodNotAvailable,
                                  "The method " + cls->name + "." + method->name +
-                                     " has no provider on this machine.");
+                                     " is not available to remote callers of this machine.");
         std::shared_ptr<const Instance> target;
         if (instanceName) {
             try {

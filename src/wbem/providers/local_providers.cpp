@@ -7,6 +7,7 @@
 #include "network_providers.h"
 #include "process_methods.h"
 #include "process_provider.h"
+#include "service_methods.h"
 #include "service_providers.h"
 #include "storage_providers.h"
 #include "system_providers.h"
@@ -69,8 +70,11 @@ void installLocalProviders(Repository::Transaction& tx) {
         tx.setProvider(r.nspace, r.className, r.make(ns.path));
     }
     const char* cimv2 = "root\\cimv2";
-    if (tx.hasNamespace(cimv2) && tx.ns(cimv2, false).findClass("Win32_Process"))
+    if (!tx.hasNamespace(cimv2)) return;
+    if (tx.ns(cimv2, false).findClass("Win32_Process"))
         tx.setMethodProvider(cimv2, "Win32_Process", makeProcessMethods());
+    if (tx.ns(cimv2, false).findClass("Win32_Service"))
+        tx.setMethodProvider(cimv2, "Win32_Service", makeServiceMethods());
 }
 
 }  // namespace wbem

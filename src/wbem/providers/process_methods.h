@@ -1,5 +1,6 @@
-// Methods of Win32_Process that only read: GetOwner and GetOwnerSid, from a
-// /proc tree and the account files.
+// Methods of Win32_Process: GetOwner and GetOwnerSid, which only read (from a
+// /proc tree and the account files), and Create, Terminate and SetPriority,
+// which act as the calling user and answer with WMI's return values.
 #pragma once
 
 #include <memory>

@@ -13,15 +13,19 @@ extern char** environ;
 
 namespace wbem {
 
-std::optional<std::string> runProgram(const std::vector<std::string>& argv,
-                                      std::chrono::milliseconds limit, size_t maxOutput) {
-    if (argv.empty()) return std::nullopt;
+ProgramRun runProgramOutcome(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                             bool errorsToo, size_t maxOutput) {
+    ProgramRun run;
+    if (argv.empty()) return run;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    if (pipe2(fds, O_CLOEXEC) != 0) return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (errorsToo)
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -32,10 +36,11 @@ std::optional<std::string> runProgram(const std::vector<std::string>& argv,
     close(fds[1]);
     if (rc != 0) {
         close(fds[0]);
-        return std::nullopt;
+        return run;
     }
+    run.started = true;
 
-    std::string out;
+    std::string& out = run.output;
     bool ok = true;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     char buf[65536];
@@ -44,6 +49,7 @@ std::optional<std::string> runProgram(const std::vector<std::string>& argv,
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ok = false;
+            run.timedOut = true;
             break;
         }
         struct pollfd p {
@@ -53,6 +59,7 @@ std::optional<std::string> runProgram(const std::vector<std::string>& argv,
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = false;
+            run.timedOut = n == 0;
             break;
         }
         const ssize_t got = read(fds[0], buf, sizeof buf);
@@ -69,8 +76,15 @@ std::optional<std::string> runProgram(const std::vector<std::string>& argv,
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!ok || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return out;
+    if (ok && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    return run;
+}
+
+std::optional<std::string> runProgram(const std::vector<std::string>& argv,
+                                      std::chrono::milliseconds limit, size_t maxOutput) {
+    ProgramRun run = runProgramOutcome(argv, limit, false, maxOutput);
+    if (run.exitCode != 0) return std::nullopt;
+    return std::move(run.output);
 }
 
 }  // namespace wbem

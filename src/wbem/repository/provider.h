@@ -54,6 +54,13 @@ class MethodProvider {
   public:
     virtual ~MethodProvider() = default;
     virtual bool implements(std::string_view method) const = 0;
+    // Whether `method` only reads. Callers from other machines (the agent) are
+    // let run nothing else, so a provider says so only for methods that
+    // change nothing on this machine.
+    virtual bool readsOnly(std::string_view method) const {
+        (void)method;
+        return false;
+    }
     // Calls `method` on `target` (null for a call on the class) with the
     // in-parameters given. May throw WbemError.
     virtual MethodResult invoke(const Instance* target, std::string_view method,

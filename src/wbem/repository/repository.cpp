@@ -13,6 +13,18 @@ std::shared_ptr<const ClassDef> NamespaceState::findClass(std::string_view name)
     return it == classIndex.end() ? nullptr : classes[it->second];
 }
 
+std::shared_ptr<const MethodProvider> NamespaceState::methodProviderFor(
+    const ClassDef& cls, std::string_view method) const {
+    auto implementedBy = [&](const std::string& name) -> std::shared_ptr<const MethodProvider> {
+        auto it = methodProviders.find(name);
+        return it != methodProviders.end() && it->second->implements(method) ? it->second : nullptr;
+    };
+    if (auto p = implementedBy(cls.name)) return p;
+    for (const std::string& super : cls.derivation)
+        if (auto p = implementedBy(super)) return p;
+    return nullptr;
+}
+
 std::vector<std::shared_ptr<const ClassDef>> NamespaceState::familyOf(std::string_view name) const {
     std::vector<std::shared_ptr<const ClassDef>> out;
     auto root = findClass(name);

@@ -36,6 +36,10 @@ struct NamespaceState {
         methodProviders;
 
     std::shared_ptr<const ClassDef> findClass(std::string_view name) const;
+    // The provider that carries out `method` for `cls`: the one registered for
+    // the class or, failing that, for its nearest superclass; null when none does.
+    std::shared_ptr<const MethodProvider> methodProviderFor(const ClassDef& cls,
+                                                            std::string_view method) const;
     // The class and all classes derived from it, parents before children.
     std::vector<std::shared_ptr<const ClassDef>> familyOf(std::string_view name) const;
 };

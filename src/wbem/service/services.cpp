@@ -3,6 +3,7 @@
 #include "objects.h"
 #include "wbem/repository/instance_source.h"
 #include "wbem/repository/object_path.h"
+#include "wbem/repository/value_text.h"
 #include "wbem/text.h"
 #include "wbem/wql/wql.h"
 
@@ -89,6 +90,98 @@ std::shared_ptr<ISWbemObjectSet> Services::ExecQuery(std::string_view query,
         items.push_back(makeObject(std::move(v)));
     }
     return makeObjectSet(std::move(items));
+}
+
+namespace {
+
+// The in-parameters' texts as the values their declarations type.
+std::vector<std::pair<std::string, CimValue>> typedArguments(
+    const MethodDef& m, const std::vector<std::pair<std::string, std::string>>& texts) {
+    std::vector<std::pair<std::string, CimValue>> in;
+    for (const auto& [name, text] : texts) {
+        const ParameterDef* declared = nullptr;
+        for (const ParameterDef& p : m.parameters)
+            if (p.in && iequals(p.name, trimmed(name))) declared = &p;
+        if (!declared)
+            fail(hr::InvalidParameter,
+                 describeWithReason(hr::InvalidParameter,
+                                    m.name + " has no in-parameter " + std::string(name) + "."));
+        for (const auto& given : in)
+            if (iequals(given.first, declared->name))
+                fail(hr::InvalidParameter,
+                     describeWithReason(hr::InvalidParameter, declared->name + " is given twice."));
+        try {
+            in.emplace_back(declared->name, parseValueText(text, declared->type));
+        } catch (const WbemError& e) {
+            fail(hr::InvalidParameter,
+                 describeWithReason(hr::InvalidParameter, declared->name + ": " + e.what()));
+        }
+    }
+    return in;
+}
+
+// The out-parameters object: the method's out-parameters in declaration
+// order, then ReturnValue, each as its declaration types it.
+std::shared_ptr<Instance> outParameters(const MethodDef& m, const MethodResult& result) {
+    auto cls = std::make_shared<ClassDef>();
+    cls->name = "__PARAMETERS";
+    for (const ParameterDef& p : m.parameters)
+        if (p.out) {
+            PropertyDef prop;
+            prop.name = p.name;
+            prop.type = p.type;
+            prop.classOrigin = cls->name;
+            cls->properties.push_back(std::move(prop));
+        }
+    PropertyDef ret;
+    ret.name = "ReturnValue";
+    ret.type.type = m.returnType;
+    ret.classOrigin = cls->name;
+    cls->properties.push_back(std::move(ret));
+    cls->finalize();
+    auto out = std::make_shared<Instance>(cls);
+    out->set("ReturnValue", result.returnValue);
+    for (const auto& [name, value] : result.out) out->set(name, value);
+    return out;
+}
+
+}  // namespace
+
+std::shared_ptr<ISWbemObject> Services::ExecMethod(
+    std::string_view objectPath, std::string_view method,
+    const std::vector<std::pair<std::string, std::string>>& inParameters) {
+    if (trimmed(method).empty() || trimmed(objectPath).empty()) fail(hr::InvalidParameter);
+    std::shared_ptr<const RepositoryState> snap;
+    const NamespaceState& ns = current(snap);
+    const ObjectPath p = parseObjectPath(objectPath);
+    auto cls = ns.findClass(p.className);
+    if (!cls) fail(hr::InvalidClass);
+    const MethodDef* m = cls->findMethod(trimmed(method));
+    if (!m)
+        fail(hr::InvalidMethod,
+             describeWithReason(hr::InvalidMethod, cls->name + " has no method " +
+                                                       std::string(trimmed(method)) + "."));
+    const bool isStatic = hasTrueQualifier(m->qualifiers, "Static");
+    if (p.isClass() && !isStatic)
+        fail(hr::InvalidMethod,
+             describeWithReason(hr::InvalidMethod, m->name + " is called on an instance of " +
+                                                       cls->name + ", not on the class."));
+    auto provider = ns.methodProviderFor(*cls, m->name);
+    if (!provider)
+        fail(
+            hr::MethodNotImplemented,
+            describeWithReason(hr::MethodNotImplemented,
+                               cls->name + "." + m->name + " is not carried out on this machine."));
+    auto in = typedArguments(*m, inParameters);
+    std::shared_ptr<const Instance> target;
+    if (!p.isClass() && !isStatic) {
+        target = findInstance(snap, ns, p);
+        if (!target) fail(hr::NotFound);
+    }
+    auto out = outParameters(*m, provider->invoke(target.get(), m->name, in));
+    ObjectView v = view(out->classPtr(), out);
+    v.declarationOrder = true;
+    return makeObject(std::move(v));
 }
 
 }  // namespace wbem::service

@@ -21,6 +21,11 @@ class Services : public ISWbemServices {
                                                  int32_t flags) override;
     std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query, std::string_view language,
                                                int32_t flags) override;
+    // Carried out by the method providers of this machine; each in-parameter's
+    // text is read as its declared type (parseValueText).
+    std::shared_ptr<ISWbemObject> ExecMethod(
+        std::string_view objectPath, std::string_view method,
+        const std::vector<std::pair<std::string, std::string>>& inParameters) override;
 
   private:
     // Each call reads the repository as it is now.
