@@ -58,11 +58,38 @@ std::optional<SortKey> sortKeyOf(const std::string& value, std::string& error) {
     return key;
 }
 
+// "PATH.Method": the method follows the last dot outside double quotes,
+// since a key's value may hold dots.
+std::optional<MethodCall> methodCallOf(const std::string& text, std::string& error) {
+    size_t dot = std::string::npos;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && quoted) {
+            ++i;
+        } else if (text[i] == '"') {
+            quoted = !quoted;
+        } else if (text[i] == '.' && !quoted) {
+            dot = i;
+        }
+    }
+    if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) {
+        error =
+            "-call: needs CLASS.Method or PATH.Method, for example "
+            "-call:Win32_Process.Create or -call:Win32_Process.Handle=\"42\".Terminate";
+        return std::nullopt;
+    }
+    MethodCall call;
+    call.path = text.substr(0, dot);
+    call.method = text.substr(dot + 1);
+    return call;
+}
+
 }  // namespace
 
 const char* wqlUsage() {
     return "Usage: wql [options] \"QUERY\"\n"
            "       wql [options] -classes\n"
+           "       wql [options] -call:CLASS.Method|PATH.Method [-arg:NAME=VALUE ...]\n"
            "Options:\n"
            "  -host:NAME        computer to connect to (default: this machine)\n"
            "  -namespace:PATH   namespace (default: root\\cimv2)\n"
@@ -76,6 +103,12 @@ const char* wqlUsage() {
            "  -codepage:N       code page of the printed values (default: the target's own)\n"
            "  -mof:FILE         compile a MOF file into the namespace first (repeatable)\n"
            "  -classes          list the namespace's classes instead of running a query\n"
+           "  -call:TARGET.Method  run a method instead of a query: on the class for a\n"
+           "                    static method, else on the instance the path names; prints\n"
+           "                    its out-parameters and ReturnValue; exit code 3 when the\n"
+           "                    ReturnValue is not 0\n"
+           "  -arg:NAME=VALUE   an in-parameter of -call: (repeatable); an array takes one\n"
+           "                    element per line\n"
            "  -out:FILE         write the output to FILE\n"
            "  -format:FORMAT    table (default), csv, tsv or html (a report naming the\n"
            "                    host, namespace and query)\n"
@@ -87,6 +120,7 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
                                           std::string& error) {
     WqlOptions o;
     std::vector<std::string> rest;
+    std::vector<std::pair<std::string, std::string>> arguments;  // -arg:s before -call:
     for (const auto& arg : args) {
         std::string v;
         if (takeOption(arg, "host", v)) {
@@ -153,12 +187,40 @@ std::optional<WqlOptions> parseWqlOptions(const std::vector<std::string>& args,
             if (!o.sort) return std::nullopt;
         } else if (arg == "-classes") {
             o.listClasses = true;
+        } else if (takeOption(arg, "call", v)) {
+            if (o.call) {
+                error = "-call: is given twice";
+                return std::nullopt;
+            }
+            auto call = methodCallOf(v, error);
+            if (!call) return std::nullopt;
+            call->arguments = std::move(arguments);
+            o.call = std::move(call);
+        } else if (takeOption(arg, "arg", v)) {
+            const size_t eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "-arg: needs NAME=VALUE, got \"" + v + "\"";
+                return std::nullopt;
+            }
+            (o.call ? o.call->arguments : arguments)
+                .emplace_back(v.substr(0, eq), v.substr(eq + 1));
         } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
             error = "unknown option " + arg;
             return std::nullopt;
         } else {
             rest.push_back(arg);
         }
+    }
+    if (!arguments.empty() && !o.call) {
+        error = "-arg: gives an in-parameter of -call:, which is missing";
+        return std::nullopt;
+    }
+    if (o.call) {
+        if (o.listClasses || !rest.empty() || o.sort || o.format != OutputFormat::Table) {
+            error = "-call: runs a method: no query, -classes, -sort: or -format: with it";
+            return std::nullopt;
+        }
+        return o;
     }
     if (o.listClasses && (o.sort || o.format != OutputFormat::Table)) {
         error = "-classes prints a plain list: -sort: and -format: apply to a query";

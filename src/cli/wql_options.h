@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wbem/remote_options.h"
@@ -18,6 +19,13 @@ struct SortKey {
     std::string column;
     int number = 0;  // the column's number when given as one, else 0
     bool ascending = true;
+};
+
+// "-call:CLASS.Method" or "-call:PATH.Method" with its "-arg:NAME=VALUE"s.
+struct MethodCall {
+    std::string path;  // a class name for a static method, else an instance's path
+    std::string method;
+    std::vector<std::pair<std::string, std::string>> arguments;  // as typed, in order
 };
 
 struct WqlOptions {
@@ -37,6 +45,7 @@ struct WqlOptions {
     OutputFormat format = OutputFormat::Table;
     std::optional<SortKey> sort;  // none: rows stay in the order of the result
     std::string query;
+    std::optional<MethodCall> call;  // instead of a query
 };
 
 // The options, or nullopt with `error` set for bad usage.

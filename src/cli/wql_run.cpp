@@ -18,6 +18,7 @@
 #include "wbem/text.h"
 #include "wmi/bw_wmi.h"
 #include "wmi/mof_compile.h"
+#include "wql_call.h"
 
 namespace cli {
 
@@ -130,6 +131,7 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
     }
     wmi::AuthenticationLevel = o.authLevel;
     wmi::TWMI conn;
+    int callCode = 0;  // a method that ran and reported a failure
     conn.SetHost(o.host);
     conn.SetNamespace(o.nspace);
     conn.User = o.user;
@@ -151,23 +153,29 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
             conn.CodePage = results::targetCodePage(conn, &unreachable).value_or(1250);
             if (!unreachable.empty()) return fail(err, unreachable);
         }
-        wmi::ResultTable table;
-        if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
-        std::vector<int32_t> order = resultOrder(table);
-        // A result without rows has no columns either: nothing to sort by.
-        if (o.sort && table.ColumnCount > 0) {
-            std::string error;
-            const std::optional<int> column = sortColumnOf(table.Columns, *o.sort, error);
-            if (!column) {
-                err << "wql: " << error << '\n';
-                return 2;
+        if (o.call) {
+            const int code = runMethodCall(*o.call, conn, *out, err);
+            if (code != 0 && code != 3) return code;
+            callCode = code;
+        } else {
+            wmi::ResultTable table;
+            if (!conn.RunQuery(o.query, table)) return fail(err, conn.LastError);
+            std::vector<int32_t> order = resultOrder(table);
+            // A result without rows has no columns either: nothing to sort by.
+            if (o.sort && table.ColumnCount > 0) {
+                std::string error;
+                const std::optional<int> column = sortColumnOf(table.Columns, *o.sort, error);
+                if (!column) {
+                    err << "wql: " << error << '\n';
+                    return 2;
+                }
+                order = sortedRows(table, *column, o.sort->ascending);
             }
-            order = sortedRows(table, *column, o.sort->ascending);
+            std::string error;
+            const bool toTerminal = file ? file->isTerminal() : o.toTerminal;
+            if (!writeResult(o, conn, table, std::move(order), *out, toTerminal, error))
+                return fail(err, "Error: " + (file ? file->failure() : outputFailure(*out, error)));
         }
-        std::string error;
-        const bool toTerminal = file ? file->isTerminal() : o.toTerminal;
-        if (!writeResult(o, conn, table, std::move(order), *out, toTerminal, error))
-            return fail(err, "Error: " + (file ? file->failure() : outputFailure(*out, error)));
     }
     if (file) {
         try {
@@ -175,11 +183,11 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         } catch (const std::exception& e) {
             return fail(err, std::string("Error: ") + e.what());
         }
-        return 0;
+        return callCode;
     }
     out->flush();
     if (!*out) return fail(err, "Error: " + outputFailure(*out, "cannot write the output"));
-    return 0;
+    return callCode;
 }
 
 }  // namespace cli
