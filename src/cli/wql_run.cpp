@@ -145,12 +145,12 @@ int runWql(const WqlOptions& o, std::ostream& stdOut, std::ostream& err) {
         });
         for (const auto& n : names) *out << n << '\n';
     } else {
-        // The target's own code page unless one was given; 1250 when it cannot tell.
+        // The target's own code page unless one was given; this machine's when it cannot tell.
         conn.CodePage = o.codePage;
         if (!o.codePage) {
             // An unreachable host or a refused login is said once, not tried again.
             std::string unreachable;
-            conn.CodePage = results::targetCodePage(conn, &unreachable).value_or(1250);
+            conn.CodePage = results::targetCodePage(conn, &unreachable).value_or(wmi::LocalCodePage());
             if (!unreachable.empty()) return fail(err, unreachable);
         }
         if (o.call) {

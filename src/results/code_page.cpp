@@ -9,13 +9,13 @@
 namespace results {
 
 int32_t codePageFromCodeSet(std::string_view answer) {
-    return textAsInteger(wbem::trimmed(answer)).value_or(1250);
+    return textAsInteger(wbem::trimmed(answer)).value_or(wmi::LocalCodePage());
 }
 
 std::optional<int32_t> targetCodePage(const wmi::TWMI& c, std::string* unreachable) {
     std::string answer;
     wbem::HResult failure = 0;
-    if (!wmi::QueryValues(c.Host, c.Namespace, c.User, answer, 1250, false, "", "CodeSet",
+    if (!wmi::QueryValues(c.Host, c.Namespace, c.User, answer, wmi::LocalCodePage(), false, "", "CodeSet",
                           "Win32_OperatingSystem", c.Password, &c.remote, &failure)) {
         const bool notThere =
             failure == wbem::hr::AccessDenied || failure == wbem::hr::AccessDeniedSystem ||

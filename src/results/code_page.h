@@ -14,11 +14,11 @@ class TWMI;
 namespace results {
 
 // The code page of a host's "CodeSet" answer: the trimmed text as an integer,
-// or 1250 when it is none.
+// or the local code page when it is none.
 int32_t codePageFromCodeSet(std::string_view answer);
 
 // The code page of the connection's target; empty when the target cannot be
-// asked (the caller keeps what it had or takes 1250). `unreachable` (when
+// asked (the caller keeps what it had or takes the local code page). `unreachable` (when
 // given) receives the error text when the target could not be reached or
 // refused the login: asking it anything else would fail the same way.
 std::optional<int32_t> targetCodePage(const wmi::TWMI& connection,

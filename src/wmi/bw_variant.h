@@ -27,6 +27,15 @@ std::string RenderValue(const wbem::Variant& value, int32_t codePage, const User
 // the low 16 bits of codePage count.
 std::string WideToCodePage(std::string_view text, int32_t codePage);
 
+// The code page of this machine's texts: the character set of the user's
+// locale (LC_ALL, LC_CTYPE, LANG) as a Windows code page, 65001 on a UTF-8
+// desktop. Texts are rendered in it unless a target says otherwise.
+int32_t LocalCodePage();
+// The code page of a character set name as LocalCodePage chooses it: 65001
+// for a set Windows has no number for and for plain ASCII (the C locale), so
+// that no letter is lost where the locale never chose a narrower set.
+int32_t CodePageOfCharset(std::string_view codeset);
+
 // How many bytes of text hold c.
 int CountChar(std::string_view text, char c);
 

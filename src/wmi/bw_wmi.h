@@ -13,6 +13,7 @@
 
 #include "wbem/api.h"
 #include "wbem/remote_options.h"
+#include "wmi/bw_variant.h"
 
 namespace wmi {
 
@@ -76,7 +77,7 @@ class TWMI {
     // Set Host and Namespace through SetHost and SetNamespace.
     std::string Host = ".";
     std::string Namespace = "root\\cimv2";
-    int32_t CodePage = 1250;  // of the texts RunQuery renders
+    int32_t CodePage = LocalCodePage();  // of the texts RunQuery renders
     std::string User;
     std::string Password;
     std::string LastError;
@@ -98,7 +99,7 @@ class TWMI {
     // its in- and out-parameter names joined by ", ".
     bool ClassMethods(std::string_view className, TextList& names, TextList* inParams,
                       TextList* outParams);
-    // Names and values (rendered in code page 1250) of the instance at a
+    // Names and values (rendered in LocalCodePage) of the instance at a
     // position of the class's instance enumeration; either list may be null.
     bool InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
                           TextList* values);

@@ -5,13 +5,17 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "wbem/providers/locale_info.h"
 #include "wmi/bw_variant.h"
 
 namespace wmi {
@@ -168,6 +172,25 @@ std::string WideToCodePage(std::string_view text, int32_t codePage) {
     if (conv.asciiSame && isAscii(text)) return std::string(text);
     std::u16string wide = composed(toUtf16(text));
     return conv.utf8 ? toUtf8(wide) : fromUnicode(conv, wide);
+}
+
+int32_t CodePageOfCharset(std::string_view codeset) {
+    constexpr unsigned kAscii = 20127;
+    const std::optional<unsigned> page = wbem::windowsCodePage(codeset);
+    return !page || *page == kAscii ? 65001 : static_cast<int32_t>(*page);
+}
+
+int32_t LocalCodePage() {
+    // The locale does not change while the program runs.
+    static const int32_t page = [] {
+        std::string codeset;
+        if (locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
+            codeset = nl_langinfo_l(CODESET, loc);
+            freelocale(loc);
+        }
+        return CodePageOfCharset(codeset);
+    }();
+    return page;
 }
 
 }  // namespace wmi

@@ -417,11 +417,12 @@ void TWMIInstancesThread::LookUpNamingProperty() {
 
 void TWMIInstancesThread::NameInstance(wbem::ISWbemObject& instance) {
     if (!NamingProperty.empty()) {
-        DisplayText = RenderValue(instance.Properties_()->Item(NamingProperty, 0)->Value(), 1250);
+        DisplayText = RenderValue(instance.Properties_()->Item(NamingProperty, 0)->Value(),
+                                  LocalCodePage());
     } else {
-        // The whole list is in code page 1250, MOF texts included.
+        // The whole list is in the local code page, MOF texts included.
         DisplayText = formatted("[%3.3d]", Count - 1) +
-                      WideToCodePage(Trimmed(instance.GetObjectText_(0)), 1250);
+                      WideToCodePage(Trimmed(instance.GetObjectText_(0)), LocalCodePage());
     }
     if (Trimmed(DisplayText).empty()) DisplayText = formatted("<<Instance_%2.2d>>", Count - 1);
 }

@@ -109,7 +109,7 @@ bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextLi
             std::string propError;
             while (NextObject(*props, prop, propError)) {
                 if (names) names->push_back(prop->Name());
-                if (values) values->push_back(RenderValue(prop->Value(), 1250));
+                if (values) values->push_back(RenderValue(prop->Value(), LocalCodePage()));
             }
             ThrowIfBroken(propError);
         }

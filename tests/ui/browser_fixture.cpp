@@ -42,6 +42,9 @@ instance of Gadget { Id = 1; Name = "first"; Note = "line one\nline two"; };
 instance of Gadget { Id = 2; Name = "second"; Note = ""; };
 instance of Gadget { Id = 3; Name = "third"; };
 instance of Tool { Id = 1; Caption = "hammer"; DeviceID = "T1"; };
+
+class Letters { [key] string Name; };
+instance of Letters { Name = "za\x017C\x00F3\x0142\x0107 \x03C0 \x65E5\x672C"; };
 )MOF";
 
 // Fails the class lookups (Get) that the window thread makes, by their number

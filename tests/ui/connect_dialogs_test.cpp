@@ -273,7 +273,7 @@ TEST_F(ConnectTest, CancelChangesNothing) {
     EXPECT_EQ(window->WMI->Namespace, "root\\cimv2");
     EXPECT_EQ(window->WMI->User, "");
     EXPECT_EQ(window->WMI->Password, "");
-    EXPECT_EQ(window->WMI->CodePage, 1250);
+    EXPECT_EQ(window->WMI->CodePage, wmi::LocalCodePage()) << "this machine's";
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 3);
     EXPECT_EQ(window->StatusText(1), QStringLiteral("unchanged")) << "no class list reload";
     EXPECT_EQ(itemsOf(hostCombo(connectForm(*window))), hosts);
@@ -326,7 +326,7 @@ TEST_F(ConnectTest, AFailedConnectionKeepsTheNewValues) {
     EXPECT_EQ(prompts.errors().front(), QStringLiteral("Error: The RPC server is unavailable."));
     EXPECT_EQ(window->WMI->Host, "unreachable.invalid");
     EXPECT_EQ(classListBox(*window).count(), 0);
-    EXPECT_EQ(window->WMI->CodePage, 1250);
+    EXPECT_EQ(window->WMI->CodePage, wmi::LocalCodePage()) << "this machine's";
 }
 
 TEST_F(ConnectTest, AnotherHostOrNamespaceShowsNothingOfThePreviousClass) {

@@ -16,6 +16,9 @@
 namespace uitest {
 namespace {
 
+// A user on a UTF-8 desktop: the locale is read once, when first asked.
+const bool kUtf8Desktop = setenv("LC_ALL", "C.UTF-8", 1) == 0;
+
 TEST_F(BrowserTest, AnInstanceLineShowsTheValuesOfTheInstanceAtItsPosition) {
     clickClass("Gadget");
     ASSERT_TRUE(waitDone(1));
@@ -41,6 +44,17 @@ TEST_F(BrowserTest, AnInstanceLineShowsTheValuesOfTheInstanceAtItsPosition) {
     EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(queryCombo().currentText(), "select * from Gadget");
+}
+
+TEST_F(BrowserTest, NamesAndValuesKeepEveryLetterOfAUtf8Desktop) {
+    ASSERT_TRUE(kUtf8Desktop);
+    const QString text = QString::fromUtf16(u"za\u017C\u00F3\u0142\u0107 \u03C0 \u65E5\u672C");
+    clickClass("Letters");
+    ASSERT_TRUE(waitDone(1));
+    ASSERT_EQ(instanceListBox().count(), 1);
+    EXPECT_EQ(instanceListBox().item(0)->text(), text);
+    clickLine(0);
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", text, ""}));
 }
 
 TEST_F(BrowserTest, AClickFetchesTheInstanceNowAtThatPositionAlsoOnTheSelectedLine) {

@@ -38,9 +38,6 @@ constexpr int kSplitterWidth = 8;  // Splitter1 and Splitter2
 constexpr int kPanel2Height = 248;
 constexpr int kPageControl3Width = 252;
 
-// Instance values are rendered in this code page, whatever the connection's.
-constexpr int kValueCodePage = 1250;
-
 // A menu caption shown exactly as given: a '&' is no accelerator mark.
 QString caption(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
 
@@ -68,8 +65,9 @@ void showValues(StringGrid& grid, const wmi::TextList& names, const wmi::TextLis
         const size_t i = size_t(row - 1);
         const std::string& value = i < values.size() ? values[i] : std::string();
         grid.SetCell(0, row, fromSystem(names[i]));
-        grid.SetCell(1, row,
-                     value.empty() ? QStringLiteral(" ") : fromCodePage(value, kValueCodePage));
+        grid.SetCell(
+            1, row,
+            value.empty() ? QStringLiteral(" ") : fromCodePage(value, wmi::LocalCodePage()));
     }
     grid.SetCell(0, n + 1, QString());
     grid.SetCell(1, n + 1, QString());

@@ -1,6 +1,7 @@
 #include "ui/widgets/instance_line_box.h"
 
 #include "ui/text_codec.h"
+#include "wmi/bw_variant.h"
 
 namespace ui {
 
@@ -9,7 +10,7 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole;
 
 QListWidgetItem* newLine(const std::string& text) {
-    auto* item = new QListWidgetItem(fromCodePage(text, InstanceLineBox::kCodePage));
+    auto* item = new QListWidgetItem(fromCodePage(text, wmi::LocalCodePage()));
     item->setData(kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     return item;
 }
@@ -41,7 +42,7 @@ void InstanceLineBox::setLine(int index, const std::string& text) {
     QListWidgetItem* it = item(index);
     if (!it) return;
     it->setData(kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    it->setText(fromCodePage(text, kCodePage));
+    it->setText(fromCodePage(text, wmi::LocalCodePage()));
 }
 
 void InstanceLineBox::append(const std::string& text) { addItem(newLine(text)); }

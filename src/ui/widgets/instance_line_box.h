@@ -1,5 +1,5 @@
 // InstanceLineBox: the instance lines the instance thread delivers. The lines
-// are instance names rendered in code page 1250; the box keeps those bytes and
+// are instance names rendered in the local code page; the box keeps those bytes and
 // shows them decoded. Sorted until an enumeration turns sorting off.
 #pragma once
 
@@ -14,8 +14,6 @@ class InstanceLineBox : public QListWidget, public wmi::TargetList {
     Q_OBJECT
 
   public:
-    static constexpr int kCodePage = 1250;
-
     explicit InstanceLineBox(QWidget* parent = nullptr);
 
     bool Sorted() const { return sorted_; }
