@@ -148,6 +148,18 @@ TEST(WideToCodePage, ConvertsComposesAndSubstitutes) {
     for (const auto& c : cases) EXPECT_EQ(WideToCodePage(c.text, c.codePage), c.expected) << c.what;
 }
 
+TEST(CodePageOfCharset, TheLocalesSetAsAWindowsCodePageAndUtf8WhereItHasNone) {
+    const struct {
+        const char* charset;
+        int32_t page;
+    } cases[] = {
+        {"UTF-8", 65001}, {"utf8", 65001},    {"ISO-8859-2", 28592},     {"KOI8-R", 20866},
+        {"CP1250", 1250}, {"EUC-JP", 20932},  {"ANSI_X3.4-1968", 65001},  // the C locale
+        {"", 65001},      {"BOGUS-1", 65001},
+    };
+    for (const auto& c : cases) EXPECT_EQ(wmi::CodePageOfCharset(c.charset), c.page) << c.charset;
+}
+
 TEST(WideToCodePage, ThreadsShareConvertersSafely) {
     // The instance thread and the window thread render at the same time.
     const std::string czech = "Žluťoučký kůň";
