@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -13,6 +14,7 @@
 #include <exception>
 
 #include "ui/clipboard_text.h"
+#include "ui/dialogs/mof_text_viewer.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/grid_rules.h"
 #include "ui/main_window/find_views.h"
@@ -23,6 +25,7 @@
 #include "ui/widgets/copy_key.h"
 #include "ui/widgets/first_selected.h"
 #include "ui/widgets/image_list.h"
+#include "ui/widgets/key_icon.h"
 #include "ui/widgets/one_line_delegate.h"
 #include "ui/widgets/pane_layout.h"
 #include "ui/widgets/query_strip.h"
@@ -119,13 +122,23 @@ void ClassBrowser::buildLayout() {
     auto* PageControl1 = named(new QTabWidget(Splitter2), "PageControl1");
     QWidget* TabSheet1 = addPage(PageControl1, "TabSheet1", QStringLiteral("Properties"));
     QWidget* TabSheet2 = addPage(PageControl1, "TabSheet2", QStringLiteral("Methods"));
-    PropGrid = named(new StringGrid(2, TabSheet1), "PropGrid");
+    // The grid over the details of its current row, the boundary movable.
+    auto* Splitter3 = splitter(Qt::Vertical, TabSheet1, "Splitter3");
+    PropGrid = named(new StringGrid(2, Splitter3), "PropGrid");
+    PropDetails = named(new QPlainTextEdit(Splitter3), "PropDetails");
+    PropDetails->setReadOnly(true);
+    PropDetails->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Splitter3->addWidget(PropGrid);
+    Splitter3->addWidget(PropDetails);
+    Splitter3->setStretchFactor(0, 2);
+    Splitter3->setStretchFactor(1, 1);
+    connect(PropGrid, &QTableWidget::currentCellChanged, this, [this] { PropGridSelect(); });
     // The value column follows the visible width, which also changes when a
     // scroll bar comes or goes as rows are added.
     PropGrid->viewport()->installEventFilter(this);
     // Values and names with line breaks stay on their rows.
     PropGrid->setItemDelegate(new OneLineDelegate(PropGrid));
-    bareColumn(TabSheet1)->addWidget(PropGrid);
+    bareColumn(TabSheet1)->addWidget(Splitter3);
     TreeView1 = named(new QTreeWidget(TabSheet2), "TreeView1");
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
@@ -151,6 +164,9 @@ void ClassBrowser::buildMenus() {
     Refresh2 = popupItem(PopupMenu1, "Refresh2", QStringLiteral("Refresh..."));
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
     Selectfrom1 = popupItem(PopupMenu1, "Selectfrom1", QStringLiteral("Select * from ..."));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N8"));
+    ShowMof1 = popupItem(PopupMenu1, "ShowMof1", QStringLiteral("Show MOF text..."));
+    connect(ShowMof1, &QAction::triggered, this, [this] { ShowMof1Click(); });
     attachPopup(ClassListBox, PopupMenu1);
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
     connect(Selectfrom1, &QAction::triggered, this, [this] { Selectfrom1Click(); });
@@ -231,8 +247,11 @@ void ClassBrowser::ClassListBoxClick() {
             instances_.listInstancesOf(name);
             QueryCombo->setEditText(QStringLiteral("select * from ") + fromSystem(name));
             wmi::TextList names;
-            const bool ok = wmi_.ClassPropertyNames(name, names);
+            // One lookup gives the names and what the details pane shows of them.
+            const bool ok = wmi::ClassDetails(wmi_, name, names, classDetails_);
             showPropertyNames(*PropGrid, names);
+            shownInstance_ = -1;
+            markRows();
             wait.restore();
             if (!ok) {
                 reported = true;
@@ -265,7 +284,12 @@ void ClassBrowser::showMethods(bool reportFailure) {
 }
 
 void ClassBrowser::showInstanceValues(const wmi::TextList& names, const wmi::TextList& values) {
+    // The values are those of the instance at the line chosen just now.
+    shownInstance_ = instances_.selectedLine();
+    instanceDetailsRead_ = false;
+    instanceDetails_ = {};
     showValues(*PropGrid, names, values);
+    markRows();
 }
 
 void ClassBrowser::PopupMenu1Popup() {
@@ -280,6 +304,23 @@ void ClassBrowser::PopupMenu1Popup() {
     }
     Selectfrom1->setEnabled(selected != nullptr);
     Refresh2->setEnabled(selected != nullptr);
+    ShowMof1->setEnabled(selected != nullptr);
+}
+
+void ClassBrowser::ShowMof1Click() {
+    const QListWidgetItem* selected = firstSelected(*ClassListBox);
+    if (!selected) return;
+    const QString name = selected->text();
+    std::string text;
+    {
+        WaitCursor wait;
+        if (!wmi::ObjectMofText(wmi_, toSystem(name), text)) {
+            wait.restore();
+            prompts_.error(fromSystem(wmi_.LastError));
+            return;
+        }
+    }
+    showMofText(name, QString::fromStdString(text), window());
 }
 
 void ClassBrowser::Selectfrom1Click() { emit queryRequested(fromSystem(selectFromQuery_)); }
@@ -320,6 +361,46 @@ void ClassBrowser::clearGrid() {
     PropGrid->SetRowCount(2);
     PropGrid->SetCell(0, 1, QString());
     PropGrid->SetCell(1, 1, QString());
+    classDetails_ = {};
+    shownInstance_ = -1;
+    markRows();
+}
+
+void ClassBrowser::markRows() {
+    static const QIcon key = keyIcon();
+    for (int row = 1; row < PropGrid->RowCount(); ++row) {
+        QTableWidgetItem* cell = PropGrid->item(row - 1, 0);
+        if (!cell) continue;
+        const wmi::PropertyDetails* p = classDetails_.find(toSystem(cell->text()));
+        cell->setIcon(p && p->isKey ? key : QIcon());
+        cell->setToolTip(p ? QString::fromStdString(p->type) : QString());
+    }
+    PropGridSelect();
+}
+
+void ClassBrowser::PropGridSelect() {
+    const int row = PropGrid->currentRow() + 1;  // grid rows count the header as 0
+    const QString name = row >= 1 ? PropGrid->Cell(0, row) : QString();
+    const wmi::PropertyDetails* details = nullptr;
+    if (!name.isEmpty() && shownInstance_ >= 0) {
+        if (!instanceDetailsRead_) {
+            WaitCursor wait;
+            instanceDetailsRead_ = true;
+            instanceDetailsError_.clear();
+            if (!wmi::InstanceDetailsAt(wmi_, currentClass_, shownInstance_, instanceDetails_))
+                instanceDetailsError_ = wmi_.LastError;
+        }
+        details = instanceDetails_.find(toSystem(name));
+    } else if (!name.isEmpty()) {
+        details = classDetails_.find(toSystem(name));
+    }
+    if (details)
+        PropDetails->setPlainText(QString::fromStdString(wmi::DetailsPaneText(*details)));
+    else if (!name.isEmpty() && shownInstance_ >= 0 && !instanceDetailsError_.empty())
+        PropDetails->setPlainText(QStringLiteral("The details could not be read: ") +
+                                  fromSystem(instanceDetailsError_));
+    else
+        PropDetails->clear();
 }
 
 void ClassBrowser::fitValueColumn() {

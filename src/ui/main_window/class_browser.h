@@ -16,9 +16,11 @@
 #include <string>
 
 #include "wmi/bw_wmi.h"
+#include "wmi/property_details.h"
 
 class QAction;
 class QComboBox;
+class QPlainTextEdit;
 class QTreeWidget;
 
 namespace ui {
@@ -76,6 +78,11 @@ class ClassBrowser : public QWidget {
     void Copymethod1Click();
     void Copyallmethods1Click();
     void Query1BtnClick();
+    // The details pane (PropDetails) shows the property of the grid's current
+    // row: type, key, qualifiers and full value; an instance's values are
+    // read at the first look.
+    void PropGridSelect();
+    void ShowMof1Click();  // the selected class's MOF text
 
   signals:
     // A query to run on the Query tab (Query1Btn, Selectfrom1).
@@ -89,6 +96,8 @@ class ClassBrowser : public QWidget {
     void buildMenus();
     void showMethods(bool reportFailure);
     void clearGrid();  // the header row and one blank row
+    // Key icons and type tooltips on the grid's names, from the class's details.
+    void markRows();
 
     wmi::TWMI& wmi_;
     InstanceBrowser& instances_;
@@ -102,12 +111,23 @@ class ClassBrowser : public QWidget {
     bool currentClassCleared_ = false;
     std::string selectFromQuery_;  // what Selectfrom1 runs, set when PopupMenu1 opens
 
+    wmi::ObjectDetails classDetails_;  // of currentClass_
+    // The details of the instance whose values the grid shows, read when
+    // first looked at; shownInstance_ is its position, -1 while the grid
+    // shows the class.
+    int32_t shownInstance_ = -1;
+    bool instanceDetailsRead_ = false;
+    wmi::ObjectDetails instanceDetails_;
+    std::string instanceDetailsError_;
+
     ColumnListBox* ClassListBox = nullptr;
     StringGrid* PropGrid = nullptr;
     QTreeWidget* TreeView1 = nullptr;
+    QPlainTextEdit* PropDetails = nullptr;
     QComboBox* QueryCombo = nullptr;
     QAction* Refresh2 = nullptr;
     QAction* Selectfrom1 = nullptr;
+    QAction* ShowMof1 = nullptr;
     QAction* CopyPropert1 = nullptr;
     QAction* Copymethod1 = nullptr;
     QAction* Copyallmethods1 = nullptr;

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "ui/clipboard_text.h"
+#include "ui/dialogs/mof_text_viewer.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/copy_key.h"
@@ -16,6 +17,7 @@
 #include "ui/widgets/same_line_click.h"
 #include "ui/widgets/wait_cursor.h"
 #include "wmi/instances_thread.h"
+#include "wmi/property_details.h"
 
 namespace ui {
 
@@ -39,6 +41,9 @@ InstanceBrowser::InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* pare
     connect(Copy1item1, &QAction::triggered, this, [this] { Copy1item1Click(); });
     connect(Copylist1, &QAction::triggered, this, [this] { Copylist1Click(); });
     copyKeyRuns(InstanceListBox, Copy1item1, [this] { PopupMenu3Popup(); });
+    PopupMenu3->addSeparator()->setObjectName(QStringLiteral("N7"));
+    ShowMof2 = popupItem(PopupMenu3, "ShowMof2", QStringLiteral("Show MOF text..."));
+    connect(ShowMof2, &QAction::triggered, this, [this] { ShowMof2Click(); });
 
     thread_ = new wmi::TWMIInstancesThread();
     thread_->Limit = kInstanceLimit;
@@ -98,6 +103,7 @@ void InstanceBrowser::InstanceListBoxClick() {
 void InstanceBrowser::PopupMenu3Popup() {
     Copy1item1->setEnabled(firstSelected(*InstanceListBox) != nullptr);
     Copylist1->setEnabled(InstanceListBox->count() > 0);
+    ShowMof2->setEnabled(firstSelected(*InstanceListBox) != nullptr);
 }
 
 void InstanceBrowser::Copy1item1Click() {
@@ -110,6 +116,26 @@ void InstanceBrowser::Copylist1Click() {
     for (int i = 0; i < InstanceListBox->count(); ++i)
         lines.push_back(InstanceListBox->item(i)->text());
     putOnClipboard(ListText(lines));
+}
+
+int32_t InstanceBrowser::selectedLine() const {
+    const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void InstanceBrowser::ShowMof2Click() {
+    const int32_t position = selectedLine();
+    if (position < 0) return;
+    wmi::ObjectDetails details;
+    {
+        WaitCursor wait;
+        if (!wmi::InstanceDetailsAt(wmi_, className_, position, details)) {
+            wait.restore();
+            prompts_.error(fromSystem(wmi_.LastError));
+            return;
+        }
+    }
+    showMofText(fromSystem(className_), QString::fromStdString(details.mofText), window());
 }
 
 }  // namespace ui

@@ -46,6 +46,8 @@ class InstanceBrowser : public QWidget {
     // Empties the list; a listing under way goes on.
     void clear();
     const wmi::TWMIInstancesThread& thread() const { return *thread_; }
+    // The position of the selected line in the class's enumeration, or -1.
+    int32_t selectedLine() const;
 
     // --- The design's handlers -------------------------------------------------------
     // Runs at every selection change of InstanceListBox and at a click on the
@@ -54,6 +56,7 @@ class InstanceBrowser : public QWidget {
     void PopupMenu3Popup();  // enables Copy1item1 and Copylist1
     void Copy1item1Click();  // the selected line
     void Copylist1Click();   // every line, each ending in CR LF
+    void ShowMof2Click();    // the MOF text of the instance at the selected line
 
   signals:
     // A listing was asked for; it ends with listingDone.
@@ -72,6 +75,7 @@ class InstanceBrowser : public QWidget {
     InstanceLineBox* InstanceListBox = nullptr;
     QAction* Copy1item1 = nullptr;
     QAction* Copylist1 = nullptr;
+    QAction* ShowMof2 = nullptr;
 };
 
 }  // namespace ui

@@ -1,0 +1,10 @@
+// The small key that marks a key property in the properties grid.
+#pragma once
+
+#include <QIcon>
+
+namespace ui {
+
+QIcon keyIcon();  // needs a QGuiApplication
+
+}  // namespace ui
