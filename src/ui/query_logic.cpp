@@ -24,8 +24,8 @@ std::string executionTimeText(double seconds, std::string_view decimalSeparator)
 }
 
 std::string queryStatusText(const std::string& timeText, int32_t rows) {
-    if (rows != 0) return timeText;
-    return timeText.empty() ? "0 rows" : timeText + ", 0 rows";
+    std::string count = std::to_string(rows) + (rows == 1 ? " row" : " rows");
+    return timeText.empty() ? count : count + " \u00b7 " + timeText;
 }
 
 }  // namespace ui

@@ -15,9 +15,9 @@ int resultColumnWidth(int clientWidth, int columns);
 // "Query execution time: 0.1250 sec", with the user's decimal separator.
 std::string executionTimeText(double seconds, std::string_view decimalSeparator);
 
-// The status after a query: its time when the clock saw one pass, and
-// "0 rows" when nothing came back, so an empty result is never silent.
-// Empty when there is nothing to tell.
+// The status after a query: the number of rows beside its time when the
+// clock saw one pass, "12 rows · Query execution time: 0.1250 sec"; just the
+// rows without a time, so that an empty result is never silent.
 std::string queryStatusText(const std::string& timeText, int32_t rows);
 
 }  // namespace ui

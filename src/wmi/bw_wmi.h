@@ -81,6 +81,10 @@ class TWMI {
     std::string User;
     std::string Password;
     std::string LastError;
+    // After a query the WQL engine refused: the byte offset in the query where
+    // it stopped and why ("expected FROM"); -1 and "" otherwise.
+    int64_t lastErrorOffset = -1;
+    std::string lastErrorDetail;
     // How a remote host is reached (authentication method, trust); every
     // connection of this object passes them on.
     wbem::RemoteOptions remote;

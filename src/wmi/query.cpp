@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "wbem/text.h"
+#include "wbem/wql/query_error.h"
 #include "wmi/bw_variant.h"
 #include "wmi/bw_wmi.h"
 
@@ -32,6 +33,8 @@ int columnOf(const TextList& columns, const std::string& name, size_t position) 
 bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
                     int32_t& columnCount, int32_t& rowCount) {
     LastError.clear();
+    lastErrorOffset = -1;
+    lastErrorDetail.clear();
     columnCount = 0;
     rowCount = 0;
     columns.clear();
@@ -87,6 +90,12 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
         return true;
     } catch (const std::exception& e) {
         LastError = std::string("Error: ") + e.what();
+        // Where the engine stopped reading a query it could not parse.
+        const auto* refused = dynamic_cast<const wbem::wql::QueryError*>(&e);
+        if (refused && refused->code() == wbem::hr::InvalidQuery) {
+            lastErrorOffset = static_cast<int64_t>(refused->offset());
+            lastErrorDetail = refused->detail();
+        }
         return false;
     }
 }

@@ -26,6 +26,15 @@ TEST(ExecutionTimeText, FourDecimalsWithTheUsersSeparator) {
     EXPECT_EQ(ui::executionTimeText(0.001, "."), "Query execution time: 0.0010 sec");
 }
 
+TEST(QueryStatusText, RowsBesideTheTimeOrAlone) {
+    const std::string time = "Query execution time: 0.1250 sec";
+    EXPECT_EQ(ui::queryStatusText(time, 12), "12 rows \u00b7 " + time);
+    EXPECT_EQ(ui::queryStatusText(time, 1), "1 row \u00b7 " + time);
+    EXPECT_EQ(ui::queryStatusText(time, 0), "0 rows \u00b7 " + time);
+    EXPECT_EQ(ui::queryStatusText("", 0), "0 rows");
+    EXPECT_EQ(ui::queryStatusText("", 3), "3 rows");
+}
+
 TEST(ValueColumnWidth, FillsTheGridUnlessTheNameColumnIsWider) {
     struct Case {
         int client, name, value;

@@ -268,7 +268,9 @@ TEST_F(StartupTest, PopupMenusArePresentAndDisabledUntilTheirCommandsExist) {
     const std::vector<std::pair<QMenu*, QStringList>> menus = {
         {&control<QMenu>(*window, "PopupMenu1"), {"Refresh...", "", "Select * from ..."}},
         {&control<QMenu>(*window, "PopupMenu2"), {"Copy"}},
-        {&control<QMenu>(*window, "PopupMenu3"), {"Copy item", "Copy list"}},
+        {&control<QMenu>(*window, "PopupMenu3"),
+         {"Copy item", "Copy list", "", "Associated objects...", "References...", "",
+          "Show MOF text..."}},
         {&control<QMenu>(*window, "PopupMenu4"), {"Copy method", "Copy all methods"}},
     };
     for (const auto& [menu, captions] : menus) {

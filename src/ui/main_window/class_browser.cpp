@@ -226,6 +226,8 @@ void ClassBrowser::loadClasses() {
 
 int ClassBrowser::classCount() const { return ClassListBox->count(); }
 
+std::vector<std::string> ClassBrowser::classNames() const { return ClassListBox->Items(); }
+
 void ClassBrowser::ClassListBoxClick() {
     const QListWidgetItem* selected = firstSelected(*ClassListBox);
     if (!selected) {

@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wmi/bw_wmi.h"
 #include "wmi/property_details.h"
@@ -46,6 +47,8 @@ class ClassBrowser : public QWidget {
     // before shows it anew.
     void loadClasses();
     int classCount() const;
+    // The names in the class list, as loaded.
+    std::vector<std::string> classNames() const;
     // The class on show: the last one selected by the user.
     const std::string& currentClass() const { return currentClass_; }
 

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "ui/clipboard_text.h"
+#include "ui/dialogs/associations_win.h"
 #include "ui/dialogs/mof_text_viewer.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/text_codec.h"
@@ -17,6 +18,7 @@
 #include "ui/widgets/same_line_click.h"
 #include "ui/widgets/wait_cursor.h"
 #include "wmi/instances_thread.h"
+#include "wmi/object_access.h"
 #include "wmi/property_details.h"
 
 namespace ui {
@@ -32,6 +34,9 @@ InstanceBrowser::InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* pare
     auto* PopupMenu3 = named(new QMenu(this), "PopupMenu3");
     Copy1item1 = popupItem(PopupMenu3, "Copy1item1", QStringLiteral("Copy item"));
     Copylist1 = popupItem(PopupMenu3, "Copylist1", QStringLiteral("Copy list"));
+    PopupMenu3->addSeparator();
+    Associated2 = popupItem(PopupMenu3, "Associated2", QStringLiteral("Associated objects..."));
+    References2 = popupItem(PopupMenu3, "References2", QStringLiteral("References..."));
     attachPopup(InstanceListBox, PopupMenu3);
 
     connect(InstanceListBox, &QListWidget::itemSelectionChanged, this,
@@ -40,6 +45,10 @@ InstanceBrowser::InstanceBrowser(wmi::TWMI& wmi, Prompts& prompts, QWidget* pare
     connect(PopupMenu3, &QMenu::aboutToShow, this, [this] { PopupMenu3Popup(); });
     connect(Copy1item1, &QAction::triggered, this, [this] { Copy1item1Click(); });
     connect(Copylist1, &QAction::triggered, this, [this] { Copylist1Click(); });
+    connect(Associated2, &QAction::triggered, this,
+            [this] { showAssociations(AssociationsWin::Kind::Associators); });
+    connect(References2, &QAction::triggered, this,
+            [this] { showAssociations(AssociationsWin::Kind::References); });
     copyKeyRuns(InstanceListBox, Copy1item1, [this] { PopupMenu3Popup(); });
     PopupMenu3->addSeparator()->setObjectName(QStringLiteral("N7"));
     ShowMof2 = popupItem(PopupMenu3, "ShowMof2", QStringLiteral("Show MOF text..."));
@@ -104,6 +113,23 @@ void InstanceBrowser::PopupMenu3Popup() {
     Copy1item1->setEnabled(firstSelected(*InstanceListBox) != nullptr);
     Copylist1->setEnabled(InstanceListBox->count() > 0);
     ShowMof2->setEnabled(firstSelected(*InstanceListBox) != nullptr);
+    Associated2->setEnabled(firstSelected(*InstanceListBox) != nullptr);
+    References2->setEnabled(Associated2->isEnabled());
+}
+
+void InstanceBrowser::showAssociations(AssociationsWin::Kind kind) {
+    const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    std::string path;
+    {
+        WaitCursor wait;
+        if (!wmi::InstancePathAt(wmi_, className_, selected.first().row(), path)) {
+            wait.restore();
+            prompts_.error(fromSystem(wmi_.LastError));
+            return;
+        }
+    }
+    openAssociationsWin(wmi_, prompts_, kind, this, path);
 }
 
 void InstanceBrowser::Copy1item1Click() {

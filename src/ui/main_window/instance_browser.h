@@ -2,7 +2,8 @@
 // InstanceListBox shows a line per instance of the class on show, listed in
 // the background by the instance thread; choosing a line reads the values of
 // the instance at that line's position in the class's enumeration. Its menu
-// (PopupMenu3) and Ctrl+C copy a line or the whole list.
+// (PopupMenu3) and Ctrl+C copy a line or the whole list; the menu also
+// follows the chosen instance's associations (dialogs/associations_win.h).
 #pragma once
 
 #include <QString>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/dialogs/associations_win.h"
 #include "wmi/bw_wmi.h"
 
 class QAction;
@@ -57,6 +59,8 @@ class InstanceBrowser : public QWidget {
     void Copy1item1Click();  // the selected line
     void Copylist1Click();   // every line, each ending in CR LF
     void ShowMof2Click();    // the MOF text of the instance at the selected line
+    // "Associated objects..." and "References..." of the instance at the selected line.
+    void showAssociations(AssociationsWin::Kind kind);
 
   signals:
     // A listing was asked for; it ends with listingDone.
@@ -76,6 +80,8 @@ class InstanceBrowser : public QWidget {
     QAction* Copy1item1 = nullptr;
     QAction* Copylist1 = nullptr;
     QAction* ShowMof2 = nullptr;
+    QAction* Associated2 = nullptr;
+    QAction* References2 = nullptr;
 };
 
 }  // namespace ui

@@ -1,25 +1,37 @@
 #include "ui/main_window/query_pane.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
+#include <algorithm>
 #include <exception>
 #include <vector>
 
+#include "ui/dialogs/associations_win.h"
+#include "ui/dialogs/object_window.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/main_window/find_views.h"
 #include "ui/main_window/result_model.h"
+#include "ui/query_completion.h"
 #include "ui/query_logic.h"
+#include "ui/result_rows.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/combo_history.h"
+#include "ui/widgets/copy_key.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/pane_layout.h"
+#include "ui/widgets/query_completer.h"
 #include "ui/widgets/query_strip.h"
 #include "ui/widgets/wait_cursor.h"
+#include "wmi/object_access.h"
 
 namespace ui {
 
@@ -37,6 +49,9 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     Query2Combo->installEventFilter(this);
     layout->addWidget(strip.panel);
     connect(strip.button, &QPushButton::clicked, this, [this] { Query2BtnClick(); });
+    new QueryCompleter(
+        Query2Combo->lineEdit(), [this] { return completionClassNames(); },
+        [this](const QString& className) { return completionProperties(className); });
 
     ListView1Model = named(new ResultModel(std::move(images), this), "ListView1Model");
     ListView1 = named(new QTreeView(this), "ListView1");
@@ -46,7 +61,7 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSortingEnabled(false);  // the model sorts, by the header's clicks
     ListView1->setIconSize(QSize(ImageList::kSize, ImageList::kSize));
@@ -59,6 +74,45 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { ListView1ColumnClick(column); });
     layout->addWidget(ListView1, 1);
+    buildResultMenu();
+}
+
+void QueryPane::buildResultMenu() {
+    auto* ResultMenu = named(new QMenu(this), "ResultMenu");
+    CopyRows1 = popupItem(ResultMenu, "CopyRows1", QStringLiteral("Copy row(s)"));
+    CopyRowsHeader1 =
+        popupItem(ResultMenu, "CopyRowsHeader1", QStringLiteral("Copy row(s) with header"));
+    CopyCell1 = popupItem(ResultMenu, "CopyCell1", QStringLiteral("Copy cell"));
+    CopyColumn1 = popupItem(ResultMenu, "CopyColumn1", QStringLiteral("Copy column"));
+    ResultMenu->addSeparator();
+    ShowObject1 = popupItem(ResultMenu, "ShowObject1", QStringLiteral("Show object"));
+    Associated1 = popupItem(ResultMenu, "Associated1", QStringLiteral("Associated objects..."));
+    References1 = popupItem(ResultMenu, "References1", QStringLiteral("References..."));
+
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, ResultMenu,
+            [this, ResultMenu](const QPoint& pos) {
+                const QModelIndex at = ListView1->indexAt(pos);
+                menuColumn_ = at.isValid() ? at.column() : -1;
+                ResultMenu->popup(ListView1->viewport()->mapToGlobal(pos));
+            });
+    connect(ResultMenu, &QMenu::aboutToShow, this, [this] { ResultMenuPopup(); });
+    connect(CopyRows1, &QAction::triggered, this, [this] { CopyRows1Click(false); });
+    connect(CopyRowsHeader1, &QAction::triggered, this, [this] { CopyRows1Click(true); });
+    connect(CopyCell1, &QAction::triggered, this, [this] { CopyCell1Click(); });
+    connect(CopyColumn1, &QAction::triggered, this, [this] { CopyColumn1Click(); });
+    connect(ShowObject1, &QAction::triggered, this, [this] { ShowObject1Click(); });
+    connect(Associated1, &QAction::triggered, this, [this] { Associated1Click(); });
+    connect(References1, &QAction::triggered, this, [this] { References1Click(); });
+    copyKeyRuns(ListView1, CopyRows1, [this] {
+        menuColumn_ = -1;
+        ResultMenuPopup();
+    });
+    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!index.isValid()) return;
+        ListView1->setCurrentIndex(index);
+        ShowObject1Click();
+    });
 }
 
 QString QueryPane::queryText() const { return Query2Combo->currentText(); }
@@ -99,9 +153,7 @@ void QueryPane::Query2BtnClick() {
             showResult(columns, cells, columnCount, rowCount);
         } else {
             wait.restore();
-            const QString message = fromSystem(wmi_.LastError);
-            prompts_.error(message);
-            emit statusMessage(message);
+            showQueryError(text);
         }
     } catch (const std::exception& e) {
         wait.restore();
@@ -130,6 +182,19 @@ void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t
     }
 }
 
+void QueryPane::showQueryError(const QString& text) {
+    const QString message = fromSystem(wmi_.LastError);
+    if (wmi_.lastErrorOffset < 0) {
+        prompts_.error(message);
+    } else {
+        const int position = textPosition(text, wmi_.lastErrorOffset);
+        prompts_.error(queryErrorText(message, fromSystem(wmi_.lastErrorDetail), text, position));
+        Query2Combo->setFocus();
+        Query2Combo->lineEdit()->setCursorPosition(position);
+    }
+    emit statusMessage(message);
+}
+
 bool QueryPane::Query2ComboKeyPress(char key) {
     if (key != '\r' || wmi::Trimmed(toSystem(Query2Combo->currentText())).empty()) return false;
     Query2BtnClick();
@@ -155,5 +220,150 @@ int QueryPane::findRow(const QString& text, const FindOptions& options) {
 }
 
 void QueryPane::showFoundRow() { ListView1->setFocus(); }
+
+std::vector<int> QueryPane::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : ListView1->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void QueryPane::ResultMenuPopup() {
+    const bool anyRow = !selectedRows().empty();
+    const QModelIndex current = ListView1->currentIndex();
+    const int column = menuColumn_ >= 0 ? menuColumn_ : current.column();
+    CopyRows1->setEnabled(anyRow);
+    CopyRowsHeader1->setEnabled(anyRow);
+    CopyCell1->setEnabled(current.isValid() && column >= 0);
+    CopyColumn1->setEnabled(ListView1Model->Rows() > 0 && column >= 0);
+    const bool oneObject = current.isValid() && !lastQuery_.empty();
+    ShowObject1->setEnabled(oneObject);
+    Associated1->setEnabled(oneObject);
+    References1->setEnabled(oneObject);
+}
+
+void QueryPane::CopyRows1Click(bool withHeader) {
+    const ResultModel& model = *ListView1Model;
+    QStringList captions;
+    for (int c = 0; c < model.Columns(); ++c) captions.push_back(fromSystem(model.Caption(c)));
+    std::vector<QStringList> rows;
+    for (int r : selectedRows()) {
+        QStringList cells;
+        for (int c = 0; c < model.Columns(); ++c)
+            cells.push_back(fromCodePage(model.Cell(r, c), model.CodePage()));
+        rows.push_back(std::move(cells));
+    }
+    if (!rows.empty()) putOnClipboard(rowsText(captions, rows, withHeader));
+}
+
+void QueryPane::CopyCell1Click() {
+    const QModelIndex current = ListView1->currentIndex();
+    const int column = menuColumn_ >= 0 ? menuColumn_ : current.column();
+    if (!current.isValid() || column < 0) return;
+    putOnClipboard(
+        fromCodePage(ListView1Model->Cell(current.row(), column), ListView1Model->CodePage()));
+}
+
+void QueryPane::CopyColumn1Click() {
+    const int column = menuColumn_ >= 0 ? menuColumn_ : ListView1->currentIndex().column();
+    if (column < 0) return;
+    std::vector<QStringList> rows;
+    for (int r = 0; r < ListView1Model->Rows(); ++r)
+        rows.push_back({fromCodePage(ListView1Model->Cell(r, column), ListView1Model->CodePage())});
+    putOnClipboard(rowsText({}, rows, false));
+}
+
+std::string QueryPane::rowObjectPath(int row) {
+    const ResultModel& model = *ListView1Model;
+    wmi::TextList captions;
+    std::vector<std::string> cells;
+    for (int c = 0; c < model.Columns(); ++c) {
+        captions.push_back(model.Caption(c));
+        cells.emplace_back(model.Cell(row, c));
+    }
+    // Rows alike keep their order in any sort: the n-th alike shown is the
+    // n-th alike the query returns.
+    int occurrence = 0;
+    for (int r = 0; r < row; ++r) {
+        bool same = true;
+        for (int c = 0; c < model.Columns() && same; ++c)
+            same = model.Cell(r, c) == cells[size_t(c)];
+        occurrence += same ? 1 : 0;
+    }
+    WaitCursor wait;
+    std::vector<wmi::TextList> rows;
+    wmi::TextList paths;
+    if (!wmi::QueryObjectPaths(wmi_, selectAllQuery(lastQuery_), captions, rows, paths)) {
+        wait.restore();
+        prompts_.error(fromSystem(wmi_.LastError));
+        return {};
+    }
+    const int found = matchingRow(rows, cells, occurrence);
+    if (found < 0 || paths[size_t(found)].empty()) {
+        wait.restore();
+        prompts_.error(QStringLiteral("The object of this row was not found: it may be gone."));
+        return {};
+    }
+    return paths[size_t(found)];
+}
+
+void QueryPane::ShowObject1Click() {
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid() || lastQuery_.empty()) return;
+    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+        openObjectWindow(wmi_, prompts_, this, path);
+}
+
+void QueryPane::Associated1Click() {
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid() || lastQuery_.empty()) return;
+    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+        openAssociationsWin(wmi_, prompts_, AssociationsWin::Kind::Associators, this, path);
+}
+
+void QueryPane::References1Click() {
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid() || lastQuery_.empty()) return;
+    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+        openAssociationsWin(wmi_, prompts_, AssociationsWin::Kind::References, this, path);
+}
+
+// --- Completion -------------------------------------------------------------------------
+
+void QueryPane::setClassNamesSource(std::function<std::vector<std::string>()> source) {
+    classNamesSource_ = std::move(source);
+    forgetCompletionNames();
+}
+
+void QueryPane::forgetCompletionNames() {
+    classNamesRead_ = false;
+    classNames_.clear();
+    properties_.clear();
+}
+
+QStringList QueryPane::completionClassNames() {
+    if (!classNamesRead_ && classNamesSource_) {
+        for (const std::string& name : classNamesSource_()) classNames_.push_back(fromSystem(name));
+        // An empty list (nothing loaded yet) is asked again next time.
+        classNamesRead_ = !classNames_.isEmpty();
+    }
+    return classNames_;
+}
+
+QStringList QueryPane::completionProperties(const QString& className) {
+    auto known = properties_.find(className);
+    if (known != properties_.end()) return known->second;
+    // Read once per class; a class that cannot be read offers nothing.
+    QStringList names;
+    try {
+        wmi::TextList read;
+        if (wmi_.ClassPropertyNames(toSystem(className), read))
+            for (const std::string& name : read) names.push_back(fromSystem(name));
+    } catch (const std::exception&) {
+    }
+    properties_.emplace(className, names);
+    return names;
+}
 
 }  // namespace ui

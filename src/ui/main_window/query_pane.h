@@ -3,18 +3,25 @@
 // the result through ResultModel (ListView1Model), sorted by a click on a
 // column's header with the rule of results/cell_order.h. The shown result
 // can be saved as an HTML report, CSV or TSV (query_export.cpp).
+// The result's menu (ResultMenu) and Ctrl+C copy rows, a cell or a column;
+// it and a double click open a row as an object (dialogs/object_window.h)
+// and follow its associations (dialogs/associations_win.h). Query2Combo
+// completes class, property and key words from the class list as loaded.
 #pragma once
 
 #include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/settings.h"
 #include "wmi/bw_wmi.h"
 
+class QAction;
 class QComboBox;
 class QTreeView;
 
@@ -50,6 +57,13 @@ class QueryPane : public QWidget {
     int findRow(const QString& text, const FindOptions& options);
     void showFoundRow();  // the result takes the focus
 
+    // Where completion takes class names from: the class list as loaded. It
+    // is asked once, and again after forgetCompletionNames.
+    void setClassNamesSource(std::function<std::vector<std::string>()> source);
+    // The class list was loaded anew: the names and property lists read for
+    // completion are forgotten.
+    void forgetCompletionNames();
+
     // --- The design's handlers -------------------------------------------------------
     // Runs the text of Query2Combo: its time in the status bar, the text in
     // the history, the result in ListView1; a failure is told. Ends with finished.
@@ -61,6 +75,17 @@ class QueryPane : public QWidget {
     // "Save query result as...": the result as shown, in the format of the
     // chosen file name's extension (query_export.cpp).
     void Savequeryresultas1Click();
+    // The result's menu: enables its items for the selection and the cell
+    // under the mouse (or the current one).
+    void ResultMenuPopup();
+    void CopyRows1Click(bool withHeader);  // the selected rows, tab-separated
+    void CopyCell1Click();
+    void CopyColumn1Click();  // every row as shown, one cell a line
+    // Opens the current row's object in a window of its own; its path is found
+    // by running the query again for whole objects when it selected less.
+    void ShowObject1Click();
+    void Associated1Click();
+    void References1Click();
 
   signals:
     // The query's time, or why it failed, for the status bar.
@@ -74,16 +99,38 @@ class QueryPane : public QWidget {
   private:
     void showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
                     int32_t rowCount);
+    void buildResultMenu();
+    std::vector<int> selectedRows() const;  // shown positions, top to bottom
+    // The path of the object shown at a row; empty (and an error box) when it
+    // cannot be found.
+    std::string rowObjectPath(int row);
+    // The query refused: the error box also says where, and the cursor goes there.
+    void showQueryError(const QString& text);
+    QStringList completionClassNames();
+    QStringList completionProperties(const QString& className);
 
     wmi::TWMI& wmi_;
     Prompts& prompts_;
     std::function<int64_t()> clock_;
     std::string lastQuery_;
     QString lastExportFile_;  // proposed by the next save dialog
+    int menuColumn_ = -1;     // the column of the cell the menu opened on
+
+    std::function<std::vector<std::string>()> classNamesSource_;
+    bool classNamesRead_ = false;
+    QStringList classNames_;
+    std::map<QString, QStringList> properties_;  // by class, as the list spells it
 
     QComboBox* Query2Combo = nullptr;
     QTreeView* ListView1 = nullptr;
     ResultModel* ListView1Model = nullptr;
+    QAction* CopyRows1 = nullptr;
+    QAction* CopyRowsHeader1 = nullptr;
+    QAction* CopyCell1 = nullptr;
+    QAction* CopyColumn1 = nullptr;
+    QAction* ShowObject1 = nullptr;
+    QAction* Associated1 = nullptr;
+    QAction* References1 = nullptr;
 };
 
 }  // namespace ui

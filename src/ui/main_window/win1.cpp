@@ -117,6 +117,9 @@ void TMainWin::wirePanes() {
     // queries to the Query tab.
     connect(instances_, &InstanceBrowser::valuesRead, classes_, &ClassBrowser::showInstanceValues);
     connect(classes_, &ClassBrowser::queryRequested, this, &TMainWin::runOnQueryTab);
+    // The query box completes the class names the class list loaded.
+    query_->setClassNamesSource([this] { return classes_->classNames(); });
+    connect(this, &TMainWin::classListLoaded, query_, &QueryPane::forgetCompletionNames);
 
     // The status bar's last panel tells what the panes are doing.
     connect(instances_, &InstanceBrowser::listingStarted, this,

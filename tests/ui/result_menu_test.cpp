@@ -1,0 +1,214 @@
+// The Query tab's result menu, Ctrl+C, a row opened as an object and its
+// associations, the query box's completion and where a refused query stopped:
+// driven with real mouse and key events on a host with an association.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCompleter>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "ui/dialogs/associations_win.h"
+#include "ui/dialogs/object_window.h"
+#include "ui/main_window/query_pane.h"
+#include "ui/main_window/result_model.h"
+#include "wbem/service/hosts.h"
+#include "window_fixture.h"
+
+namespace uitest {
+namespace {
+
+const char* const kAssocHostMof = R"MOF(
+class Win32_Process { [key] string Handle; string Name; uint32 Threads; };
+class Win32_ProcessStartup { uint32 Flags; };
+class Win32_Thread { [key] string Handle; string State; };
+[Association] class Win32_ProcessThread {
+    [key] Win32_Process ref Owner;
+    [key] Win32_Thread ref Part;
+};
+
+instance of Win32_Process { Handle = "1"; Name = "init"; Threads = 2; };
+instance of Win32_Process { Handle = "7"; Name = "sh"; Threads = 1; };
+instance of Win32_Process { Handle = "9"; Name = "sh"; Threads = 1; };
+instance of Win32_Thread { Handle = "11"; State = "running"; };
+instance of Win32_Thread { Handle = "12"; State = "waiting"; };
+instance of Win32_Thread { Handle = "91"; State = "running"; };
+instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"1\""; Part = "Win32_Thread.Handle=\"11\""; };
+instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"1\""; Part = "Win32_Thread.Handle=\"12\""; };
+instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"9\""; Part = "Win32_Thread.Handle=\"91\""; };
+)MOF";
+
+// What a window system delivers for a double click: press, release, the
+// double click in place of the second press, release.
+void doubleClick(QWidget* widget, QPoint at) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
+
+class ResultMenuTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        wbem::registerTestHost("assochost", kAssocHostMof);
+        window = makeWindow({"-host:assochost"});
+        window->show();
+        window->FormActivate();
+        pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+        QApplication::clipboard()->clear();
+    }
+    void TearDown() override {
+        window.reset();
+        wbem::unregisterTestHost("assochost");
+        WindowTest::TearDown();
+    }
+
+    QTreeView& view() const { return listView1(*window); }
+    QPoint rowCenter(int row, int column = 0) const {
+        return view().visualRect(view().model()->index(row, column)).center();
+    }
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = {}, int column = 0) {
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, modifiers, rowCenter(row, column));
+    }
+    // Right-clicks the cell and picks the menu's item with the mouse.
+    void menuCommand(int row, int column, const char* item) {
+        QTest::mouseClick(view().viewport(), Qt::RightButton, {}, rowCenter(row, column));
+        const QPoint at = rowCenter(row, column);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view().viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view().viewport(), &event);
+        QMenu& menu = control<QMenu>(*window, "ResultMenu");
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        QAction& action = control<QAction>(menu, item);
+        ASSERT_TRUE(action.isEnabled()) << item;
+        QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(&action).center());
+    }
+    QString cell(int row, int column) const {
+        return view().model()->index(row, column).data().toString();
+    }
+
+    std::unique_ptr<ui::TMainWin> window;
+};
+
+TEST_F(ResultMenuTest, StatusTellsTheRowsBesideTheTime) {
+    runQuery(*window, QStringLiteral("select Name from Win32_Process"));
+    EXPECT_EQ(window->StatusText(2),
+              QStringLiteral("3 rows \u00b7 Query execution time: 0.2500 sec"));
+}
+
+TEST_F(ResultMenuTest, MenuAndCtrlCCopyRowsCellsAndColumns) {
+    runQuery(*window, QStringLiteral("select Handle, Name from Win32_Process"));
+    ASSERT_EQ(view().model()->rowCount(), 3);
+    const QString row0 = cell(0, 0) + u'\t' + cell(0, 1) + QStringLiteral("\r\n");
+    const QString row2 = cell(2, 0) + u'\t' + cell(2, 1) + QStringLiteral("\r\n");
+
+    clickRow(0);
+    clickRow(2, Qt::ControlModifier);
+    QTest::keyClick(view().viewport(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), row0 + row2);
+
+    menuCommand(2, 1, "CopyRowsHeader1");
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Handle\tName\r\n") + row0 + row2);
+    menuCommand(1, 1, "CopyCell1");
+    EXPECT_EQ(QApplication::clipboard()->text(), cell(1, 1));
+    menuCommand(1, 0, "CopyColumn1");
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              cell(0, 0) + "\r\n" + cell(1, 0) + "\r\n" + cell(2, 0) + "\r\n");
+    menuCommand(0, 0, "CopyRows1");
+    EXPECT_EQ(QApplication::clipboard()->text(), row0);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(ResultMenuTest, DoubleClickOpensTheRowsObjectFoundByItsPath) {
+    // Neither column is a key, and two rows are alike: the second "sh" shown
+    // is the second the service returns.
+    runQuery(*window, QStringLiteral("select Name, Threads from Win32_Process"));
+    int second = -1;
+    for (int r = 0, alike = 0; r < 3; ++r)
+        if (cell(r, 0) == QStringLiteral("sh") && ++alike == 2) second = r;
+    ASSERT_GE(second, 0);
+    doubleClick(view().viewport(), rowCenter(second));
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    auto& object = control<ui::ObjectWindow>(*window, "ObjectWindow");
+    EXPECT_TRUE(object.isVisible());
+    EXPECT_TRUE(QString::fromStdString(object.path()).endsWith("Win32_Process.Handle=\"9\""))
+        << object.path();
+    auto& grid = control<QTreeWidget>(object, "ObjectGrid");
+    QStringList lines;
+    for (int i = 0; i < grid.topLevelItemCount(); ++i)
+        lines << grid.topLevelItem(i)->text(0) + u'=' + grid.topLevelItem(i)->text(1);
+    EXPECT_EQ(lines, (QStringList{"Handle=9", "Name=sh", "Threads=1"}));
+
+    // From the object on to its associations, and on to an associated object.
+    QTest::mouseClick(&control<QPushButton>(object, "AssociatorsBtn"), Qt::LeftButton);
+    auto& associations = control<ui::AssociationsWin>(object, "AssociationsWin");
+    auto& tree = control<QTreeWidget>(associations, "AssociationTree");
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), QStringLiteral("Win32_ProcessThread (role Owner)"));
+    ASSERT_EQ(tree.topLevelItem(0)->childCount(), 1);
+    QTreeWidgetItem* thread = tree.topLevelItem(0)->child(0);
+    EXPECT_EQ(thread->text(0), QStringLiteral("Win32_Thread.Handle=\"91\""));
+    EXPECT_EQ(thread->text(1), QStringLiteral("Part"));
+    const QRect at = tree.visualItemRect(thread);
+    doubleClick(tree.viewport(), at.center());
+    auto& threadWindow = control<ui::ObjectWindow>(associations, "ObjectWindow");
+    EXPECT_TRUE(QString::fromStdString(threadWindow.path()).endsWith("Win32_Thread.Handle=\"91\""));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(ResultMenuTest, ReferencesFromTheMenuGroupByClassAndRole) {
+    runQuery(*window, QStringLiteral("select Name from Win32_Process where Handle = '1'"));
+    menuCommand(0, 0, "References1");
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    auto& win = control<ui::AssociationsWin>(*window, "AssociationsWin");
+    auto& tree = control<QTreeWidget>(win, "AssociationTree");
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), QStringLiteral("Win32_ProcessThread (role Owner)"));
+    EXPECT_EQ(tree.topLevelItem(0)->childCount(), 2);
+}
+
+TEST_F(ResultMenuTest, CompletionPopsUpWhileTyping) {
+    QComboBox& box = query2Combo(*window);
+    box.clearEditText();
+    box.setFocus();
+    QTest::keyClicks(box.lineEdit(), QStringLiteral("SELECT * FROM Win32_Pro"));
+    auto& completer = control<QCompleter>(*window, "QueryCompletion");
+    ASSERT_TRUE(completer.popup()->isVisible());
+    QStringList offered;
+    for (int i = 0; i < completer.completionModel()->rowCount(); ++i)
+        offered << completer.completionModel()->index(i, 0).data().toString();
+    EXPECT_EQ(offered,
+              (QStringList{"Win32_Process", "Win32_ProcessStartup", "Win32_ProcessThread"}));
+
+    // Down and Enter choose the first; Enter on the list runs nothing.
+    QTest::keyClick(completer.popup(), Qt::Key_Down);
+    QTest::keyClick(completer.popup(), Qt::Key_Return);
+    EXPECT_FALSE(completer.popup()->isVisible());
+    EXPECT_EQ(box.currentText(), QStringLiteral("SELECT * FROM Win32_Process"));
+    EXPECT_TRUE(queryPane(*window).lastQuery().empty());
+
+    // Property names of the class after FROM, read once for the class.
+    QTest::keyClicks(box.lineEdit(), QStringLiteral(" WHERE Th"));
+    ASSERT_TRUE(completer.popup()->isVisible());
+    EXPECT_EQ(completer.completionModel()->index(0, 0).data().toString(),
+              QStringLiteral("Threads"));
+}
+
+TEST_F(ResultMenuTest, ARefusedQueryTellsWhereAndPutsTheCursorThere) {
+    runQuery(*window, QStringLiteral("select Name frm Win32_Process"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("Error: Invalid query\n")))
+        << prompts.shown[0].text.toStdString();
+    EXPECT_TRUE(prompts.shown[0].text.endsWith(QStringLiteral(", at column 13")))
+        << prompts.shown[0].text.toStdString();
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("Error: Invalid query"));
+    EXPECT_EQ(query2Combo(*window).lineEdit()->cursorPosition(), 12);
+}
+
+}  // namespace
+}  // namespace uitest
