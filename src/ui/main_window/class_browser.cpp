@@ -14,12 +14,14 @@
 #include <exception>
 
 #include "ui/clipboard_text.h"
+#include "ui/dialogs/method_dialog.h"
 #include "ui/dialogs/mof_text_viewer.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/grid_rules.h"
 #include "ui/main_window/find_views.h"
 #include "ui/main_window/instance_browser.h"
 #include "ui/main_window/method_tree.h"
+#include "ui/method_form.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/column_list_box.h"
 #include "ui/widgets/copy_key.h"
@@ -32,6 +34,8 @@
 #include "ui/widgets/same_line_click.h"
 #include "ui/widgets/string_grid.h"
 #include "ui/widgets/wait_cursor.h"
+#include "wmi/method_call.h"
+#include "wmi/object_access.h"
 
 namespace ui {
 
@@ -179,10 +183,16 @@ void ClassBrowser::buildMenus() {
     connect(CopyPropert1, &QAction::triggered, this, [this] { CopyPropert1Click(); });
 
     auto* PopupMenu4 = named(new QMenu(this), "PopupMenu4");
+    ExecuteMethod1 = popupItem(PopupMenu4, "ExecuteMethod1", QStringLiteral("Execute method..."));
+    PopupMenu4->addSeparator()->setObjectName(QStringLiteral("N9"));
     Copymethod1 = popupItem(PopupMenu4, "Copymethod1", QStringLiteral("Copy method"));
     Copyallmethods1 = popupItem(PopupMenu4, "Copyallmethods1", QStringLiteral("Copy all methods"));
     attachPopup(TreeView1, PopupMenu4);
     connect(PopupMenu4, &QMenu::aboutToShow, this, [this] { PopupMenu4Popup(); });
+    connect(ExecuteMethod1, &QAction::triggered, this, [this] { ExecuteMethod1Click(); });
+    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* node) {
+        if (node && !node->parent()) ExecuteMethod1Click();
+    });
     connect(Copymethod1, &QAction::triggered, this, [this] { Copymethod1Click(); });
     connect(Copyallmethods1, &QAction::triggered, this, [this] { Copyallmethods1Click(); });
 
@@ -429,6 +439,7 @@ void ClassBrowser::CopyPropert1Click() {
 }
 
 void ClassBrowser::PopupMenu4Popup() {
+    ExecuteMethod1->setEnabled(firstSelected(*TreeView1) != nullptr);
     Copymethod1->setEnabled(firstSelected(*TreeView1) != nullptr);
     Copyallmethods1->setEnabled(TreeView1->topLevelItemCount() > 0);
 }
@@ -438,6 +449,44 @@ void ClassBrowser::Copymethod1Click() {
     if (!node) return;
     if (node->parent()) node = node->parent();  // a parameter copies its method
     putOnClipboard(MethodText(*node));
+}
+
+void ClassBrowser::ExecuteMethod1Click() {
+    const QTreeWidgetItem* node = firstSelected(*TreeView1);
+    if (!node) return;
+    if (node->parent()) node = node->parent();  // a parameter runs its method
+    // The dialog outlives this call and the selection: it keeps its own
+    // connection settings, signature and target.
+    const wmi::TWMI conn = wmi_;
+    try {
+        WaitCursor wait;
+        auto services = conn.OpenServices();
+        auto signature = wmi::DescribeMethod(*services, currentClass_, toSystem(node->text(0)));
+        std::string instancePath;
+        const int32_t line = instances_.selectedLine();
+        if (!signature.isStatic && line >= 0) {
+            wmi::TWMI reader = conn;
+            if (!wmi::InstancePathAt(reader, currentClass_, line, instancePath)) {
+                wait.restore();
+                prompts_.error(fromSystem(reader.LastError));
+                return;
+            }
+        }
+        QString error;
+        const auto target = CallTarget(signature, instancePath, error);
+        wait.restore();
+        if (!target) {
+            prompts_.error(error);
+            return;
+        }
+        auto run = [conn, signature, path = *target](const wmi::MethodArguments& arguments) {
+            WaitCursor wait;
+            return wmi::RunMethod(*conn.OpenServices(), path, signature, arguments, 65001);
+        };
+        showMethodDialog(std::move(signature), fromSystem(*target), run, prompts_, window());
+    } catch (const std::exception& e) {
+        prompts_.error(errorText(e));
+    }
 }
 
 void ClassBrowser::Copyallmethods1Click() { putOnClipboard(AllMethodsText(*TreeView1)); }

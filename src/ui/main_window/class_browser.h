@@ -7,7 +7,8 @@
 // instance browser list its instances; the class list's menu (PopupMenu1)
 // runs the class's query or lists its instances again. The grid shows the
 // values of the instance the instance browser read. The grid's and the
-// tree's menus (PopupMenu2, PopupMenu4) and Ctrl+C copy from them.
+// tree's menus (PopupMenu2, PopupMenu4) and Ctrl+C copy from them; the
+// tree's menu and a double-click on a method also run it (method_dialog.h).
 #pragma once
 
 #include <QString>
@@ -77,7 +78,11 @@ class ClassBrowser : public QWidget {
     void Refresh2Click();
     void PopupMenu2Popup();  // enables CopyPropert1
     void CopyPropert1Click();
-    void PopupMenu4Popup();  // enables Copymethod1 and Copyallmethods1
+    void PopupMenu4Popup();  // enables ExecuteMethod1, Copymethod1 and Copyallmethods1
+    // "Execute method..." (also a double-click on a method): the method
+    // dialog for the selected method, on the instance the instance browser
+    // has selected or, for a static method, on the class.
+    void ExecuteMethod1Click();
     void Copymethod1Click();
     void Copyallmethods1Click();
     void Query1BtnClick();
@@ -132,6 +137,7 @@ class ClassBrowser : public QWidget {
     QAction* Selectfrom1 = nullptr;
     QAction* ShowMof1 = nullptr;
     QAction* CopyPropert1 = nullptr;
+    QAction* ExecuteMethod1 = nullptr;
     QAction* Copymethod1 = nullptr;
     QAction* Copyallmethods1 = nullptr;
 };
