@@ -285,14 +285,10 @@ LoginGuard::Outcome LoginGuard::check(const std::optional<std::string>& authoriz
     using Clock = std::chrono::steady_clock;
     const auto credentials = authorization ? basicCredentials(*authorization) : std::nullopt;
     if (!credentials) return {};  // a first request without credentials is no failure
+    if (auto user = remembered(authorization)) return {std::move(user), {}};
     const auto& [user, password] = *credentials;
     const std::string k = key(user, password);
     const auto now = Clock::now();
-    {
-        std::lock_guard lock(mutex_);
-        auto it = remembered_.find(k);
-        if (it != remembered_.end() && now - it->second < options_.rememberFor) return {user, {}};
-    }
     if (check_->check(user, password)) {
         std::lock_guard lock(mutex_);
         if (remembered_.size() >= options_.maxRemembered) remembered_.clear();
