@@ -14,6 +14,7 @@
 #include "agent_process.h"
 #include "wbem/remote_options.h"
 #include "wmi/bw_wmi.h"
+#include "wmi/object_access.h"
 
 namespace {
 
@@ -117,6 +118,42 @@ TEST_F(AgentInterop, WqlListsTheSameClassesAsTheLocalService) {
     ASSERT_EQ(there.code, 0) << there.err;
     EXPECT_NE(there.out.find("\nWin32_Process\n"), std::string::npos);
     EXPECT_EQ(here.out, there.out);
+}
+
+// The object without its server and namespace, which differ between the two.
+std::string relative(const std::string& path) { return path.substr(path.find(':') + 1); }
+
+TEST_F(AgentInterop, AnObjectAndItsAssociationsReadAsLocally) {
+    // Process 1 lives as long as the machine, with the same threads.
+    const std::string path = "Win32_Process.Handle=\"1\"";
+    wmi::TWMI local;
+    wmi::TWMI served = remoteWmi();
+    struct Seen {
+        wmi::ObjectValues object;
+        std::multiset<std::string> associated, associations;
+    };
+    auto read = [&](wmi::TWMI& w, Seen& seen) {
+        ASSERT_TRUE(wmi::ReadObject(w, path, seen.object)) << w.LastError;
+        wmi::TextList paths;
+        ASSERT_TRUE(wmi::AssociatorsOf(w, path, paths)) << w.LastError;
+        for (const auto& p : paths) seen.associated.insert(relative(p));
+        std::vector<wmi::AssociationObject> refs;
+        ASSERT_TRUE(wmi::ReferencesOf(w, path, refs)) << w.LastError;
+        for (const auto& a : refs) {
+            std::string line = a.className;
+            for (const auto& [role, ref] : a.references) line += " " + role + "=" + relative(ref);
+            seen.associations.insert(line);
+        }
+    };
+    Seen here, there;
+    read(local, here);
+    read(served, there);
+    EXPECT_EQ(relative(there.object.path), path);
+    EXPECT_EQ(there.object.className, "Win32_Process");
+    EXPECT_EQ(there.object.names, here.object.names);
+    EXPECT_FALSE(there.associated.empty());
+    EXPECT_EQ(there.associated, here.associated);
+    EXPECT_EQ(there.associations, here.associations);
 }
 
 TEST_F(AgentInterop, AClassDefinitionReadsAsLocally) {

@@ -74,6 +74,7 @@ bool AssociationsWin::showAssociations(const std::string& path) {
     AssociationTree->clear();
     for (const AssociationGroup& group : groups) {
         auto* node = new QTreeWidgetItem(AssociationTree, {groupCaption(group)});
+        node->setFirstColumnSpanned(true);
         for (const auto& [role, entryPath] : group.entries) {
             auto* entry =
                 new QTreeWidgetItem(node, {fromSystem(relativePath(entryPath)), fromSystem(role)});

@@ -82,6 +82,28 @@ TEST(WqlReferences, AssociationsWithEachKeyword) {
         });
 }
 
+// What a client needs to group associated objects by association class and
+// role: each association whole, as its own class, with its references as written.
+TEST(WqlReferences, AssociationsComeWholeAsTheirOwnClassWithTheirReferences) {
+    auto repo = sampleRepository();
+    std::vector<std::string> seen;
+    for (const auto& r : run(repo, "REFERENCES OF {Base.Name=\"alpha\"}")) {
+        ASSERT_TRUE(r.instance);
+        EXPECT_FALSE(r.partial);
+        std::string line = r.cls->name;
+        for (const char* role : {"Owner", "Item", "Left", "Right"})
+            if (const CimValue* v = r.instance->find(role))
+                line += std::string(" ") + role + "=" + v->asString();
+        seen.push_back(line);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "Link Owner=\\\\HOST\\root\\test:Base.Name=\"alpha\" Item=Other.Id=1",
+                        "Link Owner=Base.Name=\"alpha\" Item=Other.Id=2",
+                        "StrongLink Owner=Base.Name=\"ALPHA\" Item=Other.Id=1",
+                        "Peer Left=Base.Name=\"alpha\" Right=Base.Name=\"Beta\"",
+                    }));
+}
+
 TEST(WqlSchemaAssociations, ClassSourcesGiveClasses) {
     auto repo = sampleRepository();
     expectAll(
