@@ -9,6 +9,7 @@ namespace {
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
 EditorKind kindOf(const wbem::CimTypeDecl& type) {
+    if (type.type == wbem::CimType::Object) return EditorKind::None;
     if (type.isArray) return EditorKind::Lines;
     if (type.type == wbem::CimType::Boolean) return EditorKind::CheckBox;
     if (wbem::isIntegerType(type.type) && type.type != wbem::CimType::Char16)
@@ -28,6 +29,9 @@ std::vector<ParameterEditor> MethodEditors(const wmi::MethodSignature& signature
         e.label = QStringLiteral("%1 (%2)").arg(e.name, text(p.typeText));
         e.toolTip = p.description.empty() ? text(p.typeText) : text(p.description);
         if (e.kind == EditorKind::Lines) e.toolTip += QStringLiteral("\nOne element per line.");
+        if (e.kind == EditorKind::None)
+            e.toolTip +=
+                QStringLiteral("\nAn embedded object cannot be typed in: it is not given.");
         out.push_back(std::move(e));
     }
     return out;

@@ -17,6 +17,7 @@ enum class EditorKind {
     Number,    // a line checked as the parameter's number type
     CheckBox,  // a boolean
     Lines,     // an array: one element per line
+    None,      // an embedded object, which cannot be typed in: never given
 };
 
 struct ParameterEditor {

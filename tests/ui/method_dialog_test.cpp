@@ -44,7 +44,8 @@ wmi::MethodSignature sampleMethod() {
             param("Enabled", wbem::CimType::Boolean),
             param("Hosts", wbem::CimType::String, true),
             param("Ratio", wbem::CimType::Real64),
-            param("Letter", wbem::CimType::Char16)};
+            param("Letter", wbem::CimType::Char16),
+            param("Startup", wbem::CimType::Object)};
     return s;
 }
 
@@ -74,6 +75,8 @@ TEST(MethodForm, EditorsFollowTheParametersTypes) {
         {"Hosts (string[])", ui::EditorKind::Lines, "string[]\nOne element per line."},
         {"Ratio (real64)", ui::EditorKind::Number, "real64"},
         {"Letter (char16)", ui::EditorKind::Text, "char16"},
+        {"Startup (object)", ui::EditorKind::None,
+         "object\nAn embedded object cannot be typed in: it is not given."},
     };
     ASSERT_EQ(editors.size(), std::size(want));
     for (size_t i = 0; i < editors.size(); ++i) {
@@ -86,7 +89,7 @@ TEST(MethodForm, EditorsFollowTheParametersTypes) {
 
 TEST(MethodForm, ContentsBecomeArgumentsAndTargets) {
     const auto s = sampleMethod();
-    EXPECT_EQ(ui::ArgumentsFrom(s, {"", "7", "false", "a\nb", "", "x"}),
+    EXPECT_EQ(ui::ArgumentsFrom(s, {"", "7", "false", "a\nb", "", "x", ""}),
               (wmi::MethodArguments{
                   {"Count", "7"}, {"Enabled", "false"}, {"Hosts", "a\nb"}, {"Letter", "x"}}));
     EXPECT_EQ(ui::ValueProblem(s.in[1], "256"),
@@ -121,6 +124,7 @@ TEST(MethodDialog, TypedValuesAreCheckedAskedForAndPassedOn) {
         },
         prompts, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    EXPECT_FALSE(editor<QLineEdit>(*dialog, "ParamStartup").isEnabled());
     auto& count = editor<QLineEdit>(*dialog, "ParamCount");
     EXPECT_EQ(count.toolTip(), "uint8");
     QTest::keyClicks(&count, "300");

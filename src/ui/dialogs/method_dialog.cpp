@@ -67,6 +67,13 @@ MethodDialog::MethodDialog(wmi::MethodSignature signature, const QString& target
                 editor = lines;
                 break;
             }
+            case EditorKind::None: {
+                auto* line = new QLineEdit(this);
+                line->setEnabled(false);
+                line->setPlaceholderText(QStringLiteral("(not given)"));
+                editor = line;
+                break;
+            }
             default: {
                 auto* line = new QLineEdit(this);
                 connect(line, &QLineEdit::textChanged, this, [this, i] { markProblem(i); });
