@@ -173,30 +173,39 @@ TEST_F(ResultMenuTest, ReferencesFromTheMenuGroupByClassAndRole) {
 }
 
 TEST_F(ResultMenuTest, CompletionPopsUpWhileTyping) {
-    QComboBox& box = query2Combo(*window);
-    box.clearEditText();
-    box.setFocus();
-    QTest::keyClicks(box.lineEdit(), QStringLiteral("SELECT * FROM Win32_Pro"));
-    auto& completer = control<QCompleter>(*window, "QueryCompletion");
-    ASSERT_TRUE(completer.popup()->isVisible());
-    QStringList offered;
-    for (int i = 0; i < completer.completionModel()->rowCount(); ++i)
-        offered << completer.completionModel()->index(i, 0).data().toString();
-    EXPECT_EQ(offered,
-              (QStringList{"Win32_Process", "Win32_ProcessStartup", "Win32_ProcessThread"}));
+    const struct {
+        int tab;
+        QComboBox* box;
+    } boxes[] = {{ui::TMainWin::kTabQuery, &query2Combo(*window)},
+                 {ui::TMainWin::kTabClasses, &queryCombo(*window)}};
+    for (const auto& [tab, box] : boxes) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        pageControl2(*window).setCurrentIndex(tab);
+        box->clearEditText();
+        box->setFocus();
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("SELECT * FROM Win32_Pro"));
+        auto& completer = control<QCompleter>(*box->lineEdit(), "QueryCompletion");
+        ASSERT_TRUE(completer.popup()->isVisible());
+        QStringList offered;
+        for (int i = 0; i < completer.completionModel()->rowCount(); ++i)
+            offered << completer.completionModel()->index(i, 0).data().toString();
+        EXPECT_EQ(offered,
+                  (QStringList{"Win32_Process", "Win32_ProcessStartup", "Win32_ProcessThread"}));
 
-    // Down and Enter choose the first; Enter on the list runs nothing.
-    QTest::keyClick(completer.popup(), Qt::Key_Down);
-    QTest::keyClick(completer.popup(), Qt::Key_Return);
-    EXPECT_FALSE(completer.popup()->isVisible());
-    EXPECT_EQ(box.currentText(), QStringLiteral("SELECT * FROM Win32_Process"));
-    EXPECT_TRUE(queryPane(*window).lastQuery().empty());
+        // Down and Enter choose the first; Enter on the list runs nothing.
+        QTest::keyClick(completer.popup(), Qt::Key_Down);
+        QTest::keyClick(completer.popup(), Qt::Key_Return);
+        EXPECT_FALSE(completer.popup()->isVisible());
+        EXPECT_EQ(box->currentText(), QStringLiteral("SELECT * FROM Win32_Process"));
+        EXPECT_TRUE(queryPane(*window).lastQuery().empty());
 
-    // Property names of the class after FROM, read once for the class.
-    QTest::keyClicks(box.lineEdit(), QStringLiteral(" WHERE Th"));
-    ASSERT_TRUE(completer.popup()->isVisible());
-    EXPECT_EQ(completer.completionModel()->index(0, 0).data().toString(),
-              QStringLiteral("Threads"));
+        // Property names of the class after FROM.
+        QTest::keyClicks(box->lineEdit(), QStringLiteral(" WHERE Th"));
+        ASSERT_TRUE(completer.popup()->isVisible());
+        EXPECT_EQ(completer.completionModel()->index(0, 0).data().toString(),
+                  QStringLiteral("Threads"));
+        QTest::keyClick(completer.popup(), Qt::Key_Escape);
+    }
 }
 
 TEST_F(ResultMenuTest, ARefusedQueryTellsWhereAndPutsTheCursorThere) {

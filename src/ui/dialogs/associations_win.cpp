@@ -10,6 +10,7 @@
 #include "ui/dialogs/object_window.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/filled_window.h"
 #include "ui/widgets/named.h"
 #include "ui/widgets/wait_cursor.h"
 #include "wmi/object_access.h"
@@ -98,14 +99,8 @@ void AssociationsWin::OpenBtnClick() {
 
 AssociationsWin* openAssociationsWin(wmi::TWMI& wmi, Prompts& prompts, AssociationsWin::Kind kind,
                                      QWidget* parent, const std::string& path) {
-    auto* window = new AssociationsWin(wmi, prompts, kind, parent);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    if (!window->showAssociations(path)) {
-        delete window;
-        return nullptr;
-    }
-    window->show();
-    return window;
+    return showFilled(new AssociationsWin(wmi, prompts, kind, parent),
+                      [&](AssociationsWin& window) { return window.showAssociations(path); });
 }
 
 }  // namespace ui

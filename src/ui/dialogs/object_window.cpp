@@ -11,6 +11,7 @@
 #include "ui/dialogs/associations_win.h"
 #include "ui/dialogs/prompts.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/filled_window.h"
 #include "ui/widgets/named.h"
 #include "ui/widgets/wait_cursor.h"
 #include "wmi/object_access.h"
@@ -75,14 +76,8 @@ bool ObjectWindow::showObject(const std::string& path) {
 
 ObjectWindow* openObjectWindow(wmi::TWMI& wmi, Prompts& prompts, QWidget* parent,
                                const std::string& path) {
-    auto* window = new ObjectWindow(wmi, prompts, parent);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    if (!window->showObject(path)) {
-        delete window;
-        return nullptr;
-    }
-    window->show();
-    return window;
+    return showFilled(new ObjectWindow(wmi, prompts, parent),
+                      [&](ObjectWindow& window) { return window.showObject(path); });
 }
 
 }  // namespace ui

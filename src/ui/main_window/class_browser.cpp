@@ -30,6 +30,7 @@
 #include "ui/widgets/key_icon.h"
 #include "ui/widgets/one_line_delegate.h"
 #include "ui/widgets/pane_layout.h"
+#include "ui/widgets/query_completer.h"
 #include "ui/widgets/query_strip.h"
 #include "ui/widgets/same_line_click.h"
 #include "ui/widgets/string_grid.h"
@@ -237,6 +238,10 @@ void ClassBrowser::loadClasses() {
 int ClassBrowser::classCount() const { return ClassListBox->count(); }
 
 std::vector<std::string> ClassBrowser::classNames() const { return ClassListBox->Items(); }
+
+void ClassBrowser::completeFrom(std::shared_ptr<CompletionNames> names) {
+    completeQueries(*QueryCombo, std::move(names));
+}
 
 void ClassBrowser::ClassListBoxClick() {
     const QListWidgetItem* selected = firstSelected(*ClassListBox);

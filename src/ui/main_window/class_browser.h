@@ -28,6 +28,7 @@ class QTreeWidget;
 namespace ui {
 
 class ColumnListBox;
+class CompletionNames;
 class ImageList;
 class InstanceBrowser;
 class Prompts;
@@ -50,6 +51,8 @@ class ClassBrowser : public QWidget {
     int classCount() const;
     // The names in the class list, as loaded.
     std::vector<std::string> classNames() const;
+    // QueryCombo completes from these names.
+    void completeFrom(std::shared_ptr<CompletionNames> names);
     // The class on show: the last one selected by the user.
     const std::string& currentClass() const { return currentClass_; }
 

@@ -49,9 +49,6 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     Query2Combo->installEventFilter(this);
     layout->addWidget(strip.panel);
     connect(strip.button, &QPushButton::clicked, this, [this] { Query2BtnClick(); });
-    new QueryCompleter(
-        Query2Combo->lineEdit(), [this] { return completionClassNames(); },
-        [this](const QString& className) { return completionProperties(className); });
 
     ListView1Model = named(new ResultModel(std::move(images), this), "ListView1Model");
     ListView1 = named(new QTreeView(this), "ListView1");
@@ -329,41 +326,8 @@ void QueryPane::References1Click() {
         openAssociationsWin(wmi_, prompts_, AssociationsWin::Kind::References, this, path);
 }
 
-// --- Completion -------------------------------------------------------------------------
-
-void QueryPane::setClassNamesSource(std::function<std::vector<std::string>()> source) {
-    classNamesSource_ = std::move(source);
-    forgetCompletionNames();
-}
-
-void QueryPane::forgetCompletionNames() {
-    classNamesRead_ = false;
-    classNames_.clear();
-    properties_.clear();
-}
-
-QStringList QueryPane::completionClassNames() {
-    if (!classNamesRead_ && classNamesSource_) {
-        for (const std::string& name : classNamesSource_()) classNames_.push_back(fromSystem(name));
-        // An empty list (nothing loaded yet) is asked again next time.
-        classNamesRead_ = !classNames_.isEmpty();
-    }
-    return classNames_;
-}
-
-QStringList QueryPane::completionProperties(const QString& className) {
-    auto known = properties_.find(className);
-    if (known != properties_.end()) return known->second;
-    // Read once per class; a class that cannot be read offers nothing.
-    QStringList names;
-    try {
-        wmi::TextList read;
-        if (wmi_.ClassPropertyNames(toSystem(className), read))
-            for (const std::string& name : read) names.push_back(fromSystem(name));
-    } catch (const std::exception&) {
-    }
-    properties_.emplace(className, names);
-    return names;
+void QueryPane::completeFrom(std::shared_ptr<CompletionNames> names) {
+    completeQueries(*Query2Combo, std::move(names));
 }
 
 }  // namespace ui

@@ -13,7 +13,6 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +26,7 @@ class QTreeView;
 
 namespace ui {
 
+class CompletionNames;
 class ImageList;
 class Prompts;
 class ResultModel;
@@ -57,12 +57,8 @@ class QueryPane : public QWidget {
     int findRow(const QString& text, const FindOptions& options);
     void showFoundRow();  // the result takes the focus
 
-    // Where completion takes class names from: the class list as loaded. It
-    // is asked once, and again after forgetCompletionNames.
-    void setClassNamesSource(std::function<std::vector<std::string>()> source);
-    // The class list was loaded anew: the names and property lists read for
-    // completion are forgotten.
-    void forgetCompletionNames();
+    // Query2Combo completes from these names.
+    void completeFrom(std::shared_ptr<CompletionNames> names);
 
     // --- The design's handlers -------------------------------------------------------
     // Runs the text of Query2Combo: its time in the status bar, the text in
@@ -106,8 +102,6 @@ class QueryPane : public QWidget {
     std::string rowObjectPath(int row);
     // The query refused: the error box also says where, and the cursor goes there.
     void showQueryError(const QString& text);
-    QStringList completionClassNames();
-    QStringList completionProperties(const QString& className);
 
     wmi::TWMI& wmi_;
     Prompts& prompts_;
@@ -115,11 +109,6 @@ class QueryPane : public QWidget {
     std::string lastQuery_;
     QString lastExportFile_;  // proposed by the next save dialog
     int menuColumn_ = -1;     // the column of the cell the menu opened on
-
-    std::function<std::vector<std::string>()> classNamesSource_;
-    bool classNamesRead_ = false;
-    QStringList classNames_;
-    std::map<QString, QStringList> properties_;  // by class, as the list spells it
 
     QComboBox* Query2Combo = nullptr;
     QTreeView* ListView1 = nullptr;

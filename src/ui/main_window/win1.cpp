@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "ui/completion_names.h"
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/find_win.h"
 #include "ui/dialogs/namespace_dlg.h"
@@ -117,9 +118,11 @@ void TMainWin::wirePanes() {
     // queries to the Query tab.
     connect(instances_, &InstanceBrowser::valuesRead, classes_, &ClassBrowser::showInstanceValues);
     connect(classes_, &ClassBrowser::queryRequested, this, &TMainWin::runOnQueryTab);
-    // The query box completes the class names the class list loaded.
-    query_->setClassNamesSource([this] { return classes_->classNames(); });
-    connect(this, &TMainWin::classListLoaded, query_, &QueryPane::forgetCompletionNames);
+    // Both query boxes complete the names of the class list as loaded.
+    auto names = std::make_shared<CompletionNames>(*WMI, [this] { return classes_->classNames(); });
+    query_->completeFrom(names);
+    classes_->completeFrom(names);
+    connect(this, &TMainWin::classListLoaded, this, [names] { names->forget(); });
 
     // The status bar's last panel tells what the panes are doing.
     connect(instances_, &InstanceBrowser::listingStarted, this,

@@ -1,9 +1,12 @@
 #include "ui/widgets/query_completer.h"
 
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QStringListModel>
+
+#include "ui/completion_names.h"
 
 namespace ui {
 
@@ -49,6 +52,12 @@ void QueryCompleter::activated(const QString& candidate) {
         applyCompletion(edit_->text(), start_, edit_->cursorPosition(), candidate, &cursor);
     edit_->setText(text);
     edit_->setCursorPosition(cursor);
+}
+
+void completeQueries(QComboBox& box, std::shared_ptr<CompletionNames> names) {
+    new QueryCompleter(
+        box.lineEdit(), [names] { return names->classNames(); },
+        [names](const QString& className) { return names->propertiesOf(className); });
 }
 
 }  // namespace ui

@@ -7,14 +7,18 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "ui/query_completion.h"
 
+class QComboBox;
 class QCompleter;
 class QLineEdit;
 class QStringListModel;
 
 namespace ui {
+
+class CompletionNames;
 
 class QueryCompleter : public QObject {
     Q_OBJECT
@@ -38,5 +42,8 @@ class QueryCompleter : public QObject {
     QStringListModel* model_;
     int start_ = 0;  // of the word the shown candidates complete
 };
+
+// The editable combo box completes from the names, which it keeps alive.
+void completeQueries(QComboBox& box, std::shared_ptr<CompletionNames> names);
 
 }  // namespace ui
