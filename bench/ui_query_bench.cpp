@@ -7,15 +7,25 @@
 //   HeaderClickVsStableSort  a header click (re-sort, view update) against
 //                        std::stable_sort of the same rows with the same
 //                        compare rule on the cell texts (goal <= 1.5)
+//   QueryTabAtScale/N    the same table at 10^4, 10^5 and 10^6 rows: the fill
+//                        and a header click per row (text and number columns,
+//                        the click against std::stable_sort as above), the
+//                        heap per byte of cell text, and the longest time the
+//                        event loop could not run while a fill was shown
+//                        (the window's responsiveness; a zero timer ticks at
+//                        every turn of the loop)
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -32,6 +42,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRows = 100000;
+int g_rows = kRows;  // how many rows the next query yields
 constexpr const char* kHost = "uibenchhost";
 constexpr const char* kQuery = "select * from BenchRow";
 
@@ -42,14 +53,15 @@ size_t heapInUse() {
     return m.uordblks + m.hblkhd;
 }
 
-// 100,000 rows of ten properties: numbers (negative ones too), names, paths,
+// 100,000 rows (or g_rows) of ten properties: numbers (negative ones too), names, paths,
 // dates, booleans and reals, made on demand like a live provider's.
 class Rows : public wbem::InstanceProvider {
     class Cursor : public wbem::InstanceCursor {
       public:
-        explicit Cursor(std::shared_ptr<const wbem::ClassDef> cls) : cls_(std::move(cls)) {}
+        Cursor(std::shared_ptr<const wbem::ClassDef> cls, int rows)
+            : cls_(std::move(cls)), rows_(rows) {}
         std::shared_ptr<const wbem::Instance> next() override {
-            if (i_ >= kRows) return nullptr;
+            if (i_ >= rows_) return nullptr;
             const int i = i_++;
             const uint32_t h = uint32_t(i) * 2654435761u;
             auto row = std::make_shared<wbem::Instance>(cls_);
@@ -71,13 +83,14 @@ class Rows : public wbem::InstanceProvider {
 
       private:
         std::shared_ptr<const wbem::ClassDef> cls_;
+        int rows_;
         int i_ = 0;
     };
 
   public:
     std::unique_ptr<wbem::InstanceCursor> open(const std::shared_ptr<const wbem::ClassDef>& cls,
                                                const wbem::QueryHints&) const override {
-        return std::make_unique<Cursor>(cls);
+        return std::make_unique<Cursor>(cls, g_rows);
     }
 };
 
@@ -111,7 +124,8 @@ struct Result {
     int32_t columnCount = 0, rowCount = 0;
 };
 
-Result runQuery(wmi::TWMI& wmi) {
+Result runQuery(wmi::TWMI& wmi, int rows = kRows) {
+    g_rows = rows;
     Result r;
     if (!wmi.RunQuery(kQuery, r.columns, r.cells, r.columnCount, r.rowCount))
         std::fprintf(stderr, "%s\n", wmi.LastError.c_str());
@@ -235,6 +249,135 @@ void HeaderClickVsStableSort(benchmark::State& state) {
     state.counters["click_over_stable_sort"] = click / baseline;
 }
 BENCHMARK(HeaderClickVsStableSort)->Unit(benchmark::kMillisecond)->Iterations(8);
+
+// The result of the query at `rows` rows, made once per run.
+const Result& resultAt(int rows, double& runQuerySeconds) {
+    static std::map<int, std::pair<Result, double>> made;
+    auto it = made.find(rows);
+    if (it == made.end()) {
+        registerHost();
+        wmi::TWMI wmi;
+        wmi.SetHost(kHost);
+        const auto t0 = Clock::now();
+        Result r = runQuery(wmi, rows);
+        const double took = seconds(Clock::now() - t0);
+        it = made.emplace(rows, std::make_pair(std::move(r), took)).first;
+    }
+    runQuerySeconds = it->second.second;
+    return it->second.first;
+}
+
+// Runs `work` from the event loop and keeps the loop turning for a while
+// after it (the view lays itself out and paints in later turns); returns the
+// longest time between two turns.
+double longestPause(const std::function<void()>& work) {
+    constexpr auto kAfter = std::chrono::milliseconds(200);
+    QTimer tick;
+    tick.setInterval(0);
+    Clock::time_point last = Clock::now();
+    double longest = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        longest = std::max(longest, seconds(now - last));
+        last = now;
+    });
+    bool done = false;
+    Clock::time_point end;
+    tick.start();
+    QTimer::singleShot(0, [&] {
+        work();
+        done = true;
+        end = Clock::now();
+    });
+    while (!done || Clock::now() - end < kAfter) QApplication::processEvents();
+    tick.stop();
+    return longest;
+}
+
+// The heap a container of cells holds: its strings and what they point to.
+size_t cellsHeap(const wmi::TextList& cells) {
+    size_t n = cells.capacity() * sizeof(std::string);
+    for (const std::string& cell : cells)
+        if (cell.capacity() > 15) n += cell.capacity() + 1;  // beyond the inline buffer
+    return n;
+}
+
+void QueryTabAtScale(benchmark::State& state) {
+    const int rows = int(state.range(0));
+    double runQuery = 0;
+    const Result& r = resultAt(rows, runQuery);
+    const size_t c = size_t(r.columnCount);
+    const size_t text = textBytes(r.cells);
+    auto columnOf = [&](const char* name) {
+        return int(std::find(r.columns.begin(), r.columns.end(), name) - r.columns.begin());
+    };
+    const int id = columnOf("Id"), name = columnOf("Name"), score = columnOf("Score");
+
+    double fill = 0, pause = 0, clickText = 0, clickNumber = 0, baseline = 0;
+    double heapPerByte = 0, modelPerByte = 0;
+    for (auto _ : state) {
+        // The fill, on a fresh view so that its heap is measured on its own.
+        wmi::TextList copy = r.cells;
+        const size_t before = heapInUse() - cellsHeap(copy);
+        auto view = std::make_unique<View>();
+        auto t0 = Clock::now();
+        view->model.Fill(r.columns, copy, r.columnCount, r.rowCount, 65001);
+        view->settle();
+        fill += seconds(Clock::now() - t0);
+        heapPerByte = double(heapInUse() - before) / double(text);
+        modelPerByte = double(view->model.MemoryBytes()) / double(text);
+
+        // The same view refilled as a new query does, from the event loop.
+        copy = r.cells;
+        pause = std::max(pause, longestPause([&] {
+                             view->model.Fill(r.columns, copy, r.columnCount, r.rowCount, 65001);
+                         }));
+
+        // A click on a text column, against std::stable_sort of the rows in the
+        // order shown by the same column and direction; then a number column.
+        const bool ascending = name == view->model.SortColumn() ? !view->model.SortAscending()
+                                                                : view->model.SortAscending();
+        std::vector<const std::string*> shown(size_t(view->model.Rows()));
+        for (size_t i = 0; i < shown.size(); ++i)
+            shown[i] = &r.cells[std::stoul(std::string(view->model.Cell(int(i), id))) * c];
+        auto t1 = Clock::now();
+        std::stable_sort(shown.begin(), shown.end(),
+                         [&](const std::string* a, const std::string* b) {
+                             return results::compareCells(a[name], b[name], ascending) < 0;
+                         });
+        auto t2 = Clock::now();
+        view->model.ColumnClick(name);
+        view->settle();
+        auto t3 = Clock::now();
+        view->model.ColumnClick(score);
+        view->settle();
+        auto t4 = Clock::now();
+        baseline += seconds(t2 - t1);
+        clickText += seconds(t3 - t2);
+        clickNumber += seconds(t4 - t3);
+        benchmark::DoNotOptimize(shown.data());
+    }
+    const double n = double(state.iterations());
+    state.counters["rows"] = rows;
+    state.counters["runquery_s"] = runQuery;
+    state.counters["fill_s"] = fill / n;
+    state.counters["fill_ns_per_row"] = fill / n / rows * 1e9;
+    state.counters["fill_over_runquery"] = fill / n / runQuery;
+    state.counters["longest_pause_s"] = pause;
+    state.counters["click_text_s"] = clickText / n;
+    state.counters["click_number_s"] = clickNumber / n;
+    state.counters["click_text_ns_per_row"] = clickText / n / rows * 1e9;
+    state.counters["click_over_stable_sort"] = clickText / baseline;
+    state.counters["model_bytes_per_text_byte"] = modelPerByte;
+    state.counters["view_heap_per_text_byte"] = heapPerByte;
+    state.counters["text_bytes_per_cell"] = double(text) / double(r.cells.size());
+}
+BENCHMARK(QueryTabAtScale)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

@@ -19,33 +19,66 @@ std::optional<int32_t> textAsInteger(std::string_view text);
 // by byte (unsigned, case-sensitive); negated when descending.
 int compareCells(std::string_view a, std::string_view b, bool ascending);
 
+// The eight bytes of a text from `from` on as a big-endian number, zeros past
+// its end: two texts that agree before `from` and whose keys differ compare as
+// their keys do.
+inline uint64_t textKey(std::string_view text, size_t from) {
+    uint64_t key = 0;
+    for (size_t i = from; i < from + 8; ++i)
+        key = key << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    return key;
+}
+
 // Sorts `order` (a permutation of the result rows 0..n-1), stable, by the
-// cells that cellOf(row) gives, under compareCells. Each cell's number is
-// worked out once, not at every comparison.
+// cells that cellOf(row) gives, under compareCells. Each cell's number and its
+// first eight bytes after what all cells of the column begin with are worked
+// out once and sorted along with its row, so that most comparisons read only
+// these keys, side by side in memory, instead of two cells anywhere in the
+// result; only texts that agree in their keys and go on past them are read.
 template <class CellOf>
 void sortRowOrder(std::vector<int32_t>& order, CellOf cellOf, bool ascending) {
     if (order.size() < 2) return;
-    struct Key {
-        int32_t value;
+    const std::string_view first(cellOf(order[0]));
+    size_t shared = first.size();
+    for (size_t i = 1; i < order.size() && shared > 0; ++i) {
+        const std::string_view text(cellOf(order[i]));
+        const size_t n = std::min(shared, text.size());
+        shared = static_cast<size_t>(
+            std::mismatch(first.begin(), first.begin() + static_cast<ptrdiff_t>(n), text.begin())
+                .first -
+            first.begin());
+    }
+    struct Entry {
+        uint64_t key;   // the eight bytes after the shared beginning
+        int32_t value;  // the number of an integer cell
+        int32_t row;
+        uint8_t rest;  // bytes after the shared beginning, 9 meaning more than 8
         bool isInteger;
     };
-    std::vector<Key> keys(order.size());
-    for (size_t row = 0; row < keys.size(); ++row) {
-        const auto number = textAsInteger(cellOf(static_cast<int32_t>(row)));
-        keys[row] = {number.value_or(0), number.has_value()};
+    std::vector<Entry> entries(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        const std::string_view text(cellOf(order[i]));
+        const auto number = textAsInteger(text);
+        entries[i] = {textKey(text, shared), number.value_or(0), order[i],
+                      static_cast<uint8_t>(std::min<size_t>(text.size() - shared, 9)),
+                      number.has_value()};
     }
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-        const Key& x = keys[static_cast<size_t>(a)];
-        const Key& y = keys[static_cast<size_t>(b)];
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
         int result;
         if (x.isInteger && y.isInteger) {
             result = x.value > y.value ? 1 : (x.value < y.value ? -1 : 0);
+        } else if (x.key != y.key) {
+            result = x.key > y.key ? 1 : -1;
+        } else if (x.rest <= 8 && y.rest <= 8) {
+            // Both end within their keys: equal up to the shorter one's end.
+            result = x.rest > y.rest ? 1 : (x.rest < y.rest ? -1 : 0);
         } else {
-            const int c = std::string_view(cellOf(a)).compare(cellOf(b));
+            const int c = std::string_view(cellOf(x.row)).compare(cellOf(y.row));
             result = c > 0 ? 1 : (c < 0 ? -1 : 0);
         }
         return ascending ? result < 0 : result > 0;
     });
+    for (size_t i = 0; i < order.size(); ++i) order[i] = entries[i].row;
 }
 
 }  // namespace results

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <numeric>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "results/code_page.h"
 
@@ -72,6 +76,42 @@ TEST(CompareCells, IntegersByValueEverythingElseByBytes) {
     for (const auto& c : cases) {
         EXPECT_EQ(compareCells(c.a, c.b, true), c.ascending) << c.a << " vs " << c.b;
         EXPECT_EQ(compareCells(c.a, c.b, false), -c.ascending) << c.a << " vs " << c.b;
+    }
+}
+
+// The sort's keys (a cell's number, its eight bytes after the column's shared
+// beginning, its length) must order rows exactly as compareCells does: random
+// columns of integers and texts, with and without a beginning all cells share,
+// texts ending within and past their keys, NUL and high bytes, sorted from a
+// shuffled order, against std::stable_sort with compareCells itself.
+TEST(SortRowOrder, OrdersAsStableSortWithCompareCells) {
+    std::mt19937 random(20261211);
+    const std::string pieces[] = {
+        "",   "a", "ab", "abcdefgh", "abcdefghi", "Z",  "\xC3\xA9", std::string(1, '\0'),
+        "0",  "9", "10", "-1",       "$1F",       " 7", "x",        "4294967296",
+        "1a", "2"};
+    for (int round = 0; round < 200; ++round) {
+        const size_t rows = 1 + random() % 60;
+        const std::string shared[] = {"", "process-", "/usr/lib/cimscope/module"};
+        std::vector<std::string> cells(rows, shared[round % std::size(shared)]);
+        for (std::string& cell : cells) {
+            const size_t parts = random() % 4;
+            for (size_t i = 0; i < parts; ++i) cell += pieces[random() % std::size(pieces)];
+        }
+        std::vector<int32_t> start(rows);
+        std::iota(start.begin(), start.end(), 0);
+        std::shuffle(start.begin(), start.end(), random);
+        for (const bool ascending : {true, false}) {
+            std::vector<int32_t> order = start;
+            sortRowOrder(
+                order, [&](int32_t row) -> const std::string& { return cells[size_t(row)]; },
+                ascending);
+            std::vector<int32_t> expected = start;
+            std::stable_sort(expected.begin(), expected.end(), [&](int32_t a, int32_t b) {
+                return compareCells(cells[size_t(a)], cells[size_t(b)], ascending) < 0;
+            });
+            ASSERT_EQ(order, expected) << "round " << round << (ascending ? " up" : " down");
+        }
     }
 }
 
