@@ -142,9 +142,8 @@ void TConnectForm::buildControls() {
     HostCombo = historyCombo(GroupBox1, "HostCombo");
     HostCombo->addItem(QStringLiteral("localhost"));
     HostCombo->setEditText(QStringLiteral("localhost"));
-    QToolButton* BitBtn2 =
-        imageButton(GroupBox1, "BitBtn2", QIcon(QPixmap::fromImage(renderImage(kImageComputer))),
-                    QStringLiteral("Browse network"));
+    QToolButton* BitBtn2 = imageButton(GroupBox1, "BitBtn2", imageIcon(kImageComputer),
+                                       QStringLiteral("Browse network"));
 
     QLabel* Label2 = label("Label2", QStringLiteral("Name space"));
     wmiPathCombo = historyCombo(GroupBox1, "wmiPathCombo");

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <exception>
+#include <system_error>
 
 #include "ui/completion_names.h"
 #include "ui/dialogs/connect_win.h"
@@ -27,6 +28,7 @@
 #include "ui/widgets/elided_label.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/pane_layout.h"
+#include "wbem/service/hosts.h"
 
 namespace ui {
 
@@ -45,6 +47,7 @@ TMainWin::TMainWin(Prompts& prompts, MainWindowOptions options, QWidget* parent)
 void TMainWin::FormCreate() {
     setObjectName(QStringLiteral("TMainWin"));
     setWindowTitle(QStringLiteral("Cimscope"));
+    compileLocalSchemaAhead();
     ImageList1 = std::make_shared<const ImageList>();
 
     WMI = std::make_unique<wmi::TWMI>();
@@ -64,6 +67,22 @@ void TMainWin::FormCreate() {
     NameSpaceForm = new TNameSpaceForm(prompts_, this);
     ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
     FindDialog = new TFindDialog(this);
+}
+
+void TMainWin::compileLocalSchemaAhead() {
+    // The class list shown first needs this machine's schema; compiling it
+    // takes about as long as building the widgets, so both run at once. A
+    // schema that fails to load is told by the first connection, as before.
+    try {
+        localSchema_ = std::async(std::launch::async, [] {
+            try {
+                wbem::localRepository();
+            } catch (const std::exception&) {
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first connection compiles it.
+    }
 }
 
 void TMainWin::buildLayout() {

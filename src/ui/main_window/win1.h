@@ -33,6 +33,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -156,6 +157,7 @@ class TMainWin : public QMainWindow {
 
   private:
     void FormCreate();
+    void compileLocalSchemaAhead();
     void buildLayout();
     void buildStatusBar();
     void wirePanes();
@@ -175,6 +177,9 @@ class TMainWin : public QMainWindow {
 
     Prompts& prompts_;
     MainWindowOptions options_;
+    // This machine's schema, compiled on another thread while the window is
+    // built; waited for (if still running) when the window goes.
+    std::future<void> localSchema_;
 
     // Shared with the views that draw from it, which Qt may ask for pictures
     // while it takes the window apart.

@@ -1,5 +1,6 @@
 // ImageList1: the window's 13 small pictures, used by the menus, the methods
-// tree and the header of the query result. Drawn as SVG and rendered once.
+// tree and the header of the query result. Drawn as SVG; each is rendered the
+// first time something paints it (most are in menus not open at start-up).
 #pragma once
 
 #include <QIcon>
@@ -30,7 +31,7 @@ class ImageList {
     static constexpr int kCount = 13;
     static constexpr int kSize = 16;
 
-    ImageList();  // needs a QGuiApplication
+    ImageList();  // its icons need a QGuiApplication when painted
 
     // A null icon for kImageNone or any index out of range.
     QIcon icon(int index) const;
@@ -43,5 +44,10 @@ class ImageList {
 // One picture rendered at size x size pixels on a transparent ground; a null
 // image for an index out of range. Works without a GUI application.
 QImage renderImage(int index, int size = ImageList::kSize);
+
+// The icon of one picture, rendered at kSize (and twice that on screens with
+// more than one device pixel per pixel) when first asked for its pixels; a
+// null icon for an index out of range.
+QIcon imageIcon(int index);
 
 }  // namespace ui
