@@ -266,12 +266,14 @@ TEST_F(StartupTest, TheMainMenuHasItsCaptionsShortcutsAndImages) {
 TEST_F(StartupTest, PopupMenusArePresentAndDisabledUntilTheirCommandsExist) {
     auto window = makeWindow();
     const std::vector<std::pair<QMenu*, QStringList>> menus = {
-        {&control<QMenu>(*window, "PopupMenu1"), {"Refresh...", "", "Select * from ..."}},
+        {&control<QMenu>(*window, "PopupMenu1"),
+         {"Refresh...", "", "Select * from ...", "", "Show MOF text..."}},
         {&control<QMenu>(*window, "PopupMenu2"), {"Copy"}},
         {&control<QMenu>(*window, "PopupMenu3"),
          {"Copy item", "Copy list", "", "Associated objects...", "References...", "",
           "Show MOF text..."}},
-        {&control<QMenu>(*window, "PopupMenu4"), {"Copy method", "Copy all methods"}},
+        {&control<QMenu>(*window, "PopupMenu4"),
+         {"Execute method...", "", "Copy method", "Copy all methods"}},
     };
     for (const auto& [menu, captions] : menus) {
         QStringList seen;
