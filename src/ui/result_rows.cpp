@@ -2,6 +2,10 @@
 
 #include <cctype>
 
+#include "wbem/errors.h"
+#include "wbem/repository/object_path.h"
+#include "wbem/text.h"
+
 namespace ui {
 
 namespace {
@@ -49,6 +53,26 @@ size_t findKeyword(std::string_view query, std::string_view keyword, size_t from
     return std::string_view::npos;
 }
 
+// The columns that hold every key the path names; empty when one is missing
+// (or the path names no keys, as a class's or a singleton's does not).
+std::vector<size_t> keyColumns(const std::vector<std::string>& columns, std::string_view path) {
+    wbem::ObjectPath parsed;
+    try {
+        parsed = wbem::parseObjectPath(path);
+    } catch (const wbem::WbemError&) {
+        return {};
+    }
+    std::vector<size_t> found;
+    for (const wbem::PathKey& key : parsed.keys) {
+        size_t c = 0;
+        while (c < columns.size() && (key.name.empty() || !wbem::iequals(columns[c], key.name)))
+            ++c;
+        if (c == columns.size()) return {};
+        found.push_back(c);
+    }
+    return found;
+}
+
 }  // namespace
 
 QString rowsText(const QStringList& captions, const std::vector<QStringList>& rows,
@@ -69,12 +93,20 @@ std::string selectAllQuery(std::string_view query) {
     return std::string(query.substr(0, listStart)) + " * " + std::string(query.substr(from));
 }
 
-int matchingRow(const std::vector<std::vector<std::string>>& rows,
-                const std::vector<std::string>& row, int occurrence) {
+int matchingRow(const std::vector<std::string>& columns,
+                const std::vector<std::vector<std::string>>& rows,
+                const std::vector<std::string>& paths, const std::vector<std::string>& row,
+                int occurrence) {
     int seen = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i] != row) continue;
-        if (seen++ == occurrence) return static_cast<int>(i);
+        const std::vector<size_t> keys = keyColumns(columns, i < paths.size() ? paths[i] : "");
+        if (!keys.empty()) {
+            bool same = true;
+            for (size_t c : keys) same = same && c < row.size() && rows[i][c] == row[c];
+            if (same) return static_cast<int>(i);
+            continue;
+        }
+        if (rows[i] == row && seen++ == occurrence) return static_cast<int>(i);
     }
     return -1;
 }

@@ -24,9 +24,15 @@ QString rowsText(const QStringList& captions, const std::vector<QStringList>& ro
 // they are.
 std::string selectAllQuery(std::string_view query);
 
-// Which of `rows` is the shown row: the occurrence-th (from 0) of the rows
-// whose cells equal `row`; -1 when there are not that many.
-int matchingRow(const std::vector<std::vector<std::string>>& rows,
-                const std::vector<std::string>& row, int occurrence);
+// Which of the objects a query returned again (their cells under `columns`
+// and their paths) is the shown row. An object whose keys (as its path names
+// them) are all among the columns is the row when those cells agree, whatever
+// the others say now (a process's memory changes between two runs); otherwise
+// every cell must agree, and of the rows alike the occurrence-th (from 0) is
+// taken, as rows alike keep their order. -1 when none is.
+int matchingRow(const std::vector<std::string>& columns,
+                const std::vector<std::vector<std::string>>& rows,
+                const std::vector<std::string>& paths, const std::vector<std::string>& row,
+                int occurrence);
 
 }  // namespace ui

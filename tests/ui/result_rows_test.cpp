@@ -34,14 +34,32 @@ TEST(ResultRows, SelectAllQueryAsksForWholeObjects) {
     for (const auto& c : cases) EXPECT_EQ(ui::selectAllQuery(c.query), c.expected) << c.query;
 }
 
-TEST(ResultRows, TheNthRowAlikeIsTheNthAlikeTheQueryReturns) {
-    const std::vector<std::vector<std::string>> rows = {
-        {"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "2"}};
-    EXPECT_EQ(ui::matchingRow(rows, {"a", "1"}, 0), 0);
-    EXPECT_EQ(ui::matchingRow(rows, {"a", "1"}, 1), 2);
-    EXPECT_EQ(ui::matchingRow(rows, {"a", "1"}, 2), -1);  // one gone since
-    EXPECT_EQ(ui::matchingRow(rows, {"a", "2"}, 0), 3);
-    EXPECT_EQ(ui::matchingRow(rows, {"c", "1"}, 0), -1);
+TEST(ResultRows, TheShownRowIsFoundAgainByItsKeysOrAllItsCells) {
+    const std::vector<std::string> paths = {"\\\\H\\ns:P.Id=1", "P.Id=2", "P.Id=3", "P.Id=4"};
+    struct Case {
+        std::vector<std::string> columns;
+        std::vector<std::vector<std::string>> rows;  // as the query returns them now
+        std::vector<std::string> row;                // as shown
+        int occurrence, found;
+    } cases[] = {
+        // Without the key among the columns every cell decides; the n-th row
+        // alike is the n-th alike the query returns.
+        {{"Name", "Size"}, {{"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "2"}}, {"a", "1"}, 0, 0},
+        {{"Name", "Size"}, {{"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "2"}}, {"a", "1"}, 1, 2},
+        {{"Name", "Size"}, {{"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "2"}}, {"a", "1"}, 2, -1},
+        {{"Name", "Size"}, {{"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "2"}}, {"a", "2"}, 0, 3},
+        {{"Name", "Size"}, {{"a", "1"}, {"b", "2"}, {"a", "1"}, {"a", "3"}}, {"a", "2"}, 0, -1},
+        // With the key (in any letter case, in any column) it alone decides:
+        // the size changed since the row was shown.
+        {{"ID", "Size"}, {{"1", "5"}, {"2", "5"}, {"3", "5"}, {"4", "5"}}, {"3", "99"}, 0, 2},
+        {{"Size", "id"}, {{"5", "1"}, {"5", "2"}, {"5", "3"}, {"5", "4"}}, {"99", "4"}, 0, 3},
+        {{"ID", "Size"}, {{"1", "5"}, {"2", "5"}, {"3", "5"}, {"4", "5"}}, {"9", "5"}, 0, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::matchingRow(c.columns, c.rows, paths, c.row, c.occurrence), c.found)
+            << c.columns[0] << " " << c.row[0] << "," << c.row[1] << " #" << c.occurrence;
+    // A path that names no key, or is not a path: every cell decides.
+    EXPECT_EQ(ui::matchingRow({"Id"}, {{"1"}, {"1"}}, {"Cls", "?"}, {"1"}, 1), 1);
 }
 
 TEST(AssociationGroups, PathsCompareAsWmiComparesThem) {

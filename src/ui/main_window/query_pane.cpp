@@ -296,7 +296,7 @@ std::string QueryPane::rowObjectPath(int row) {
         prompts_.error(fromSystem(wmi_.LastError));
         return {};
     }
-    const int found = matchingRow(rows, cells, occurrence);
+    const int found = matchingRow(captions, rows, paths, cells, occurrence);
     if (found < 0 || paths[size_t(found)].empty()) {
         wait.restore();
         prompts_.error(QStringLiteral("The object of this row was not found: it may be gone."));
