@@ -16,8 +16,11 @@
 
 #include "ui/dialogs/associations_win.h"
 #include "ui/dialogs/object_window.h"
+#include "ui/main_window/instance_browser.h"
 #include "ui/main_window/query_pane.h"
 #include "ui/main_window/result_model.h"
+#include "ui/widgets/column_list_box.h"
+#include "ui/widgets/instance_line_box.h"
 #include "wbem/service/hosts.h"
 #include "window_fixture.h"
 
@@ -170,6 +173,40 @@ TEST_F(ResultMenuTest, ReferencesFromTheMenuGroupByClassAndRole) {
     ASSERT_EQ(tree.topLevelItemCount(), 1);
     EXPECT_EQ(tree.topLevelItem(0)->text(0), QStringLiteral("Win32_ProcessThread (role Owner)"));
     EXPECT_EQ(tree.topLevelItem(0)->childCount(), 2);
+}
+
+TEST_F(ResultMenuTest, TheInstanceListFollowsTheChosenInstancesAssociations) {
+    pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabClasses);
+    int done = 0;
+    QObject::connect(&control<ui::InstanceBrowser>(*window, "TabSheet4"),
+                     &ui::InstanceBrowser::listingDone, window.get(), [&] { ++done; });
+    ui::ColumnListBox& classes = classListBox(*window);
+    const auto found = classes.findItems(QStringLiteral("Win32_Process"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    QTest::mouseClick(classes.viewport(), Qt::LeftButton, {},
+                      classes.visualItemRect(found.first()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done > 0; }, 30000));
+    ui::InstanceLineBox& list = instanceListBox(*window);
+    ASSERT_EQ(list.count(), 3);
+    const QPoint first = list.visualItemRect(list.item(0)).center();  // Handle "1"
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, first);
+
+    QContextMenuEvent event(QContextMenuEvent::Mouse, first, list.viewport()->mapToGlobal(first));
+    QApplication::sendEvent(list.viewport(), &event);
+    QMenu& menu = control<QMenu>(*window, "PopupMenu3");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    QAction& associated = control<QAction>(menu, "Associated2");
+    ASSERT_TRUE(associated.isEnabled());
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(&associated).center());
+
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    auto& tree = control<QTreeWidget>(control<ui::AssociationsWin>(*window, "AssociationsWin"),
+                                      "AssociationTree");
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    QStringList threads;
+    for (int i = 0; i < tree.topLevelItem(0)->childCount(); ++i)
+        threads << tree.topLevelItem(0)->child(i)->text(0);
+    EXPECT_EQ(threads, (QStringList{"Win32_Thread.Handle=\"11\"", "Win32_Thread.Handle=\"12\""}));
 }
 
 TEST_F(ResultMenuTest, CompletionPopsUpWhileTyping) {
