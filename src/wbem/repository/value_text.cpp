@@ -50,7 +50,9 @@ IntegerRange rangeOf(CimType type) {
     }
 }
 
-CimValue integerFrom(std::string_view text, CimType type) {
+ScalarRead faulty(TextFault fault) { return {CimValue(), fault}; }
+
+ScalarRead integerRead(std::string_view text, CimType type) {
     std::string_view digits = trimmed(text);
     bool negative = false;
     if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
@@ -62,49 +64,65 @@ CimValue integerFrom(std::string_view text, CimType type) {
         base = 16;
         digits.remove_prefix(2);
     }
-    const IntegerRange range = rangeOf(type);
-    auto outOfRange = [&]() {
-        refuse(quoted(trimmed(text)) + " is out of the range of a " +
-               std::string(cimTypeName(type)) + " (" + std::to_string(range.low) + " to " +
-               std::to_string(range.high) + ").");
-    };
     uint64_t magnitude = 0;
-    if (digits.empty() || digits[0] == '+' || digits[0] == '-') notA(text, type);
+    if (digits.empty() || digits[0] == '+' || digits[0] == '-') return faulty(TextFault::NotA);
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-    if (ec == std::errc() && end != digits.data() + digits.size()) notA(text, type);
-    if (ec == std::errc::result_out_of_range) outOfRange();
-    if (ec != std::errc()) notA(text, type);
+    if (ec == std::errc() && end != digits.data() + digits.size()) return faulty(TextFault::NotA);
+    if (ec == std::errc::result_out_of_range) return faulty(TextFault::OutOfRange);
+    if (ec != std::errc()) return faulty(TextFault::NotA);
+    const IntegerRange range = rangeOf(type);
     if (negative && magnitude != 0) {
         // The lowest value's magnitude, -(low + 1) + 1, written so that it cannot overflow.
-        if (range.low == 0 || magnitude - 1 > uint64_t(-(range.low + 1))) outOfRange();
-        return CimValue::sint(int64_t(uint64_t(0) - magnitude));
+        if (range.low == 0 || magnitude - 1 > uint64_t(-(range.low + 1)))
+            return faulty(TextFault::OutOfRange);
+        return {CimValue::sint(int64_t(uint64_t(0) - magnitude))};
     }
-    if (magnitude > range.high) outOfRange();
-    if (isSignedType(type)) return CimValue::sint(int64_t(magnitude));
-    return CimValue::uint(magnitude);
+    if (magnitude > range.high) return faulty(TextFault::OutOfRange);
+    if (isSignedType(type)) return {CimValue::sint(int64_t(magnitude))};
+    return {CimValue::uint(magnitude)};
 }
 
-CimValue realFrom(std::string_view text, CimType type) {
+ScalarRead realRead(std::string_view text, CimType type) {
     std::string_view t = trimmed(text);
     if (iequals(t, "INF") || iequals(t, "+INF"))
-        return CimValue::real(std::numeric_limits<double>::infinity());
-    if (iequals(t, "-INF")) return CimValue::real(-std::numeric_limits<double>::infinity());
-    if (iequals(t, "NaN")) return CimValue::real(std::numeric_limits<double>::quiet_NaN());
+        return {CimValue::real(std::numeric_limits<double>::infinity())};
+    if (iequals(t, "-INF")) return {CimValue::real(-std::numeric_limits<double>::infinity())};
+    if (iequals(t, "NaN")) return {CimValue::real(std::numeric_limits<double>::quiet_NaN())};
     std::string_view body = t;
     if (!body.empty() && body[0] == '+') body.remove_prefix(1);
     // from_chars also reads "inf" and "nan(...)"; only numbers get this far.
     const size_t first = !body.empty() && body[0] == '-' ? 1 : 0;
     if (body.size() <= first || !(isAsciiDigit(body[first]) || body[first] == '.'))
-        notA(text, type);
+        return faulty(TextFault::NotA);
     double d = 0;
     auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), d);
-    if (ec == std::errc() && end != body.data() + body.size()) notA(text, type);
-    const bool tooBig = ec == std::errc::result_out_of_range ||
-                        (type == CimType::Real32 && std::fabs(d) > double(FLT_MAX));
-    if (tooBig)
-        refuse(quoted(t) + " is out of the range of a " + std::string(cimTypeName(type)) + ".");
-    if (ec != std::errc()) notA(text, type);
-    return CimValue::real(d);
+    if (ec == std::errc() && end != body.data() + body.size()) return faulty(TextFault::NotA);
+    if (ec == std::errc::result_out_of_range ||
+        (type == CimType::Real32 && std::fabs(d) > double(FLT_MAX)))
+        return faulty(TextFault::OutOfRange);
+    if (ec != std::errc()) return faulty(TextFault::NotA);
+    return {CimValue::real(d)};
+}
+
+CimValue integerFrom(std::string_view text, CimType type) {
+    ScalarRead r = integerRead(text, type);
+    if (r.fault == TextFault::NotA) notA(text, type);
+    if (r.fault == TextFault::OutOfRange) {
+        const IntegerRange range = rangeOf(type);
+        refuse(quoted(trimmed(text)) + " is out of the range of a " +
+               std::string(cimTypeName(type)) + " (" + std::to_string(range.low) + " to " +
+               std::to_string(range.high) + ").");
+    }
+    return std::move(r.value);
+}
+
+CimValue realFrom(std::string_view text, CimType type) {
+    ScalarRead r = realRead(text, type);
+    if (r.fault == TextFault::NotA) notA(text, type);
+    if (r.fault == TextFault::OutOfRange)
+        refuse(quoted(trimmed(text)) + " is out of the range of a " +
+               std::string(cimTypeName(type)) + ".");
+    return std::move(r.value);
 }
 
 CimValue booleanFrom(std::string_view text) {
@@ -148,21 +166,8 @@ CimValue dateTimeFrom(std::string_view text) {
     return CimValue::string(std::string(t));
 }
 
-// The code point of a text that is exactly one UTF-8 character.
-std::optional<uint32_t> onlyCodePoint(std::string_view s) {
-    if (s.empty() || s.size() > 4 || !isValidUtf8(s)) return std::nullopt;
-    auto b = [&](size_t i) { return uint32_t(static_cast<unsigned char>(s[i])); };
-    const uint32_t lead = b(0);
-    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (s.size() != n) return std::nullopt;
-    if (n == 1) return lead;
-    uint32_t cp = lead & (0x7F >> n);
-    for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (b(i) & 0x3F);
-    return cp;
-}
-
 CimValue char16From(std::string_view text) {
-    auto cp = onlyCodePoint(text);
+    auto cp = singleCodePoint(text);
     if (!cp) notA(text, CimType::Char16);
     if (*cp > 0xFFFF)
         refuse(quoted(text) + " lies outside the range of a char16 (U+0000 to U+FFFF).");
@@ -203,6 +208,21 @@ CimValue scalarFrom(std::string_view text, CimType type) {
 }
 
 }  // namespace
+
+ScalarRead readInteger(std::string_view text, CimType type) { return integerRead(text, type); }
+ScalarRead readReal(std::string_view text, CimType type) { return realRead(text, type); }
+
+std::optional<uint32_t> singleCodePoint(std::string_view s) {
+    if (s.empty() || s.size() > 4 || !isValidUtf8(s)) return std::nullopt;
+    auto b = [&](size_t i) { return uint32_t(static_cast<unsigned char>(s[i])); };
+    const uint32_t lead = b(0);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (s.size() != n) return std::nullopt;
+    if (n == 1) return lead;
+    uint32_t cp = lead & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (b(i) & 0x3F);
+    return cp;
+}
 
 CimValue parseValueText(std::string_view text, const CimTypeDecl& type) {
     if (!type.isArray) return scalarFrom(text, type.type);

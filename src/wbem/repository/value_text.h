@@ -2,6 +2,8 @@
 // wql's command line) read as the CIM type they are declared with.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,19 @@ namespace wbem {
 // empty array. Throws WbemError(TypeMismatch) whose text names the fault
 // (the line of an array's element included). Embedded objects are refused.
 CimValue parseValueText(std::string_view text, const CimTypeDecl& type);
+
+// The scalar readers under it, for readers that word their own errors (the
+// CIM-XML reader): the value, or why the text is none.
+enum class TextFault { None, NotA, OutOfRange };
+struct ScalarRead {
+    CimValue value;
+    TextFault fault = TextFault::None;
+};
+// An integer type's value: decimal or 0x hex, with a sign, range-checked.
+ScalarRead readInteger(std::string_view text, CimType type);
+// real32 or real64: a decimal number, INF, -INF or NaN.
+ScalarRead readReal(std::string_view text, CimType type);
+// The code point of a text that is exactly one UTF-8 character.
+std::optional<uint32_t> singleCodePoint(std::string_view text);
 
 }  // namespace wbem

@@ -10,12 +10,8 @@ using namespace wbem;
 
 namespace {
 
-CimTypeDecl decl(CimType t, bool array = false) {
-    CimTypeDecl d;
-    d.type = t;
-    d.isArray = array;
-    return d;
-}
+// A declared type: a scalar, or with `array` an array of it.
+CimTypeDecl decl(CimType t, bool array = false) { return {t, array, -1, {}}; }
 
 }  // namespace
 

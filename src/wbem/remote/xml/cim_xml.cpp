@@ -10,6 +10,7 @@
 
 #include "wbem/errors.h"
 #include "wbem/repository/object_path.h"
+#include "wbem/repository/value_text.h"
 #include "wbem/text.h"
 
 namespace wbem::cimxml {
@@ -534,70 +535,19 @@ std::string referenceText(const xmlNode* n, int depth) {
     throw XmlError("'" + clipped(text) + "' is out of range for " + std::string(cimTypeName(type)));
 }
 
+// The shared readers' faults in this reader's words.
+CimValue scalarOrFail(ScalarRead r, std::string_view text, CimType type) {
+    if (r.fault == TextFault::NotA) notA(text, type);
+    if (r.fault == TextFault::OutOfRange) outOfRange(text, type);
+    return std::move(r.value);
+}
+
 CimValue integerOf(std::string_view text, CimType type) {
-    std::string_view t = trimmed(text);
-    bool negative = false;
-    std::string_view digits = t;
-    if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
-        negative = digits[0] == '-';
-        digits.remove_prefix(1);
-    }
-    int base = 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    if (digits.empty()) notA(text, type);
-    uint64_t magnitude = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-    if (ec == std::errc::result_out_of_range) outOfRange(text, type);
-    if (ec != std::errc() || end != digits.data() + digits.size()) notA(text, type);
-    CimValue v;
-    if (negative && magnitude != 0) {
-        if (magnitude > uint64_t(std::numeric_limits<int64_t>::max()) + 1) outOfRange(text, type);
-        v = CimValue::sint(int64_t(uint64_t(0) - magnitude));
-    } else {
-        v = CimValue::uint(magnitude);
-    }
-    try {
-        return coerceTo(v, CimTypeDecl{type, false, -1, {}});
-    } catch (const WbemError&) {
-        outOfRange(text, type);
-    }
+    return scalarOrFail(readInteger(text, type), text, type);
 }
 
 CimValue realOf(std::string_view text, CimType type) {
-    std::string_view t = trimmed(text);
-    if (iequals(t, "INF") || iequals(t, "+INF"))
-        return CimValue::real(std::numeric_limits<double>::infinity());
-    if (iequals(t, "-INF")) return CimValue::real(-std::numeric_limits<double>::infinity());
-    if (iequals(t, "NaN")) return CimValue::real(std::numeric_limits<double>::quiet_NaN());
-    std::string_view body = t;
-    if (!body.empty() && body[0] == '+') body.remove_prefix(1);
-    // from_chars also takes "inf", "infinity" and "nan(...)": only numbers here.
-    size_t first = !body.empty() && body[0] == '-' ? 1 : 0;
-    if (body.size() <= first ||
-        !(std::isdigit(static_cast<unsigned char>(body[first])) || body[first] == '.'))
-        notA(text, type);
-    double d = 0;
-    auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), d);
-    if (ec == std::errc::result_out_of_range) outOfRange(text, type);
-    if (ec != std::errc() || end != body.data() + body.size()) notA(text, type);
-    if (type == CimType::Real32 && std::fabs(d) > double(FLT_MAX)) outOfRange(text, type);
-    return CimValue::real(d);
-}
-
-// The code point of a text that is exactly one UTF-8 character.
-std::optional<uint32_t> singleCodePoint(std::string_view s) {
-    if (s.empty() || s.size() > 4 || !isValidUtf8(s)) return std::nullopt;
-    auto b = [&](size_t i) { return uint32_t(static_cast<unsigned char>(s[i])); };
-    uint32_t lead = b(0);
-    size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (length != s.size()) return std::nullopt;
-    if (length == 1) return lead;
-    uint32_t cp = lead & (0xFF >> (length + 1));
-    for (size_t i = 1; i < length; ++i) cp = (cp << 6) | (b(i) & 0x3F);
-    return cp;
+    return scalarOrFail(readReal(text, type), text, type);
 }
 
 CimValue char16Of(std::string_view text) {
