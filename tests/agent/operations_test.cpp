@@ -431,10 +431,22 @@ TEST(AgentMethods, GetOwnerOfThisProcessNamesThisUser) {
     const auto sid = invoke("GetOwnerSid");
     EXPECT_EQ(wbem::xml::text(wbem::xml::firstChild(sid.param("SID"), "VALUE")),
               "S-1-22-1-" + std::to_string(::geteuid()));
-    // Declared but carried out by no provider: never a process killed from afar.
+    // Carried out on this machine for its own window and wql, but never for
+    // a caller from afar: whatever changes the machine is refused.
+    for (const char* method : {"Terminate", "SetPriority", "Create", "AttachDebugger"}) {
+        try {
+            invoke(method);
+            ADD_FAILURE() << method << " ran";
+        } catch (const agent::CimStatusError& e) {
+            EXPECT_EQ(e.status(), 16u) << method;
+        }
+    }
+    const auto service = wbem::parseObjectPath("Win32_Service.Name=\"ssh\"");
+    const auto request = cx::methodRequest(1, "StopService", "root/cimv2", service, {});
+    const agent::Call call = agent::readCall(request.body, "StopService");
     try {
-        invoke("Terminate");
-        ADD_FAILURE() << "Terminate ran";
+        operations.call(call, "u", agent::Deadline(std::chrono::seconds(30)));
+        ADD_FAILURE() << "StopService ran";
     } catch (const agent::CimStatusError& e) {
         EXPECT_EQ(e.status(), 16u);
     }

@@ -39,12 +39,12 @@ class ServiceMethods : public MethodProvider {
         const std::string& unit = name->asString();
         if (unit.empty() || unit.front() == '-' || unit.find('/') != std::string::npos)
             return returns(kInvalidName);
-        if (!systemdRunning()) return returns(kNotSupported);
         const bool start = iequals(method, "StartService");
         const std::string current =
             state && state->kind() == CimValue::Kind::String ? state->asString() : "";
         if (start && iequals(current, "Running")) return returns(kAlreadyRunning);
         if (!start && iequals(current, "Stopped")) return returns(kCannotAcceptControl);
+        if (!systemdRunning()) return returns(kNotSupported);
         const ProgramRun run = runProgramOutcome(
             {"systemctl", "--no-ask-password", start ? "start" : "stop", "--", unit + ".service"},
             std::chrono::seconds(90), true);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "wbem/providers/subprocess.h"
+#include "wbem/providers/systemd_units.h"
+#include "wbem/repository/instance.h"
 
 using namespace wbem;
 
@@ -30,5 +32,43 @@ TEST(ServiceMethods, HowSystemctlEndedBecomesWin32ServiceReturnValue) {
         run.timedOut = c.timedOut;
         run.output = c.said;
         EXPECT_EQ(serviceControlResult(run), c.returns);
+    }
+}
+
+TEST(ServiceMethods, WhatTheServiceStateAnswersRunsNothing) {
+    auto cls = std::make_shared<ClassDef>();
+    cls->name = "Win32_Service";
+    for (const char* name : {"Name", "State"}) {
+        PropertyDef p;
+        p.name = name;
+        cls->properties.push_back(std::move(p));
+    }
+    cls->finalize();
+    auto methods = makeServiceMethods();
+    ASSERT_TRUE(methods->implements("startservice"));
+    EXPECT_FALSE(methods->readsOnly("StopService"));  // never served to other machines
+    struct {
+        const char* name;
+        const char* state;
+        const char* method;
+        uint64_t returns;
+    } cases[] = {
+        {"ssh", "Running", "StartService", 10},   // already running
+        {"ssh", "Stopped", "StopService", 5},     // cannot accept the control
+        {"-ssh", "Stopped", "StartService", 20},  // an option, not a unit
+        {"../ssh", "Running", "StopService", 20}, {"", "Stopped", "StartService", 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.name);
+        Instance target(cls);
+        target.set("Name", CimValue::string(c.name));
+        target.set("State", CimValue::string(c.state));
+        EXPECT_EQ(methods->invoke(&target, c.method, {}).returnValue, CimValue::uint(c.returns));
+    }
+    if (!systemdRunning()) {
+        Instance target(cls);
+        target.set("Name", CimValue::string("ssh"));
+        target.set("State", CimValue::string("Stopped"));
+        EXPECT_EQ(methods->invoke(&target, "StartService", {}).returnValue, CimValue::uint(1));
     }
 }
