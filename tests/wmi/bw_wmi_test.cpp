@@ -43,7 +43,7 @@ TEST_F(TWMITest, StartsWithTheLocalDefaults) {
     TWMI w;
     EXPECT_EQ(w.Host, ".");
     EXPECT_EQ(w.Namespace, "root\\cimv2");
-    EXPECT_EQ(w.CodePage, 1250);
+    EXPECT_EQ(w.CodePage, wmi::LocalCodePage());
     EXPECT_EQ(w.User, "");
     EXPECT_EQ(w.Password, "");
     EXPECT_EQ(w.LastError, "");
