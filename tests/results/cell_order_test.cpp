@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "results/code_page.h"
+#include "wmi/bw_variant.h"
 
 namespace results {
 namespace {
@@ -81,9 +82,10 @@ TEST(CompareCells, IntegersByValueEverythingElseByBytes) {
 
 // The sort's keys (a cell's number, its eight bytes after the column's shared
 // beginning, its length) must order rows exactly as compareCells does: random
-// columns of integers and texts, with and without a beginning all cells share,
-// texts ending within and past their keys, NUL and high bytes, sorted from a
-// shuffled order, against std::stable_sort with compareCells itself.
+// columns of integers and texts, of integers only, with and without a
+// beginning all cells share, texts ending within and past their keys, NUL and
+// high bytes, sorted from a shuffled order, against std::stable_sort with
+// compareCells itself.
 TEST(SortRowOrder, OrdersAsStableSortWithCompareCells) {
     std::mt19937 random(20261211);
     const std::string pieces[] = {
@@ -94,7 +96,12 @@ TEST(SortRowOrder, OrdersAsStableSortWithCompareCells) {
         const size_t rows = 1 + random() % 60;
         const std::string shared[] = {"", "process-", "/usr/lib/cimscope/module"};
         std::vector<std::string> cells(rows, shared[round % std::size(shared)]);
+        const std::string integers[] = {"0", "9", "10", "-1", "$1F", "0x10", " 7", "-2147483648"};
         for (std::string& cell : cells) {
+            if (round % 5 == 4) {  // a column of integers only, written in every way
+                cell = integers[random() % std::size(integers)];
+                continue;
+            }
             const size_t parts = random() % 4;
             for (size_t i = 0; i < parts; ++i) cell += pieces[random() % std::size(pieces)];
         }
@@ -120,9 +127,10 @@ TEST(CodePage, FromTheCodeSetAnswer) {
         const char* answer;
         int32_t codePage;
     };
+    const int32_t local = wmi::LocalCodePage();  // when the answer is no number
     const Case cases[] = {
-        {"1252", 1252},      {" 65001\r\n", 65001}, {"$4E4", 1252},        {"", 1250},
-        {"not found", 1250}, {"12x", 1250},         {"99999999999", 1250},
+        {"1252", 1252},       {" 65001\r\n", 65001}, {"$4E4", 1252},         {"", local},
+        {"not found", local}, {"12x", local},        {"99999999999", local}, {"1250", 1250},
     };
     for (const Case& c : cases) EXPECT_EQ(codePageFromCodeSet(c.answer), c.codePage) << c.answer;
 }

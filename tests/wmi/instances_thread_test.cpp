@@ -143,10 +143,14 @@ class InstancesThread : public ::testing::Test {
 ScopedHost* InstancesThread::host_ = nullptr;
 ScopedHost* InstancesThread::locked_ = nullptr;
 
+// "Žluťoučký kůň" as the instance list holds it: in this machine's code page.
+const std::string kCzechLocal =
+    wmi::WideToCodePage("\u017Dlu\u0165ou\u010Dk\u00FD k\u016F\u0148", wmi::LocalCodePage());
+
 std::string mofTextName(const std::string& prefix, uint32_t id) {
     auto services = wmi::OpenServices("wmi-threads", "root\\cimv2", "", "");
     auto text = services->Get("Anonymous.Num=" + std::to_string(id))->GetObjectText_(0);
-    return prefix + wmi::WideToCodePage(wmi::Trimmed(text), 1250);
+    return prefix + wmi::WideToCodePage(wmi::Trimmed(text), wmi::LocalCodePage());
 }
 
 TEST_F(InstancesThread, NamesEachInstanceByItsBestProperty) {
@@ -154,7 +158,7 @@ TEST_F(InstancesThread, NamesEachInstanceByItsBestProperty) {
         const char* cls;
         TextList expected;
     } cases[] = {
-        {"Named", {"alpha", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2", "gamma"}},
+        {"Named", {"alpha", kCzechLocal, "gamma"}},
         {"Captioned", {"first caption", "second caption"}},
         {"Anonymous", {mofTextName("[000]", 7), mofTextName("[001]", 8)}},
         {"Blank", {"<<Instance_00>>", "<<Instance_01>>", "real"}},
@@ -202,8 +206,7 @@ TEST_F(InstancesThread, AnotherClassAbandonsTheRunWithoutReportingIt) {
     gate_->allow(kSlowCount);          // the worker was waiting for the 4th
     ASSERT_TRUE(waitForDone());
     pumpFor(100ms);
-    EXPECT_EQ(list_.lines,
-              (TextList{"alpha", "\x8E\x6C\x75\x9D\x6F\x75\xE8\x6B\xFD\x20\x6B\xF9\xF2", "gamma"}));
+    EXPECT_EQ(list_.lines, (TextList{"alpha", kCzechLocal, "gamma"}));
     ASSERT_EQ(done_.size(), 1u);
     EXPECT_EQ(done_[0].count, 3);
 }
