@@ -30,14 +30,40 @@ inline uint64_t textKey(std::string_view text, size_t from) {
 }
 
 // Sorts `order` (a permutation of the result rows 0..n-1), stable, by the
-// cells that cellOf(row) gives, under compareCells. Each cell's number and its
-// first eight bytes after what all cells of the column begin with are worked
-// out once and sorted along with its row, so that most comparisons read only
-// these keys, side by side in memory, instead of two cells anywhere in the
-// result; only texts that agree in their keys and go on past them are read.
+// cells that cellOf(row) gives, under compareCells. Each cell's number (and,
+// unless the column holds only integers, its eight bytes after what all cells
+// of the column begin with) is worked out once and sorted along with its row,
+// so that most comparisons read only these keys, side by side in memory,
+// instead of two cells anywhere in the result; only texts that agree in their
+// keys and go on past them are read.
 template <class CellOf>
 void sortRowOrder(std::vector<int32_t>& order, CellOf cellOf, bool ascending) {
     if (order.size() < 2) return;
+    auto ordered = [ascending](int result) { return ascending ? result < 0 : result > 0; };
+
+    // A column of integers only (the common case of a number column) needs
+    // nothing but the numbers.
+    {
+        struct Number {
+            int32_t value;
+            int32_t row;
+        };
+        std::vector<Number> numbers;
+        numbers.reserve(order.size());
+        for (const int32_t row : order) {
+            const auto number = textAsInteger(cellOf(row));
+            if (!number) break;
+            numbers.push_back({*number, row});
+        }
+        if (numbers.size() == order.size()) {
+            std::stable_sort(numbers.begin(), numbers.end(), [&](const Number& x, const Number& y) {
+                return ordered(x.value > y.value ? 1 : (x.value < y.value ? -1 : 0));
+            });
+            for (size_t i = 0; i < order.size(); ++i) order[i] = numbers[i].row;
+            return;
+        }
+    }
+
     const std::string_view first(cellOf(order[0]));
     size_t shared = first.size();
     for (size_t i = 1; i < order.size() && shared > 0; ++i) {
@@ -64,19 +90,14 @@ void sortRowOrder(std::vector<int32_t>& order, CellOf cellOf, bool ascending) {
                       number.has_value()};
     }
     std::stable_sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
-        int result;
-        if (x.isInteger && y.isInteger) {
-            result = x.value > y.value ? 1 : (x.value < y.value ? -1 : 0);
-        } else if (x.key != y.key) {
-            result = x.key > y.key ? 1 : -1;
-        } else if (x.rest <= 8 && y.rest <= 8) {
-            // Both end within their keys: equal up to the shorter one's end.
-            result = x.rest > y.rest ? 1 : (x.rest < y.rest ? -1 : 0);
-        } else {
-            const int c = std::string_view(cellOf(x.row)).compare(cellOf(y.row));
-            result = c > 0 ? 1 : (c < 0 ? -1 : 0);
-        }
-        return ascending ? result < 0 : result > 0;
+        if (x.isInteger && y.isInteger)
+            return ordered(x.value > y.value ? 1 : (x.value < y.value ? -1 : 0));
+        if (x.key != y.key) return ordered(x.key > y.key ? 1 : -1);
+        // Both end within their keys: equal up to the shorter one's end.
+        if (x.rest <= 8 && y.rest <= 8)
+            return ordered(x.rest > y.rest ? 1 : (x.rest < y.rest ? -1 : 0));
+        const int c = std::string_view(cellOf(x.row)).compare(cellOf(y.row));
+        return ordered(c > 0 ? 1 : (c < 0 ? -1 : 0));
     });
     for (size_t i = 0; i < order.size(); ++i) order[i] = entries[i].row;
 }
