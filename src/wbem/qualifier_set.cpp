@@ -1,5 +1,6 @@
 #include "qualifier_set.h"
 
+#include "list_enum.h"
 #include "text.h"
 
 namespace wbem {
@@ -21,28 +22,6 @@ class QualifierItem : public ISWbemQualifier {
     QualifierEntry e_;
 };
 
-class QualifierEnum : public IEnumVariant {
-  public:
-    explicit QualifierEnum(std::shared_ptr<const std::vector<ElementPtr>> items)
-        : items_(std::move(items)) {}
-    HResult Next(ElementPtr& element) override {
-        if (pos_ >= items_->size()) {
-            element.reset();
-            return hr::False;
-        }
-        element = (*items_)[pos_++];
-        return hr::Ok;
-    }
-    HResult Reset() override {
-        pos_ = 0;
-        return hr::Ok;
-    }
-
-  private:
-    std::shared_ptr<const std::vector<ElementPtr>> items_;
-    size_t pos_ = 0;
-};
-
 class QualifierSet : public ISWbemQualifierSet {
   public:
     explicit QualifierSet(std::vector<QualifierEntry> entries) {
@@ -52,7 +31,7 @@ class QualifierSet : public ISWbemQualifierSet {
         items_ = std::move(items);
     }
     std::unique_ptr<IEnumVariant> NewEnum() override {
-        return std::make_unique<QualifierEnum>(items_);
+        return std::make_unique<SharedListEnum<IDispatchLike>>(items_);
     }
     std::shared_ptr<ISWbemQualifier> Item(std::string_view name, int32_t) override {
         for (const auto& e : *items_) {

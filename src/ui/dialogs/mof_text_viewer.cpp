@@ -22,6 +22,8 @@ MofTextViewer::MofTextViewer(const QString& what, const QString& text, QWidget* 
     MofText->setReadOnly(true);
     MofText->setLineWrapMode(QPlainTextEdit::NoWrap);
     MofText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // MOF indents with tabs: four columns each, as editors show it.
+    MofText->setTabStopDistance(MofText->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 4);
     MofText->setPlainText(text);
 
     auto* buttons = new QDialogButtonBox(this);

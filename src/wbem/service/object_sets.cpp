@@ -1,30 +1,9 @@
 #include "objects.h"
+#include "wbem/list_enum.h"
 
 namespace wbem::service {
 
 namespace {
-
-class VectorEnum : public IEnumVariant {
-  public:
-    explicit VectorEnum(std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items)
-        : items_(std::move(items)) {}
-    HResult Next(ElementPtr& element) override {
-        if (pos_ >= items_->size()) {
-            element.reset();
-            return hr::False;
-        }
-        element = (*items_)[pos_++];
-        return hr::Ok;
-    }
-    HResult Reset() override {
-        pos_ = 0;
-        return hr::Ok;
-    }
-
-  private:
-    std::shared_ptr<const std::vector<std::shared_ptr<ISWbemObject>>> items_;
-    size_t pos_ = 0;
-};
 
 class VectorSet : public ISWbemObjectSet {
   public:
@@ -32,7 +11,7 @@ class VectorSet : public ISWbemObjectSet {
         : items_(std::make_shared<const std::vector<std::shared_ptr<ISWbemObject>>>(
               std::move(items))) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
-        return std::make_unique<VectorEnum>(items_);
+        return std::make_unique<SharedListEnum<ISWbemObject>>(items_);
     }
     int32_t Count() override { return int32_t(items_->size()); }
 

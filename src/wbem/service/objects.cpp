@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "wbem/list_enum.h"
 #include "wbem/qualifier_set.h"
 #include "wbem/repository/instance_source.h"
 #include "wbem/text.h"
@@ -10,31 +11,7 @@ namespace wbem::service {
 
 namespace {
 
-// Enumerator over a fixed list of elements, shared with the set it walks
-// (a set walked again and again is not copied for each walk).
-class ListEnum : public IEnumVariant {
-  public:
-    explicit ListEnum(std::vector<ElementPtr> items)
-        : items_(std::make_shared<const std::vector<ElementPtr>>(std::move(items))) {}
-    explicit ListEnum(std::shared_ptr<const std::vector<ElementPtr>> items)
-        : items_(std::move(items)) {}
-    HResult Next(ElementPtr& element) override {
-        if (pos_ >= items_->size()) {
-            element.reset();
-            return hr::False;
-        }
-        element = (*items_)[pos_++];
-        return hr::Ok;
-    }
-    HResult Reset() override {
-        pos_ = 0;
-        return hr::Ok;
-    }
-
-  private:
-    std::shared_ptr<const std::vector<ElementPtr>> items_;
-    size_t pos_ = 0;
-};
+using ListEnum = SharedListEnum<IDispatchLike>;
 
 // Whether qualifiers are read off a class (all of them) or off an instance
 // (only those the class passes to its instances).
@@ -214,7 +191,8 @@ class MethodSet : public ISWbemMethodSet {
     explicit MethodSet(std::vector<std::shared_ptr<ISWbemMethod>> items)
         : items_(std::move(items)) {}
     std::unique_ptr<IEnumVariant> NewEnum() override {
-        return std::make_unique<ListEnum>(std::vector<ElementPtr>(items_.begin(), items_.end()));
+        return std::make_unique<ListEnum>(
+            std::make_shared<const std::vector<ElementPtr>>(items_.begin(), items_.end()));
     }
     std::shared_ptr<ISWbemMethod> Item(std::string_view name, int32_t) override {
         for (const auto& m : items_)
