@@ -1,11 +1,14 @@
-// An enumerator over a fixed list shared with the set it walks, so that a set
-// walked again and again is not copied for each walk.
+// Sets over a fixed list of elements: an enumerator that shares the list with
+// its set, so that a set walked again and again is not copied for each walk,
+// and the lookup by name of the sets' Item.
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "api.h"
+#include "text.h"
 
 namespace wbem {
 
@@ -31,5 +34,16 @@ class SharedListEnum : public IEnumVariant {
     std::shared_ptr<const List> items_;
     size_t pos_ = 0;
 };
+
+// The element named `name` (ignoring case) of a list made of nothing but
+// T's; throws NotFound.
+template <class T>
+std::shared_ptr<T> itemNamed(const std::vector<ElementPtr>& items, std::string_view name) {
+    for (const auto& e : items) {
+        auto item = std::static_pointer_cast<T>(e);
+        if (iequals(item->Name(), name)) return item;
+    }
+    fail(hr::NotFound);
+}
 
 }  // namespace wbem

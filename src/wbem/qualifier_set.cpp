@@ -1,7 +1,6 @@
 #include "qualifier_set.h"
 
 #include "list_enum.h"
-#include "text.h"
 
 namespace wbem {
 
@@ -34,12 +33,7 @@ class QualifierSet : public ISWbemQualifierSet {
         return std::make_unique<SharedListEnum<IDispatchLike>>(items_);
     }
     std::shared_ptr<ISWbemQualifier> Item(std::string_view name, int32_t) override {
-        for (const auto& e : *items_) {
-            // The set holds nothing but qualifiers.
-            auto q = std::static_pointer_cast<ISWbemQualifier>(e);
-            if (iequals(q->Name(), name)) return q;
-        }
-        fail(hr::NotFound);
+        return itemNamed<ISWbemQualifier>(*items_, name);
     }
     int32_t Count() override { return int32_t(items_->size()); }
 

@@ -123,12 +123,7 @@ class PropertySet : public ISWbemPropertySet {
         : items_(std::make_shared<const std::vector<ElementPtr>>(std::move(items))) {}
     std::unique_ptr<IEnumVariant> NewEnum() override { return std::make_unique<ListEnum>(items_); }
     std::shared_ptr<ISWbemProperty> Item(std::string_view name, int32_t) override {
-        for (const auto& e : *items_) {
-            // Every element is a property: the set is made of nothing else.
-            auto p = std::static_pointer_cast<ISWbemProperty>(e);
-            if (iequals(p->Name(), name)) return p;
-        }
-        fail(hr::NotFound);
+        return itemNamed<ISWbemProperty>(*items_, name);
     }
     int32_t Count() override { return int32_t(items_->size()); }
 
