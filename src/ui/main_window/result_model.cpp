@@ -1,6 +1,7 @@
 #include "ui/main_window/result_model.h"
 
 #include <QIcon>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -55,12 +56,21 @@ bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32
         codePage_ = codePage;
         sortRows();
     }
-    wmi::TextList().swap(cells);
+    releaseCells(cells);
     bytes_.shrink_to_fit();
     ends_.shrink_to_fit();
     order_.shrink_to_fit();
     endResetModel();
     return rebuilt;
+}
+
+void ResultModel::releaseCells(wmi::TextList& cells) {
+    // Freeing the strings of a million rows takes a third of the fill: that is
+    // left to the next turn of the event loop, so the window shows the rows
+    // (and answers) in between.
+    auto taken = std::make_shared<wmi::TextList>();
+    taken->swap(cells);
+    QTimer::singleShot(0, this, [taken] { wmi::TextList().swap(*taken); });
 }
 
 void ResultModel::ColumnClick(int column) {

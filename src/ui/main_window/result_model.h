@@ -28,10 +28,11 @@ class ResultModel : public QAbstractTableModel {
 
     // Shows a query result of columnCount columns and rowCount rows, inside one
     // model reset, sorted once at the end. The cells (row after row, in
-    // codePage) are taken over and `cells` is left empty. With a new number of
-    // columns the columns are rebuilt and the sort goes back to the first
-    // column, ascending; with the same number only the captions change and the
-    // sort stays. A result without columns removes the rows and keeps the
+    // codePage) are taken over and `cells` is left empty; their strings are
+    // freed at the next turn of the event loop (or with the model). With a new
+    // number of columns the columns are rebuilt and the sort goes back to the
+    // first column, ascending; with the same number only the captions change
+    // and the sort stays. A result without columns removes the rows and keeps the
     // columns. Returns whether the columns were rebuilt.
     bool Fill(const wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
               int32_t rowCount, int32_t codePage);
@@ -65,6 +66,8 @@ class ResultModel : public QAbstractTableModel {
   private:
     std::string_view resultCell(int32_t resultRow, int column) const;
     void sortRows();  // by the sort column and direction; no signals
+    // Empties `cells`, whose strings the fill took over; frees them later.
+    void releaseCells(wmi::TextList& cells);
 
     std::shared_ptr<const ImageList> images_;
     std::vector<std::string> captions_;
