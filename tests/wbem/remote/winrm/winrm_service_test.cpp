@@ -36,7 +36,9 @@ RemoteOptions basicOptions(const ReplayServer& server) {
     RemoteOptions o;
     o.auth = AuthMethod::Basic;
     o.caFile = server.caCertPath();
-    o.connectTimeoutMs = 5000;
+    // A loaded machine can take seconds for a TLS handshake with the replay
+    // server; the tests that wait for a timeout set their own.
+    o.connectTimeoutMs = 15000;
     o.operationTimeoutMs = 20000;
     return o;
 }
