@@ -1,9 +1,28 @@
 #include "remote_services.h"
 
+#include "wbem/repository/value_text.h"
 #include "wbem/service/objects.h"
 #include "wbem/text.h"
 
 namespace wbem::remote {
+
+std::vector<MethodArgument> methodArguments(
+    const MethodDef* declared, const std::vector<std::pair<std::string, std::string>>& in) {
+    std::vector<MethodArgument> out;
+    for (const auto& [name, text] : in) {
+        MethodArgument a{name, {text}, false};
+        if (declared)
+            for (const ParameterDef& p : declared->parameters)
+                if (p.in && p.type.isArray && iequals(p.name, name)) {
+                    a.array = true;
+                    a.elements.clear();
+                    for (std::string_view e : arrayElementTexts(text)) a.elements.emplace_back(e);
+                    break;
+                }
+        out.push_back(std::move(a));
+    }
+    return out;
+}
 
 std::shared_ptr<ISWbemObjectSet> RemoteServices::SubclassesOf(std::string_view superclass,
                                                               int32_t flags) {

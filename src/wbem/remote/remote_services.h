@@ -15,6 +15,19 @@
 
 namespace wbem::remote {
 
+// A method's in-argument as a back end sends it: an argument that the
+// method's declaration makes an array goes as its elements (one per line of
+// the text), any other as its text whole.
+struct MethodArgument {
+    std::string name;
+    std::vector<std::string> elements;  // one text unless `array`
+    bool array = false;
+};
+// `declared` may be null (the server gave no declaration): every argument is
+// then sent as text.
+std::vector<MethodArgument> methodArguments(
+    const MethodDef* declared, const std::vector<std::pair<std::string, std::string>>& in);
+
 class RemoteServices : public ISWbemServices {
   public:
     // Flag 1 (wbemQueryFlagShallow): direct subclasses only.

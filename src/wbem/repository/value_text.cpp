@@ -224,16 +224,24 @@ std::optional<uint32_t> singleCodePoint(std::string_view s) {
     return cp;
 }
 
-CimValue parseValueText(std::string_view text, const CimTypeDecl& type) {
-    if (!type.isArray) return scalarFrom(text, type.type);
-    CimValue::Array items;
-    size_t line = 0;
+std::vector<std::string_view> arrayElementTexts(std::string_view text) {
+    std::vector<std::string_view> elements;
     while (!text.empty()) {
-        ++line;
         const size_t end = text.find('\n');
         std::string_view element = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!element.empty() && element.back() == '\r') element.remove_suffix(1);
+        elements.push_back(element);
+    }
+    return elements;
+}
+
+CimValue parseValueText(std::string_view text, const CimTypeDecl& type) {
+    if (!type.isArray) return scalarFrom(text, type.type);
+    CimValue::Array items;
+    size_t line = 0;
+    for (std::string_view element : arrayElementTexts(text)) {
+        ++line;
         try {
             items.push_back(scalarFrom(element, type.type));
         } catch (const WbemError& e) {

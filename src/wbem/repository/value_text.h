@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cim_value.h"
 
@@ -20,6 +21,10 @@ namespace wbem {
 // empty array. Throws WbemError(TypeMismatch) whose text names the fault
 // (the line of an array's element included). Embedded objects are refused.
 CimValue parseValueText(std::string_view text, const CimTypeDecl& type);
+
+// The elements of an array's text: one per line, a line's closing CR left
+// out; empty text has none.
+std::vector<std::string_view> arrayElementTexts(std::string_view text);
 
 // The scalar readers under it, for readers that word their own errors (the
 // CIM-XML reader): the value, or why the text is none.

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "objects.h"
+#include "wbem/remote/remote_services.h"
 #include "wbem/remote/xml/cim_xml.h"
 #include "wbem/text.h"
 
@@ -398,8 +399,17 @@ std::vector<std::string> Session::namespaces() {
 std::shared_ptr<const Instance> Session::invoke(
     const ObjectPath& path, std::string_view method,
     const std::vector<std::pair<std::string, std::string>>& in) {
+    // Typed by the method's declaration where the server has one: its
+    // arrays go as arrays, its out-parameters are read as declared.
+    const MethodDef* declared = nullptr;
+    auto cls = classDefIfAny(path.className);
+    if (cls) declared = cls->findMethod(method);
     std::vector<Param> params;
-    for (const auto& [name, value] : in) params.push_back({name, valueXml(value)});
+    for (const remote::MethodArgument& a : remote::methodArguments(declared, in)) {
+        std::string xml;
+        for (const std::string& e : a.elements) xml += valueXml(e);
+        params.push_back({a.name, a.array ? "<VALUE.ARRAY>" + xml + "</VALUE.ARRAY>" : xml});
+    }
     const Request req = methodRequest(nextId(), method, nspace_, path, params);
     http::Reply reply;
     {
@@ -408,11 +418,8 @@ std::shared_ptr<const Instance> Session::invoke(
     }
     Response r = readResponse(reply, method, endpoint_.target.host);
 
-    // Typed by the method's declaration where the server has one, else by
-    // the PARAMTYPE the reply gives, else as text.
-    const MethodDef* declared = nullptr;
-    auto cls = classDefIfAny(path.className);
-    if (cls) declared = cls->findMethod(method);
+    // Out-parameters the declaration does not name: by the PARAMTYPE the
+    // reply gives, else as text.
     auto typeOf = [&](const xmlNode* n, const std::string& name, bool isReturn) {
         CimTypeDecl t{CimType::String, false, -1, {}};
         if (declared && isReturn) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "faults.h"
+#include "wbem/remote/remote_services.h"
 #include "wbem/remote/xml/cim_xml.h"
 #include "wbem/text.h"
 
@@ -282,29 +283,34 @@ WsmanObject Session::invoke(const ObjectPath& path, std::string_view method,
     const std::string act = uri + "/" + std::string(method);
     RequestHeader h = header(uri, act);
     for (const PathKey& k : path.keys) h.selectors.push_back({k.name, k.value});
-    Reply r = call(std::move(h), invokeBody(method, uri, in));
+    // The method's declaration, when the server has one, makes its arrays go
+    // as one element each (WS-Management repeats an array's element) and
+    // types the out-parameters.
+    const auto cls = classDefIfAny(path.className);
+    const MethodDef* declared = cls ? cls->findMethod(method) : nullptr;
+    std::vector<std::pair<std::string, std::string>> elements;
+    for (remote::MethodArgument& a : remote::methodArguments(declared, in))
+        for (std::string& e : a.elements) elements.emplace_back(a.name, std::move(e));
+    Reply r = call(std::move(h), invokeBody(method, uri, elements));
 
-    // The out-parameters are typed by the method's declaration when the
-    // server has one.
     std::shared_ptr<const ClassDef> outClass;
-    if (auto cls = classDefIfAny(path.className))
-        if (const MethodDef* m = cls->findMethod(method)) {
-            auto def = std::make_shared<ClassDef>();
-            def->name = "__PARAMETERS";
-            for (const ParameterDef& p : m->parameters)
-                if (p.out) {
-                    PropertyDef prop;
-                    prop.name = p.name;
-                    prop.type = p.type;
-                    def->properties.push_back(std::move(prop));
-                }
-            PropertyDef ret;
-            ret.name = "ReturnValue";
-            ret.type.type = m->returnType;
-            def->properties.push_back(std::move(ret));
-            def->finalize();
-            outClass = def;
-        }
+    if (declared) {
+        auto def = std::make_shared<ClassDef>();
+        def->name = "__PARAMETERS";
+        for (const ParameterDef& p : declared->parameters)
+            if (p.out) {
+                PropertyDef prop;
+                prop.name = p.name;
+                prop.type = p.type;
+                def->properties.push_back(std::move(prop));
+            }
+        PropertyDef ret;
+        ret.name = "ReturnValue";
+        ret.type.type = declared->returnType;
+        def->properties.push_back(std::move(ret));
+        def->finalize();
+        outClass = def;
+    }
     const xmlNode* p = r.payload();
     const std::string outName = std::string(method) + "_OUTPUT";
     if (xml::localName(p) != outName)
