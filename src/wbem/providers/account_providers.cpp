@@ -37,11 +37,6 @@ struct MemberRecord {
     std::string groupPath, userPath;
 };
 
-std::vector<PasswdEntry> readPasswd() {
-    auto text = readTextFile("/etc/passwd");
-    return text ? parsePasswd(*text) : std::vector<PasswdEntry>{};
-}
-
 std::vector<GroupEntry> readGroups() {
     auto text = readTextFile("/etc/group");
     return text ? parseGroup(*text) : std::vector<GroupEntry>{};

@@ -2,6 +2,7 @@
 
 #include "../repository/object_path.h"
 #include "../text.h"
+#include "file_reader.h"
 #include "parse_util.h"
 
 namespace wbem {
@@ -87,6 +88,11 @@ std::map<std::string, ShadowEntry> parseShadow(std::string_view text) {
         out[sanitizeUtf8(f[0])] = e;
     });
     return out;
+}
+
+std::vector<PasswdEntry> readPasswd() {
+    auto text = readTextFile("/etc/passwd");
+    return text ? parsePasswd(*text) : std::vector<PasswdEntry>{};
 }
 
 std::string userSid(uint32_t uid) { return "S-1-22-1-" + std::to_string(uid); }

@@ -35,6 +35,8 @@ struct ShadowEntry {
 // Malformed lines (too few fields, non-numeric ids) and NIS "+"/"-" lines
 // are skipped.
 std::vector<PasswdEntry> parsePasswd(std::string_view text);
+// This machine's users, from /etc/passwd; none when it cannot be read.
+std::vector<PasswdEntry> readPasswd();
 std::vector<GroupEntry> parseGroup(std::string_view text);
 std::map<std::string, ShadowEntry> parseShadow(std::string_view text);
 

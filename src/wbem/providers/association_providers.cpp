@@ -145,10 +145,8 @@ std::shared_ptr<const InstanceProvider> makeSystemUsersProvider(std::string nspa
     return makeListProvider<Link>(kComponentColumns, [nspace](uint32_t, const QueryHints&) {
         std::vector<Link> out;
         const std::string server = computerName();
-        auto text = readTextFile("/etc/passwd");
-        if (!text) return out;
         const std::string computer = computerPath(server, nspace);
-        for (const PasswdEntry& u : parsePasswd(*text))
+        for (const PasswdEntry& u : readPasswd())
             out.push_back(
                 {computer,
                  fullPath(server, nspace, accountRelPath("Win32_UserAccount", server, u.name))});

@@ -162,12 +162,11 @@ class ProcessMethods : public MethodProvider {
         if (iequals(method, "GetOwnerSid"))
             return {CimValue::uint(kSuccess), {{"Sid", CimValue::string(userSid(*uid))}}};
         std::string user = std::to_string(*uid);
-        if (auto passwd = readTextFile("/etc/passwd"))
-            for (const PasswdEntry& e : parsePasswd(*passwd))
-                if (e.uid == *uid) {
-                    user = e.name;
-                    break;
-                }
+        for (const PasswdEntry& e : readPasswd())
+            if (e.uid == *uid) {
+                user = e.name;
+                break;
+            }
         return {CimValue::uint(kSuccess),
                 {{"User", CimValue::string(user)}, {"Domain", CimValue::string(computerName())}}};
     }
