@@ -9,6 +9,9 @@
 
 namespace {
 
+// A user on a UTF-8 desktop: the locale is read once, when first asked.
+const bool kUtf8Desktop = setenv("LC_ALL", "C.UTF-8", 1) == 0;
+
 using wmi::TextList;
 using wmi::TWMI;
 using wmitest::RecordingLocators;
@@ -43,7 +46,8 @@ TEST_F(TWMITest, StartsWithTheLocalDefaults) {
     TWMI w;
     EXPECT_EQ(w.Host, ".");
     EXPECT_EQ(w.Namespace, "root\\cimv2");
-    EXPECT_EQ(w.CodePage, wmi::LocalCodePage());
+    ASSERT_TRUE(kUtf8Desktop);
+    EXPECT_EQ(w.CodePage, 65001);  // this machine's: UTF-8
     EXPECT_EQ(w.User, "");
     EXPECT_EQ(w.Password, "");
     EXPECT_EQ(w.LastError, "");

@@ -143,17 +143,19 @@ class InstancesThread : public ::testing::Test {
 ScopedHost* InstancesThread::host_ = nullptr;
 ScopedHost* InstancesThread::locked_ = nullptr;
 
+// A user on a UTF-8 desktop: the locale is read once, when first asked.
+const bool kUtf8Desktop = setenv("LC_ALL", "C.UTF-8", 1) == 0;
 // "Žluťoučký kůň" as the instance list holds it: in this machine's code page.
-const std::string kCzechLocal =
-    wmi::WideToCodePage("\u017Dlu\u0165ou\u010Dk\u00FD k\u016F\u0148", wmi::LocalCodePage());
+const std::string kCzechLocal = "\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88";
 
 std::string mofTextName(const std::string& prefix, uint32_t id) {
     auto services = wmi::OpenServices("wmi-threads", "root\\cimv2", "", "");
     auto text = services->Get("Anonymous.Num=" + std::to_string(id))->GetObjectText_(0);
-    return prefix + wmi::WideToCodePage(wmi::Trimmed(text), wmi::LocalCodePage());
+    return prefix + wmi::Trimmed(text);  // UTF-8 already, as the list holds it
 }
 
 TEST_F(InstancesThread, NamesEachInstanceByItsBestProperty) {
+    ASSERT_TRUE(kUtf8Desktop);
     const struct {
         const char* cls;
         TextList expected;

@@ -249,7 +249,7 @@ TEST(ProcessMethods, BadCallsFailWithTheirReason) {
         {self, "Explode", {}, hr::InvalidMethod, "no method Explode"},
         {"Win32_Process", "Terminate", {}, hr::InvalidMethod, "on an instance"},
         {self, "AttachDebugger", {}, hr::MethodNotImplemented, "not carried out"},
-        {"Win32_Process.Handle=\"999999999\"", "Terminate", {}, hr::NotFound, ""},
+        {"Win32_Process.Handle=\"999999999\"", "Terminate", {}, hr::NotFound, "Not found"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path + " " + c.method);
