@@ -11,7 +11,6 @@ namespace wmi {
 namespace {
 
 using wbem::hr::InvalidMethod;
-using wbem::hr::InvalidParameter;
 
 [[noreturn]] void refuse(wbem::HResult code, const std::string& reason) {
     wbem::fail(code, wbem::describeWithReason(code, reason));
@@ -93,22 +92,14 @@ MethodSignature DescribeMethod(wbem::ISWbemServices& services, std::string_view 
 }
 
 MethodArguments CheckArguments(const MethodSignature& signature, const MethodArguments& given) {
+    std::vector<wbem::ParameterType> in;
+    in.reserve(signature.in.size());
+    for (const MethodParameter& p : signature.in) in.push_back({p.name, p.type});
+    const wbem::TypedArguments typed = wbem::readArguments(signature.name, in, given);
+    // The texts go to the service as typed, under their declared names.
     MethodArguments out;
-    for (const auto& [name, text] : given) {
-        const MethodParameter* p = signature.findIn(wbem::trimmed(name));
-        if (!p)
-            refuse(InvalidParameter, signature.name + " has no in-parameter " +
-                                         std::string(wbem::trimmed(name)) + ".");
-        for (const auto& done : out)
-            if (wbem::iequals(done.first, p->name))
-                refuse(InvalidParameter, p->name + " is given twice.");
-        try {
-            wbem::parseValueText(text, p->type);
-        } catch (const wbem::WbemError& e) {
-            refuse(InvalidParameter, p->name + ": " + e.what());
-        }
-        out.emplace_back(p->name, text);
-    }
+    out.reserve(typed.size());
+    for (size_t i = 0; i < typed.size(); ++i) out.emplace_back(typed[i].first, given[i].second);
     return out;
 }
 

@@ -42,7 +42,7 @@ MethodSignature DescribeMethod(wbem::ISWbemServices& services, std::string_view 
 using MethodArguments = std::vector<std::pair<std::string, std::string>>;
 
 // The arguments by their declared names, each checked against its type
-// (wbem::parseValueText). Throws wbem::WbemError(InvalidParameter) that names
+// (wbem::readArguments). Throws wbem::WbemError(InvalidParameter) that names
 // an unknown parameter, one given twice, or the parameter and fault of a bad value.
 MethodArguments CheckArguments(const MethodSignature& signature, const MethodArguments& given);
 

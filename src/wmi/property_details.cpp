@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "wbem/providers/cim_datetime.h"
+#include "wbem/repository/datetime_text.h"
 #include "wbem/text.h"
 #include "wmi/bw_variant.h"
 
@@ -18,17 +19,6 @@ using wbem::VarType;
 
 // Texts of the details are UTF-8 whatever the connection's code page.
 constexpr int32_t kUtf8 = 65001;
-
-std::optional<int> digits(std::string_view text, size_t pos, size_t count) {
-    if (pos + count > text.size()) return std::nullopt;
-    int out = 0;
-    for (size_t i = pos; i < pos + count; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9') return std::nullopt;
-        out = out * 10 + (c - '0');
-    }
-    return out;
-}
 
 std::string twoDigits(int v) {
     char buf[8];
@@ -115,30 +105,19 @@ std::string QualifierValueText(const Variant& value) {
 }
 
 std::optional<int64_t> DateTimeSeconds(std::string_view cim) {
-    // yyyymmddHHMMSS.mmmmmmsUUU with s '+' or '-' (':' marks an interval).
-    if (cim.size() != 25 || cim[14] != '.' || (cim[21] != '+' && cim[21] != '-'))
-        return std::nullopt;
-    const auto year = digits(cim, 0, 4), month = digits(cim, 4, 2), day = digits(cim, 6, 2);
-    const auto hour = digits(cim, 8, 2), minute = digits(cim, 10, 2), second = digits(cim, 12, 2);
-    const auto micros = digits(cim, 15, 6), offset = digits(cim, 22, 3);
-    if (!year || !month || !day || !hour || !minute || !second || !micros || !offset)
-        return std::nullopt;
-    if (*hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
-    const auto midnight = wbem::civilToEpoch(*year, *month, *day);
+    const auto d = wbem::readCimDateTime(cim);
+    if (!d || d->interval || !d->complete()) return std::nullopt;
+    const auto midnight = wbem::civilToEpoch(*d->year, *d->month, *d->day);
     if (!midnight) return std::nullopt;
-    const int64_t east = (cim[21] == '+' ? 1 : -1) * int64_t(*offset) * 60;
-    return *midnight + *hour * 3600 + *minute * 60 + *second - east;
+    return *midnight + *d->hour * 3600 + *d->minute * 60 + *d->second - *d->offsetMinutes * 60;
 }
 
 std::optional<std::string> IntervalText(std::string_view cim) {
-    // ddddddddHHMMSS.mmmmmm:000
-    if (cim.size() != 25 || cim[14] != '.' || cim.substr(21) != ":000") return std::nullopt;
-    const auto days = digits(cim, 0, 8), hour = digits(cim, 8, 2), minute = digits(cim, 10, 2),
-               second = digits(cim, 12, 2), micros = digits(cim, 15, 6);
-    if (!days || !hour || !minute || !second || !micros) return std::nullopt;
-    if (*hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
-    return std::to_string(*days) + (*days == 1 ? " day " : " days ") + twoDigits(*hour) + ":" +
-           twoDigits(*minute) + ":" + twoDigits(*second) + "." + std::string(cim.substr(15, 6));
+    const auto d = wbem::readCimDateTime(cim);
+    if (!d || !d->interval || !d->complete()) return std::nullopt;
+    return std::to_string(*d->days) + (*d->days == 1 ? " day " : " days ") + twoDigits(*d->hour) +
+           ":" + twoDigits(*d->minute) + ":" + twoDigits(*d->second) + "." +
+           std::string(cim.substr(15, 6));
 }
 
 std::string LocalDateTimeText(int64_t epochSeconds) {

@@ -116,6 +116,7 @@ TEST(PropertyDetailsText, DatetimesAndIntervals) {
         {"00000001132312.000000:000", std::nullopt, "1 day 13:23:12.000000"},
         {"00000012000000.250000:000", std::nullopt, "12 days 00:00:00.250000"},
         {"00000001992312.000000:000", std::nullopt, std::nullopt},
+        {"00000001132312.125***:000", std::nullopt, std::nullopt},  // not to the microsecond
         {"", std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {

@@ -87,8 +87,5 @@ CimTypeDecl typeDecl(const TypeAst& t);
 std::string typeText(const CimTypeDecl& t);
 // Every alias a value uses, embedded objects included.
 void collectAliases(const ValueAst& v, std::vector<const ValueAst*>& out);
-// yyyymmddHHMMSS.mmmmmmsUUU or an interval ddddddddHHMMSS.mmmmmm:000;
-// digits may be '*' (an unknown field).
-bool isCimDateTime(std::string_view s);
 
 }  // namespace wbem::mof

@@ -4,14 +4,13 @@
 #include <unordered_set>
 
 #include "../limits.h"
+#include "../repository/datetime_text.h"
 #include "../repository/object_path.h"
 #include "builder.h"
 
 namespace wbem::mof {
 
 namespace {
-
-bool isDigitOrStar(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 
 CimType inferredType(const ValueAst& v) {
     using K = ValueAst::Kind;
@@ -84,16 +83,6 @@ void collectAliases(const ValueAst& v, std::vector<const ValueAst*>& out) {
         default:
             break;
     }
-}
-
-bool isCimDateTime(std::string_view s) {
-    if (s.size() != 25 || s[14] != '.') return false;
-    for (size_t i = 0; i < 25; ++i) {
-        if (i == 14 || i == 21) continue;
-        if (!isDigitOrStar(s[i])) return false;
-    }
-    if (s[21] == ':') return s.substr(22) == "000";  // an interval
-    return s[21] == '+' || s[21] == '-';
 }
 
 Builder::Builder(Repository::Transaction& tx, const SourceSet& sources)
@@ -194,7 +183,8 @@ CimValue Builder::scalar(ValueAst& v, const CimTypeDecl& type, const ValueTarget
             raw = CimValue::real(v.real);
             break;
         case K::String:
-            if (type.type == CimType::DateTime && !isCimDateTime(v.text)) failType(v, type, target);
+            if (type.type == CimType::DateTime && !readCimDateTime(v.text))
+                failType(v, type, target);
             if (type.type == CimType::Reference) {
                 try {
                     parseObjectPath(v.text);

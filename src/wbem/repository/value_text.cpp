@@ -8,6 +8,7 @@
 
 #include "../errors.h"
 #include "../text.h"
+#include "datetime_text.h"
 #include "object_path.h"
 
 namespace wbem {
@@ -17,6 +18,10 @@ namespace {
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 [[noreturn]] void refuse(const std::string& why) { fail(hr::TypeMismatch, why); }
+
+[[noreturn]] void invalidArgument(const std::string& why) {
+    fail(hr::InvalidParameter, describeWithReason(hr::InvalidParameter, why));
+}
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -132,37 +137,12 @@ CimValue booleanFrom(std::string_view text) {
     notA(text, CimType::Boolean);
 }
 
-// Digits or, for a field left open, asterisks; `low`..`high` when given.
-bool fieldFits(std::string_view f, int low, int high) {
-    if (f.find_first_not_of('*') == std::string_view::npos) return true;
-    int v = 0;
-    for (char c : f) {
-        if (!isAsciiDigit(c)) return false;
-        v = v * 10 + (c - '0');
-    }
-    return v >= low && v <= high;
-}
-
 CimValue dateTimeFrom(std::string_view text) {
     const std::string_view t = trimmed(text);
-    auto bad = [&]() {
+    if (!readCimDateTime(t))
         refuse(quoted(t) +
                " is not a datetime (yyyymmddHHMMSS.mmmmmmsUUU, for example "
                "20261211013000.000000+060, or ddddddddHHMMSS.mmmmmm:000 for an interval).");
-    };
-    if (t.size() != 25 || t[14] != '.') bad();
-    const char sign = t[21];
-    const bool interval = sign == ':';
-    if (!interval && sign != '+' && sign != '-') bad();
-    auto f = [&](size_t at, size_t n) { return t.substr(at, n); };
-    const bool fits = interval ? fieldFits(f(0, 8), 0, 99999999) && fieldFits(f(8, 2), 0, 23) &&
-                                     fieldFits(f(10, 2), 0, 59) && fieldFits(f(12, 2), 0, 59) &&
-                                     fieldFits(f(15, 6), 0, 999999) && f(22, 3) == "000"
-                               : fieldFits(f(0, 4), 0, 9999) && fieldFits(f(4, 2), 1, 12) &&
-                                     fieldFits(f(6, 2), 1, 31) && fieldFits(f(8, 2), 0, 23) &&
-                                     fieldFits(f(10, 2), 0, 59) && fieldFits(f(12, 2), 0, 60) &&
-                                     fieldFits(f(15, 6), 0, 999999) && fieldFits(f(22, 3), 0, 999);
-    if (!fits) bad();
     return CimValue::string(std::string(t));
 }
 
@@ -249,6 +229,29 @@ CimValue parseValueText(std::string_view text, const CimTypeDecl& type) {
         }
     }
     return CimValue::array(std::move(items));
+}
+
+TypedArguments readArguments(std::string_view method, const std::vector<ParameterType>& in,
+                             const ArgumentTexts& given) {
+    TypedArguments out;
+    for (const auto& [givenName, text] : given) {
+        const std::string_view name = trimmed(givenName);
+        const ParameterType* declared = nullptr;
+        for (const ParameterType& p : in)
+            if (iequals(p.name, name)) declared = &p;
+        if (!declared)
+            invalidArgument(std::string(method) + " has no in-parameter " + std::string(name) +
+                            ".");
+        for (const auto& done : out)
+            if (iequals(done.first, declared->name))
+                invalidArgument(declared->name + " is given twice.");
+        try {
+            out.emplace_back(declared->name, parseValueText(text, declared->type));
+        } catch (const WbemError& e) {
+            invalidArgument(declared->name + ": " + e.what());
+        }
+    }
+    return out;
 }
 
 }  // namespace wbem

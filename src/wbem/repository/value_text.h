@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cim_value.h"
@@ -21,6 +22,23 @@ namespace wbem {
 // empty array. Throws WbemError(TypeMismatch) whose text names the fault
 // (the line of an array's element included). Embedded objects are refused.
 CimValue parseValueText(std::string_view text, const CimTypeDecl& type);
+
+// A method's in-parameter as declared.
+struct ParameterType {
+    std::string name;
+    CimTypeDecl type;
+};
+using ArgumentTexts = std::vector<std::pair<std::string, std::string>>;
+using TypedArguments = std::vector<std::pair<std::string, CimValue>>;
+
+// A method call's arguments, given as texts by parameter name (letter case
+// and blanks around the name ignored), read as their declared types
+// (parseValueText) and named as declared, in the order given. Throws
+// WbemError(InvalidParameter), its text worded by describeWithReason, for the
+// first argument that names no in-parameter of `method`, is given twice, or
+// whose value does not read (naming the parameter and the fault).
+TypedArguments readArguments(std::string_view method, const std::vector<ParameterType>& in,
+                             const ArgumentTexts& given);
 
 // The elements of an array's text: one per line, a line's closing CR left
 // out; empty text has none.

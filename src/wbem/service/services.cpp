@@ -94,29 +94,11 @@ std::shared_ptr<ISWbemObjectSet> Services::ExecQuery(std::string_view query,
 
 namespace {
 
-// The in-parameters' texts as the values their declarations type.
-std::vector<std::pair<std::string, CimValue>> typedArguments(
-    const MethodDef& m, const std::vector<std::pair<std::string, std::string>>& texts) {
-    std::vector<std::pair<std::string, CimValue>> in;
-    for (const auto& [name, text] : texts) {
-        const ParameterDef* declared = nullptr;
-        for (const ParameterDef& p : m.parameters)
-            if (p.in && iequals(p.name, trimmed(name))) declared = &p;
-        if (!declared)
-            fail(hr::InvalidParameter,
-                 describeWithReason(hr::InvalidParameter,
-                                    m.name + " has no in-parameter " + std::string(name) + "."));
-        for (const auto& given : in)
-            if (iequals(given.first, declared->name))
-                fail(hr::InvalidParameter,
-                     describeWithReason(hr::InvalidParameter, declared->name + " is given twice."));
-        try {
-            in.emplace_back(declared->name, parseValueText(text, declared->type));
-        } catch (const WbemError& e) {
-            fail(hr::InvalidParameter,
-                 describeWithReason(hr::InvalidParameter, declared->name + ": " + e.what()));
-        }
-    }
+// The method's in-parameters as declared.
+std::vector<ParameterType> declaredInParameters(const MethodDef& m) {
+    std::vector<ParameterType> in;
+    for (const ParameterDef& p : m.parameters)
+        if (p.in) in.push_back({p.name, p.type});
     return in;
 }
 
@@ -172,7 +154,7 @@ std::shared_ptr<ISWbemObject> Services::ExecMethod(
             hr::MethodNotImplemented,
             describeWithReason(hr::MethodNotImplemented,
                                cls->name + "." + m->name + " is not carried out on this machine."));
-    auto in = typedArguments(*m, inParameters);
+    auto in = readArguments(m->name, declaredInParameters(*m), inParameters);
     std::shared_ptr<const Instance> target;
     if (!p.isClass() && !isStatic) {
         target = findInstance(snap, ns, p);

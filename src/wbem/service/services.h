@@ -22,7 +22,7 @@ class Services : public ISWbemServices {
     std::shared_ptr<ISWbemObjectSet> ExecQuery(std::string_view query, std::string_view language,
                                                int32_t flags) override;
     // Carried out by the method providers of this machine; each in-parameter's
-    // text is read as its declared type (parseValueText).
+    // text is read as its declared type (readArguments).
     std::shared_ptr<ISWbemObject> ExecMethod(
         std::string_view objectPath, std::string_view method,
         const std::vector<std::pair<std::string, std::string>>& inParameters) override;

@@ -68,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         LiteralCase{"datetime", "\"20240105134501.250000+060\"", s("20240105134501.250000+060")},
         LiteralCase{"datetime", "\"00000000001500.000000:000\"", s("00000000001500.000000:000")},
         LiteralCase{"datetime", "\"2024**05134501.******+060\"", s("2024**05134501.******+060")},
+        LiteralCase{"datetime", "\"20240105134501.25****+060\"", s("20240105134501.25****+060")},
         LiteralCase{"char16", "'c'", CimValue::uint('c')},
         LiteralCase{"char16", "'\\x41'", CimValue::uint(0x41)},
         LiteralCase{"char16", "\"\xC3\xA9\"", CimValue::uint(0xE9)},
@@ -147,6 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "expected a value of type uint32 for property 'p', found \"5\""},
         BadValueCase{"datetime", "\"2024-01-05\"",
                      "expected a value of type datetime for property 'p', found \"2024-01-05\""},
+        BadValueCase{"datetime", "\"20241305134501.250000+060\"",  // month 13
+                     "expected a value of type datetime for property 'p', found "
+                     "\"20241305134501.250000+060\""},
         BadValueCase{"char16", "\"ab\"",
                      "expected a value of type char16 for property 'p', found \"ab\""},
         BadValueCase{"char16", "\"\"",

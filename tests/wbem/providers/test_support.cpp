@@ -11,6 +11,7 @@
 
 #include "wbem/mof/mof_compiler.h"
 #include "wbem/providers/local_providers.h"
+#include "wbem/repository/datetime_text.h"
 #include "wbem/schema/embedded_schema.h"
 #include "wbem/text.h"
 
@@ -88,18 +89,8 @@ uint64_t uintOf(const Instance& inst, std::string_view name) {
 }
 
 bool isCimDateTime(std::string_view s) {
-    if (s.size() != 25 || s[14] != '.' || (s[21] != '+' && s[21] != '-')) return false;
-    for (size_t i = 0; i < 25; ++i) {
-        if (i == 14 || i == 21) continue;
-        if (s[i] < '0' || s[i] > '9') return false;
-    }
-    const int month = (s[4] - '0') * 10 + (s[5] - '0');
-    const int day = (s[6] - '0') * 10 + (s[7] - '0');
-    const int hour = (s[8] - '0') * 10 + (s[9] - '0');
-    const int minute = (s[10] - '0') * 10 + (s[11] - '0');
-    const int second = (s[12] - '0') * 10 + (s[13] - '0');
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour < 24 && minute < 60 &&
-           second < 61;
+    const auto d = readCimDateTime(s);
+    return d && !d->interval && d->complete();
 }
 
 namespace {

@@ -46,6 +46,8 @@ TEST(ParseValueText, GoodTextBecomesTheTypedValue) {
         {T::DateTime, "20261211013000.000000+060", CimValue::string("20261211013000.000000+060")},
         {T::DateTime, "2026**11013000.******+000", CimValue::string("2026**11013000.******+000")},
         {T::DateTime, "00000001020304.000000:000", CimValue::string("00000001020304.000000:000")},
+        // Microseconds measured to a millisecond.
+        {T::DateTime, "20261211013000.125***+060", CimValue::string("20261211013000.125***+060")},
         {T::Char16, "x", CimValue::uint('x')},
         {T::Char16, "\xc3\xa9", CimValue::uint(0xE9)},
         {T::Char16, " ", CimValue::uint(' ')},
@@ -93,6 +95,7 @@ TEST(ParseValueText, BadTextIsRefusedWithTheFaultNamed) {
         {T::DateTime, "20261311013000.000000+060", "is not a datetime"},  // month 13
         {T::DateTime, "20261211013000.000000*060", "is not a datetime"},
         {T::DateTime, "00000001020304.000000:060", "is not a datetime"},
+        {T::DateTime, "2026*211013000.000000+060", "is not a datetime"},  // half a month open
         {T::Char16, "", "is not a char16"},
         {T::Char16, "ab", "is not a char16"},
         {T::Char16, "\xf0\x9f\x98\x80", "outside the range of a char16"},
