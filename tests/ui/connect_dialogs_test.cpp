@@ -106,10 +106,13 @@ QStringList itemsOf(const QComboBox& combo) {
 
 class ConnectTest : public WindowTest {
   protected:
-    static ui::TConnectForm& connectForm(const ui::TMainWin& window) {
+    // The window builds its dialogs when first needed.
+    static ui::TConnectForm& connectForm(ui::TMainWin& window) {
+        window.prepareDialogs();
         return control<ui::TConnectForm>(window, "ConnectForm");
     }
-    static ui::TNameSpaceForm& namespaceChooser(const ui::TMainWin& window) {
+    static ui::TNameSpaceForm& namespaceChooser(ui::TMainWin& window) {
+        window.prepareDialogs();
         return control<ui::TNameSpaceForm>(window, "NameSpaceForm");
     }
     void SetUp() override {

@@ -106,6 +106,36 @@ TEST_F(SettingsTest, LoadingFollowsTheFileAndKeepsWhatItDoesNotOwn) {
     EXPECT_EQ(file.read("WMI", "AuthenticationLevel"), "4") << "the level is never written";
 }
 
+TEST_F(SettingsTest, TheDialogsHistoriesSurviveAWindowThatNeverOpenedThem) {
+    // The dialogs are built only when first needed: a window closed without
+    // them must still write back what the file held for them, and reading it
+    // for them must not undo the command line's authentication level.
+    writeSettings(
+        "[HostHistory]\r\n"
+        "Count=2\r\n"
+        "Text0=alpha\r\n"
+        "Text1=beta\r\n"
+        "[NSpaceHistory]\r\n"
+        "Count=1\r\n"
+        "Text0=root\\default\r\n"
+        "[SearchHistory]\r\n"
+        "Count=1\r\n"
+        "Text0=needle\r\n"
+        "[WMI]\r\n"
+        "AuthenticationLevel=4\r\n");
+    auto window = startWindow({"-authlevel:6"});
+    ASSERT_EQ(wmi::AuthenticationLevel.load(), 6);
+    EXPECT_TRUE(window->FormCloseQuery());
+    EXPECT_EQ(wmi::AuthenticationLevel.load(), 6);
+
+    const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
+    EXPECT_EQ(file.readInteger("HostHistory", "Count", -1), 2);
+    EXPECT_EQ(file.read("HostHistory", "Text0"), "alpha");
+    EXPECT_EQ(file.read("HostHistory", "Text1"), "beta");
+    EXPECT_EQ(file.read("NSpaceHistory", "Text0"), "root\\default");
+    EXPECT_EQ(file.read("SearchHistory", "Text0"), "needle");
+}
+
 TEST_F(SettingsTest, AFileThatCannotBeWrittenDoesNotStopTheClose) {
     ui::MainWindowOptions options;
     options.settingsFile = "/nonexistent-folder/cimscope.ini";

@@ -47,7 +47,8 @@ QTreeView& listView1(const ui::TMainWin& window) { return control<QTreeView>(win
 ui::ResultModel& listView1Model(const ui::TMainWin& window) {
     return control<ui::ResultModel>(window, "ListView1Model");
 }
-ui::TFindDialog& findDialog(const ui::TMainWin& window) {
+ui::TFindDialog& findDialog(ui::TMainWin& window) {
+    window.prepareDialogs();  // built when first needed
     return control<ui::TFindDialog>(window, "TFindDialog");
 }
 QAction& menuItem(const ui::TMainWin& window, const char* name) {

@@ -55,7 +55,7 @@ QComboBox& queryCombo(const ui::TMainWin& window);
 QComboBox& query2Combo(const ui::TMainWin& window);
 QTreeView& listView1(const ui::TMainWin& window);
 ui::ResultModel& listView1Model(const ui::TMainWin& window);
-ui::TFindDialog& findDialog(const ui::TMainWin& window);
+ui::TFindDialog& findDialog(ui::TMainWin& window);
 QAction& menuItem(const ui::TMainWin& window, const char* name);
 
 // Host "uihost": classes of mixed letter case, and instances to query.

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalBlocker>
@@ -47,7 +48,7 @@ TMainWin::TMainWin(Prompts& prompts, MainWindowOptions options, QWidget* parent)
 void TMainWin::FormCreate() {
     setObjectName(QStringLiteral("TMainWin"));
     setWindowTitle(QStringLiteral("Cimscope"));
-    compileLocalSchemaAhead();
+    prepareAhead();
     ImageList1 = std::make_shared<const ImageList>();
 
     WMI = std::make_unique<wmi::TWMI>();
@@ -60,28 +61,35 @@ void TMainWin::FormCreate() {
     wirePanes();
     // The design client size; the border is sizeable as every Qt window's.
     resize(724, 471 + menuBar()->sizeHint().height());
+}
 
-    // The dialogs live as long as the window: the connect dialog's combo
+void TMainWin::prepareDialogs() {
+    if (FindDialog) return;
+    // The dialogs then live as long as the window: the connect dialog's combo
     // boxes hold the host and namespace histories, the find dialog's the
     // search history.
     NameSpaceForm = new TNameSpaceForm(prompts_, this);
     ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
     FindDialog = new TFindDialog(this);
+    applyDialogSettings();
 }
 
-void TMainWin::compileLocalSchemaAhead() {
-    // The class list shown first needs this machine's schema; compiling it
-    // takes about as long as building the widgets, so both run at once. A
-    // schema that fails to load is told by the first connection, as before.
+void TMainWin::prepareAhead() {
+    // Two things the first paint and the first class list wait for are read
+    // on another thread while the widgets are built: the system's fonts (the
+    // font configuration is read whole the first time any text is measured)
+    // and this machine's schema. A schema that fails to load is told by the
+    // first connection, as before.
     try {
-        localSchema_ = std::async(std::launch::async, [] {
+        ahead_ = std::async(std::launch::async, [] {
+            QFontDatabase::families();
             try {
                 wbem::localRepository();
             } catch (const std::exception&) {
             }
         });
     } catch (const std::system_error&) {
-        // No thread to spare: the first connection compiles it.
+        // No thread to spare: the first text and the first connection do it.
     }
 }
 
@@ -199,7 +207,6 @@ void TMainWin::FormActivate() {
     if (Activated) return;
     Activated = true;
 
-    // Dialogs exist by now, so the settings can fill their histories.
     settings::ProfileFile file;
     try {
         file = settings::ProfileFile::load(options_.settingsFile);

@@ -35,6 +35,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,10 @@ class TMainWin : public QMainWindow {
     void LoadClassList();
     void LoadSettings(const settings::ProfileFile& file);  // win1_settings.cpp
     bool SaveSettings();  // histories and placement, one atomic write
+    // The connect, namespace and find dialogs are built when first needed
+    // (a command that opens one, or the close that saves their histories),
+    // not with the window; this builds them now if they are not yet built.
+    void prepareDialogs();
     // The offer of the query to the calling program at close; it may clear
     // canClose (win1_handback.cpp).
     void HandBackQuery(bool& canClose);
@@ -157,7 +162,7 @@ class TMainWin : public QMainWindow {
 
   private:
     void FormCreate();
-    void compileLocalSchemaAhead();
+    void prepareAhead();
     void buildLayout();
     void buildStatusBar();
     void wirePanes();
@@ -167,7 +172,8 @@ class TMainWin : public QMainWindow {
     // The end of a run of the instance thread, in the status bar.
     void InstancesDone(int count, const QString& error);
 
-    settings::Histories CollectHistories() const;
+    settings::Histories CollectHistories();  // builds the dialogs if not yet built
+    void applyDialogSettings();
     settings::WindowPlacement CurrentPlacement() const;
     settings::ScreenInfo CurrentScreen() const;
     void ApplyPlacement(const settings::WindowPlacement& placement);
@@ -177,9 +183,9 @@ class TMainWin : public QMainWindow {
 
     Prompts& prompts_;
     MainWindowOptions options_;
-    // This machine's schema, compiled on another thread while the window is
-    // built; waited for (if still running) when the window goes.
-    std::future<void> localSchema_;
+    // The fonts and this machine's schema, read on another thread while the
+    // window is built; waited for (if still running) when the window goes.
+    std::future<void> ahead_;
 
     // Shared with the views that draw from it, which Qt may ask for pictures
     // while it takes the window apart.
@@ -199,6 +205,9 @@ class TMainWin : public QMainWindow {
     // Made once; ConnectForm's combo boxes hold the host and namespace histories.
     TConnectForm* ConnectForm = nullptr;
     TNameSpaceForm* NameSpaceForm = nullptr;
+    // The settings read at activation, kept for the dialogs' histories until
+    // the dialogs are built.
+    std::optional<settings::ProfileFile> dialogSettings_;
 };
 
 }  // namespace ui

@@ -11,6 +11,7 @@
 namespace ui {
 
 void TMainWin::Connecttoremotehost1Click() {
+    prepareDialogs();
     TConnectForm& form = *ConnectForm;
     form.setChoice({fromSystem(WMI->Host), fromSystem(WMI->Namespace), fromSystem(WMI->User),
                     fromSystem(WMI->Password), int(wmi::AuthenticationLevel)});

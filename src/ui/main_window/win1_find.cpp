@@ -11,6 +11,7 @@
 namespace ui {
 
 void TMainWin::Search1Click() {
+    prepareDialogs();
     FindDialog->setRequest({SearchText, SearchWholeWord, SearchMatchCase});
     if (!FindDialog->ShowFind()) return;
     const FindRequest request = FindDialog->request();

@@ -14,7 +14,8 @@
 
 namespace ui {
 
-settings::Histories TMainWin::CollectHistories() const {
+settings::Histories TMainWin::CollectHistories() {
+    prepareDialogs();
     settings::Histories histories;
     histories.query = query_->history();
     histories.search = FindDialog->history();
@@ -26,20 +27,36 @@ settings::Histories TMainWin::CollectHistories() const {
 
 void TMainWin::LoadSettings(const settings::ProfileFile& file) {
     try {
-        settings::Histories histories = CollectHistories();
+        settings::Histories histories;
+        histories.query = query_->history();
         const settings::AuthLevelAccess level{
             [] { return wmi::AuthenticationLevel.load(); },
             [](int32_t value) { wmi::AuthenticationLevel = value; }};
         settings::LoadSettings(file, histories, level);
 
         query_->setHistory(histories.query);
-        FindDialog->setHistory(histories.search);
-        // --- Connect dialog
-        ConnectForm->setHistories(histories.host, histories.nspace);
         RemoteHosts = settings::LoadRemoteHosts(file);
     } catch (const std::exception&) {
         // The remaining reads are skipped without a message.
     }
+    // The dialogs' histories wait for the dialogs.
+    dialogSettings_ = file;
+    if (FindDialog) applyDialogSettings();
+}
+
+void TMainWin::applyDialogSettings() {
+    if (!dialogSettings_) return;
+    try {
+        // What the new dialogs hold stays unless the file says otherwise.
+        settings::Histories histories = CollectHistories();
+        settings::LoadSettings(*dialogSettings_, histories, {});
+        FindDialog->setHistory(histories.search);
+        // --- Connect dialog
+        ConnectForm->setHistories(histories.host, histories.nspace);
+    } catch (const std::exception&) {
+        // The remaining reads are skipped without a message.
+    }
+    dialogSettings_.reset();
 }
 
 bool TMainWin::SaveSettings() {

@@ -20,7 +20,9 @@ ColumnListBox::ColumnListBox(QWidget* parent) : QListWidget(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideRight);
-    updateGrid();
+    // The grid follows the width and the font: it is set by the first resize
+    // (every widget gets one before it shows), not here, so building the
+    // window measures no text.
 }
 
 void ColumnListBox::SetSortedItems(std::vector<std::string> names) {
