@@ -22,7 +22,7 @@ ReadStatus statusFromErrno(int err) {
     }
 }
 
-ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limit) {
+ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limit, FileEnd end) {
     out.clear();
     const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return statusFromErrno(errno);
@@ -34,7 +34,8 @@ ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limi
         if (out.size() < used + 4096)
             out.resize(std::min(limit, used + std::max<size_t>(4096, used)));
         if (used >= out.size()) break;  // the limit is reached
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
+        const size_t asked = out.size() - used;
+        const ssize_t n = ::read(fd, out.data() + used, asked);
         if (n < 0) {
             if (errno == EINTR) continue;
             status = statusFromErrno(errno);
@@ -42,20 +43,22 @@ ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limi
         }
         if (n == 0) break;
         used += static_cast<size_t>(n);
+        if (end == FileEnd::ShortRead && static_cast<size_t>(n) < asked) break;
     }
     ::close(fd);
     out.resize(status == ReadStatus::Ok ? used : 0);
     return status;
 }
 
-ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity,
-                        size_t& length) {
+ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity, size_t& length,
+                        FileEnd end) {
     length = 0;
     const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return statusFromErrno(errno);
     ReadStatus status = ReadStatus::Ok;
     while (length < capacity) {
-        const ssize_t n = ::read(fd, buffer + length, capacity - length);
+        const size_t asked = capacity - length;
+        const ssize_t n = ::read(fd, buffer + length, asked);
         if (n < 0) {
             if (errno == EINTR) continue;
             status = statusFromErrno(errno);
@@ -64,6 +67,7 @@ ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capaci
         }
         if (n == 0) break;
         length += static_cast<size_t>(n);
+        if (end == FileEnd::ShortRead && static_cast<size_t>(n) < asked) break;
     }
     ::close(fd);
     return status;

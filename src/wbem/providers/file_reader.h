@@ -14,14 +14,22 @@ enum class ReadStatus { Ok, Gone, Denied, Failed };
 
 inline constexpr size_t kMaxPseudoFileSize = size_t{4} << 20;
 
+// How a read knows it has reached the end of a file. In general only a read
+// that returns nothing tells. A file the kernel writes out whole on every
+// read (a /proc/<pid> file of one record: stat, status, io, cmdline) has
+// ended once a read returns less than was asked, which saves the empty read,
+// a system call per file on a walk over all processes.
+enum class FileEnd { EmptyRead, ShortRead };
+
 // The whole file `path` (relative to the directory descriptor `dirfd`, or
 // absolute with AT_FDCWD) into `out`, reusing its capacity; reads at most
 // `limit` bytes.
 ReadStatus readFileAt(int dirfd, const char* path, std::string& out,
-                      size_t limit = kMaxPseudoFileSize);
+                      size_t limit = kMaxPseudoFileSize, FileEnd end = FileEnd::EmptyRead);
 // The same into a caller's buffer of `capacity` bytes; `length` receives the
 // number of bytes read (a longer file is cut at the capacity).
-ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity, size_t& length);
+ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity, size_t& length,
+                        FileEnd end = FileEnd::EmptyRead);
 // The target of a symbolic link.
 ReadStatus readLinkAt(int dirfd, const char* path, std::string& out);
 

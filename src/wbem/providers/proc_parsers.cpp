@@ -1,7 +1,9 @@
 #include "proc_parsers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <type_traits>
 
 #include "../text.h"
 #include "parse_util.h"
@@ -52,7 +54,8 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
 
 namespace {
 
-// "Key:\tvalue" lines; calls f(key, value) with the value trimmed.
+// "Key:\tvalue" lines; calls f(key, value) with the value trimmed. A
+// callback that returns bool ends the walk by returning false.
 template <class F>
 void forEachKeyLine(std::string_view text, F f) {
     Splitter lines(text, '\n');
@@ -60,7 +63,12 @@ void forEachKeyLine(std::string_view text, F f) {
     while (lines.next(line)) {
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        f(line.substr(0, colon), trimmed(line.substr(colon + 1)));
+        const std::string_view key = line.substr(0, colon), value = trimmed(line.substr(colon + 1));
+        if constexpr (std::is_same_v<decltype(f(key, value)), bool>) {
+            if (!f(key, value)) return;
+        } else {
+            f(key, value);
+        }
     }
 }
 
@@ -94,31 +102,50 @@ std::optional<uint32_t> secondId(std::string_view v) {
 
 ProcStatus parseProcStatus(std::string_view text) {
     ProcStatus s;
+    // The lines read here come before the signal masks and processor lists
+    // that make up the rest of the file: once each has been seen, the walk
+    // stops. (A kernel thread has no memory lines and is read to the end.)
+    constexpr unsigned kAll = (1u << 11) - 1;
+    unsigned seen = 0;
     forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+        unsigned bit = 0;
         if (key == "Tgid") {
             s.tgid = parseInt(v);
+            bit = 1u << 0;
         } else if (key == "PPid") {
             s.ppid = parseInt(v);
+            bit = 1u << 1;
         } else if (key == "Threads") {
             s.threads = parseInt(v);
+            bit = 1u << 2;
         } else if (key == "Uid") {
             s.realUid = firstId(v);
             s.effectiveUid = secondId(v);
+            bit = 1u << 3;
         } else if (key == "Gid") {
             s.realGid = firstId(v);
+            bit = 1u << 4;
         } else if (key == "VmPeak") {
             s.vmPeakKb = parseKb(v);
+            bit = 1u << 5;
         } else if (key == "VmSize") {
             s.vmSizeKb = parseKb(v);
+            bit = 1u << 6;
         } else if (key == "VmHWM") {
             s.vmHwmKb = parseKb(v);
+            bit = 1u << 7;
         } else if (key == "VmRSS") {
             s.vmRssKb = parseKb(v);
+            bit = 1u << 8;
         } else if (key == "RssAnon") {
             s.rssAnonKb = parseKb(v);
+            bit = 1u << 9;
         } else if (key == "VmSwap") {
             s.vmSwapKb = parseKb(v);
+            bit = 1u << 10;
         }
+        seen |= bit;
+        return seen != kAll;
     });
     return s;
 }
@@ -134,11 +161,12 @@ std::vector<std::string_view> parseCmdline(std::string_view text) {
 }
 
 std::string joinCommandLine(std::string_view cmdline) {
-    std::string out;
-    for (std::string_view a : parseCmdline(cmdline)) {
-        if (!out.empty()) out += ' ';
-        out.append(a);
-    }
+    if (!cmdline.empty() && cmdline.back() == '\0') cmdline.remove_suffix(1);
+    // Empty leading arguments add no blank; every later one does.
+    const size_t first = cmdline.find_first_not_of('\0');
+    if (first == std::string_view::npos) return {};
+    std::string out(cmdline.substr(first));
+    std::replace(out.begin(), out.end(), '\0', ' ');
     return out;
 }
 

@@ -114,7 +114,10 @@ std::optional<std::string> ProcessRecord::creationDate() const {
 
 namespace {
 constexpr size_t kSmallFile = 16384;
-}
+// The per-process files read here are each one record the kernel writes
+// out whole on every read.
+constexpr FileEnd kWhole = FileEnd::ShortRead;
+}  // namespace
 
 ProcReader::ProcReader(const std::string& root)
     : root_(DirFd::open(AT_FDCWD, root.c_str())), small_(new char[kSmallFile]) {}
@@ -143,29 +146,32 @@ bool ProcReader::readThread(int64_t pid, int64_t tid, uint32_t parts, ProcessRec
 bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     size_t len = 0;
     // stat is read always: it tells whether the process still exists.
-    if (readFileInto(dirfd, "stat", small_.get(), kSmallFile, len) != ReadStatus::Ok) return false;
+    if (readFileInto(dirfd, "stat", small_.get(), kSmallFile, len, kWhole) != ReadStatus::Ok)
+        return false;
     auto st = parseProcStat(std::string_view(small_.get(), len));
     if (!st) return false;
     rec.stat = std::move(*st);
     rec.nameCache.reset();
     rec.status.reset();
+    // The last record's command line lends its buffer to the next read: a
+    // walk reads one per process, and each takes a page to read into.
+    if (rec.cmdline) cmdline_ = std::move(*rec.cmdline);
     rec.cmdline.reset();
     rec.exe.reset();
     rec.fdCount.reset();
     rec.io.reset();
 
     if (parts & procpart::Status) {
-        const ReadStatus s = readFileInto(dirfd, "status", small_.get(), kSmallFile, len);
+        const ReadStatus s = readFileInto(dirfd, "status", small_.get(), kSmallFile, len, kWhole);
         if (s == ReadStatus::Gone) return false;
         if (s == ReadStatus::Ok) rec.status = parseProcStatus(std::string_view(small_.get(), len));
     }
     const bool wantCmdline =
         (parts & procpart::Cmdline) || ((parts & procpart::FullName) && rec.stat.comm.size() >= 15);
     if (wantCmdline) {
-        std::string text;
-        const ReadStatus s = readFileAt(dirfd, "cmdline", text);
+        const ReadStatus s = readFileAt(dirfd, "cmdline", cmdline_, kMaxPseudoFileSize, kWhole);
         if (s == ReadStatus::Gone) return false;
-        if (s == ReadStatus::Ok) rec.cmdline = std::move(text);
+        if (s == ReadStatus::Ok) rec.cmdline = std::move(cmdline_);
     }
     if (parts & procpart::Exe) {
         std::string target;
@@ -174,7 +180,7 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     }
     if (parts & procpart::Fds) rec.fdCount = countFds(dirfd);
     if (parts & procpart::Io) {
-        const ReadStatus s = readFileInto(dirfd, "io", small_.get(), kSmallFile, len);
+        const ReadStatus s = readFileInto(dirfd, "io", small_.get(), kSmallFile, len, kWhole);
         if (s == ReadStatus::Ok) rec.io = parseProcIo(std::string_view(small_.get(), len));
     }
     return true;

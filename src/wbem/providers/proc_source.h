@@ -86,7 +86,7 @@ class ProcReader {
     std::optional<uint64_t> countFds(int dirfd);
 
     DirFd root_;
-    std::string buf_;                // cmdline, which may be long
+    std::string cmdline_;            // cmdline, which may be long
     std::unique_ptr<char[]> small_;  // stat, status, io: a few KB each
     int fdSizeWorks_ = -1;  // does stat() of a fd directory give the count? -1: not known yet
 };

@@ -66,6 +66,11 @@ class RecordMapper {
 inline CimValue textValue(std::string_view s) { return CimValue::string(sanitizeUtf8(s)); }
 inline CimValue textValue(const std::string& s) { return textValue(std::string_view(s)); }
 inline CimValue textValue(const char* s) { return textValue(std::string_view(s)); }
+// Text made for the value keeps its buffer when it is valid already.
+inline CimValue textValue(std::string&& s) {
+    if (isValidUtf8(s)) return CimValue::string(std::move(s));
+    return textValue(std::string_view(s));
+}
 inline CimValue textValue(const std::optional<std::string>& s) {
     return s ? textValue(std::string_view(*s)) : CimValue();
 }

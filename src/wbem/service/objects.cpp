@@ -242,13 +242,20 @@ class Object : public ISWbemObject {
         auto block = std::make_shared<ClassPropertyBlock>();
         block->cls = v_.cls;
         const QualifierScope scope = v_.inst ? QualifierScope::Instance : QualifierScope::Class;
-        const std::vector<int> slots = visibleSlots();
+        // A whole object in name order shows the class's own list.
+        std::vector<int> chosen;
+        const bool whole = !v_.declarationOrder && !v_.partial;
+        if (!whole) chosen = visibleSlots();
+        const std::vector<int>& slots = whole ? v_.cls->alphabetical : chosen;
         block->items.reserve(slots.size());
         for (int slot : slots) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
             const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
-            block->items.emplace_back(def, toVariant(value, def.type, v_),
-                                      iequals(def.classOrigin, v_.cls->name), scope);
+            // Most origins are spelled as the class is: the exact comparison
+            // answers them without folding case.
+            const bool local =
+                def.classOrigin == v_.cls->name || iequals(def.classOrigin, v_.cls->name);
+            block->items.emplace_back(def, toVariant(value, def.type, v_), local, scope);
         }
         std::vector<ElementPtr> items;
         items.reserve(block->items.size());

@@ -104,6 +104,27 @@ TEST(ProcStatusTest, ReadsTheFieldsAndToleratesJunk) {
     EXPECT_EQ(s.threads, 7);
 }
 
+TEST(ProcStatusTest, ReadsEveryFieldWhateverTheirOrder) {
+    // The kernel's order puts Threads last of these; text in another order
+    // must not end the reading before every field has been seen.
+    ProcStatus s = parseProcStatus(
+        "Threads:\t2\nVmSwap:\t1 kB\nRssAnon:\t2 kB\nVmRSS:\t3 kB\nVmHWM:\t4 kB\n"
+        "VmSize:\t5 kB\nVmPeak:\t6 kB\nGid:\t7\t7\t7\t7\nUid:\t8\t9\t8\t8\nPPid:\t10\n"
+        "SigQ:\t0/100\nTgid:\t11\n");
+    EXPECT_EQ(s.threads, 2);
+    EXPECT_EQ(s.vmSwapKb, 1u);
+    EXPECT_EQ(s.rssAnonKb, 2u);
+    EXPECT_EQ(s.vmRssKb, 3u);
+    EXPECT_EQ(s.vmHwmKb, 4u);
+    EXPECT_EQ(s.vmSizeKb, 5u);
+    EXPECT_EQ(s.vmPeakKb, 6u);
+    EXPECT_EQ(s.realGid, 7u);
+    EXPECT_EQ(s.realUid, 8u);
+    EXPECT_EQ(s.effectiveUid, 9u);
+    EXPECT_EQ(s.ppid, 10);
+    EXPECT_EQ(s.tgid, 11);
+}
+
 TEST(ProcStatusTest, TruncatedAndEmptyTextGiveEmptyFields) {
     ProcStatus cut = parseProcStatus("Tgid:\t12\nPPid:\t");
     EXPECT_EQ(cut.tgid, 12);
@@ -128,6 +149,9 @@ TEST(CmdlineTest, SplitsAndJoinsArguments) {
         {"bash\0-c\0echo hi\0"s, {"bash", "-c", "echo hi"}, "bash -c echo hi"},
         {"no-terminator\0last"s, {"no-terminator", "last"}, "no-terminator last"},
         {"a\0\0b\0"s, {"a", "", "b"}, "a  b"},
+        {"\0\0a\0b\0"s, {"", "", "a", "b"}, "a b"},
+        {"a\0\0"s, {"a", ""}, "a "},
+        {"\0\0\0"s, {"", "", ""}, ""},
         {""s, {}, ""},
         {"\0"s, {}, ""},
         {"nginx: worker process"s, {"nginx: worker process"}, "nginx: worker process"},
