@@ -20,6 +20,7 @@ enum class StatField : int {
     Pgrp = 5,
     Session = 6,
     TtyNr = 7,
+    Flags = 9,
     MinFlt = 10,
     MajFlt = 12,
     UTime = 14,

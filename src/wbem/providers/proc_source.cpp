@@ -153,10 +153,12 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     rec.stat = std::move(*st);
     rec.nameCache.reset();
     rec.status.reset();
-    // The last record's command line lends its buffer to the next read: a
-    // walk reads one per process, and each takes a page to read into.
+    // The last record's command line and executable lend their buffers to
+    // the next reads: a walk reads them once per process, and the command
+    // line takes a page to read into.
     if (rec.cmdline) cmdline_ = std::move(*rec.cmdline);
     rec.cmdline.reset();
+    if (rec.exe) exe_ = std::move(*rec.exe);
     rec.exe.reset();
     rec.fdCount.reset();
     rec.io.reset();
@@ -174,11 +176,14 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
         if (s == ReadStatus::Ok) rec.cmdline = std::move(cmdline_);
     }
     if (parts & procpart::Exe) {
-        std::string target;
         // A kernel thread has no executable; that is not a vanished process.
-        if (readLinkAt(dirfd, "exe", target) == ReadStatus::Ok) rec.exe = std::move(target);
+        if (readLinkAt(dirfd, "exe", exe_) == ReadStatus::Ok) rec.exe = std::move(exe_);
     }
-    if (parts & procpart::Fds) rec.fdCount = countFds(dirfd);
+    if (parts & procpart::Fds) {
+        constexpr int64_t kKernelThread = 0x00200000;  // PF_KTHREAD
+        const auto flags = rec.stat.field(StatField::Flags);
+        rec.fdCount = countFds(dirfd, flags && (*flags & kKernelThread));
+    }
     if (parts & procpart::Io) {
         const ReadStatus s = readFileInto(dirfd, "io", small_.get(), kSmallFile, len, kWhole);
         if (s == ReadStatus::Ok) rec.io = parseProcIo(std::string_view(small_.get(), len));
@@ -186,7 +191,7 @@ bool ProcReader::readFrom(int dirfd, uint32_t parts, ProcessRecord& rec) {
     return true;
 }
 
-std::optional<uint64_t> ProcReader::countFds(int dirfd) {
+std::optional<uint64_t> ProcReader::countFds(int dirfd, bool kernelThread) {
     if (fdSizeWorks_ < 0) {
         // Since Linux 6.2 the size of a fd directory is its number of
         // entries, which saves listing it. Our own has at least the /proc
@@ -200,7 +205,14 @@ std::optional<uint64_t> ProcReader::countFds(int dirfd) {
         if (fstatat(dirfd, "fd", &st, 0) != 0) return std::nullopt;
         if (st.st_size > 0) return static_cast<uint64_t>(st.st_size);
         // 0 is no descriptors (a kernel thread) or none we may see: asking
-        // tells which in one call, where listing takes six.
+        // tells which in one call, where listing takes six. Every kernel
+        // thread's directory belongs to root with the same mode, so one
+        // answer serves them all.
+        if (kernelThread) {
+            if (kernelThreadFdsOpen_ < 0)
+                kernelThreadFdsOpen_ = faccessat(dirfd, "fd", R_OK | X_OK, AT_EACCESS) == 0;
+            return kernelThreadFdsOpen_ == 1 ? std::optional<uint64_t>(0) : std::nullopt;
+        }
         if (faccessat(dirfd, "fd", R_OK | X_OK, AT_EACCESS) != 0) return std::nullopt;
         return 0;
     }

@@ -83,12 +83,14 @@ class ProcReader {
 
   private:
     bool readFrom(int dirfd, uint32_t parts, ProcessRecord& rec);
-    std::optional<uint64_t> countFds(int dirfd);
+    std::optional<uint64_t> countFds(int dirfd, bool kernelThread);
 
     DirFd root_;
-    std::string cmdline_;            // cmdline, which may be long
+    std::string cmdline_;  // cmdline, which may be long
+    std::string exe_;
     std::unique_ptr<char[]> small_;  // stat, status, io: a few KB each
     int fdSizeWorks_ = -1;  // does stat() of a fd directory give the count? -1: not known yet
+    int kernelThreadFdsOpen_ = -1;  // may we list a kernel thread's fds? -1: not asked yet
 };
 
 // The numeric entries of a directory, one per call, read as the walk goes.

@@ -92,7 +92,7 @@ class Property : public ISWbemProperty {
 // allocates once per object, not once per property.
 class ClassProperty : public ISWbemProperty {
   public:
-    ClassProperty(const PropertyDef& def, Variant value, bool local, QualifierScope scope)
+    ClassProperty(const PropertyDef& def, Variant&& value, bool local, QualifierScope scope)
         : def_(&def), value_(std::move(value)), local_(local), scope_(scope) {}
     std::string Name() const override { return def_->name; }
     Variant Value() const override { return value_; }

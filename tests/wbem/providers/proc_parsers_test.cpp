@@ -72,6 +72,41 @@ TEST(ProcStatTest, HugeUnsignedCounterDoesNotEndTheList) {
     EXPECT_EQ(st->fieldCount, ProcStat::kLastField);
 }
 
+TEST(ProcStatTest, NumberFieldsAtTheirEdges) {
+    // The second field (pgrp) in each of its forms; a form that is not a
+    // number ends the list there, so the third (session) is then missing.
+    struct Case {
+        std::string field;
+        std::optional<int64_t> value;
+    };
+    const Case cases[] = {
+        {"0", 0},
+        {"-0", 0},
+        {"007", 7},
+        {"-12", -12},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", INT64_MAX},
+        {"18446744073709551615", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"00000000000000000000000042", 42},
+        {"18446744073709551616", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"-18446744073709551615", std::nullopt},
+        {"+5", std::nullopt},
+        {"-", std::nullopt},
+        {"--5", std::nullopt},
+        {"5x", std::nullopt},
+        {"\n", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        auto st = parseProcStat("9 (x) S 1 " + c.field + " 3\n");
+        ASSERT_TRUE(st) << c.field;
+        EXPECT_EQ(st->field(StatField::Pgrp), c.value) << c.field;
+        EXPECT_EQ(st->field(StatField::Session), c.value ? std::optional<int64_t>(3) : std::nullopt)
+            << c.field;
+    }
+}
+
 TEST(ProcStatusTest, ReadsTheFieldsAndToleratesJunk) {
     const std::string text =
         "Name:\tweird name\n"
