@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 
 #include "test_support.h"
 #include "wbem/providers/cim_datetime.h"
@@ -449,6 +450,32 @@ TEST(LiveProcessTest, ChildProcessMatchesItsProcFiles) {
             ++fds;
         EXPECT_EQ(test::uintOf(p, "HandleCount"), fds);
     }
+}
+
+TEST(LiveProcessTest, KernelThreadsCountNoHandlesWhereTheirFdsMayBeListed) {
+    auto all = test::liveInstances("root\\cimv2", "Win32_Process");
+    size_t checked = 0;
+    for (const auto& p : all) {
+        const std::string dir = "/proc/" + test::stringOf(*p, "Handle") + "/";
+        std::ifstream in(dir + "stat");
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;  // gone since
+        std::istringstream fields(text.substr(close + 1));
+        std::string field;
+        uint64_t flags = 0;
+        for (int n = 3; n <= 9 && fields >> field; ++n)
+            if (n == 9) flags = std::stoull(field);
+        if (!(flags & 0x00200000)) continue;  // PF_KTHREAD
+        SCOPED_TRACE(dir);
+        if (::access((dir + "fd").c_str(), R_OK | X_OK) == 0)
+            EXPECT_EQ(test::valueOf(*p, "HandleCount"), CimValue::uint(0));
+        else
+            EXPECT_TRUE(test::valueOf(*p, "HandleCount").isNull());
+        ++checked;
+    }
+    if (checked == 0) GTEST_SKIP() << "no kernel threads are visible here";
 }
 
 }  // namespace
