@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 #include "../text.h"
@@ -22,6 +23,8 @@ namespace {
 // Counters beyond int64 (the unlimited rsslim) are kept at the maximum
 // instead of ending the list; anything else that is not a number does. Read
 // digit by digit: a walk reads forty of these per process.
+constexpr uint64_t kUInt64Tenth = UINT64_MAX / 10;
+
 bool statNumber(std::string_view w, int64_t& out) {
     const bool negative = !w.empty() && w[0] == '-';
     if (negative) w.remove_prefix(1);
@@ -30,7 +33,8 @@ bool statNumber(std::string_view w, int64_t& out) {
     for (const char c : w) {
         if (c < '0' || c > '9') return false;
         const unsigned d = static_cast<unsigned>(c - '0');
-        if (v > (UINT64_MAX - d) / 10) return false;  // beyond uint64
+        // Beyond uint64? Only a number of twenty digits or more can be.
+        if (v >= kUInt64Tenth && (v > kUInt64Tenth || d > UINT64_MAX % 10)) return false;
         v = v * 10 + d;
     }
     if (negative) {
@@ -49,7 +53,9 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     // The command name may hold blanks, parentheses and newlines; it ends at
     // the last ')' of the text, since no later field can contain one.
     const size_t open = text.find(" (");
-    const size_t close = text.rfind(')');
+    const void* last = text.empty() ? nullptr : memrchr(text.data(), ')', text.size());
+    const size_t close = last ? static_cast<size_t>(static_cast<const char*>(last) - text.data())
+                              : std::string_view::npos;
     if (open == std::string_view::npos || close == std::string_view::npos || close < open + 1)
         return std::nullopt;
     auto pid = parseInt(text.substr(0, open));
@@ -77,8 +83,9 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
 
 namespace {
 
-// "Key:\tvalue" lines; calls f(key, value) with the value trimmed. A
-// callback that returns bool ends the walk by returning false.
+// "Key:\tvalue" lines; calls f(key, value) with the value as it stands
+// (trimmed by the callback for the keys it wants). A callback that returns
+// bool ends the walk by returning false.
 template <class F>
 void forEachKeyLine(std::string_view text, F f) {
     Splitter lines(text, '\n');
@@ -86,7 +93,7 @@ void forEachKeyLine(std::string_view text, F f) {
     while (lines.next(line)) {
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        const std::string_view key = line.substr(0, colon), value = trimmed(line.substr(colon + 1));
+        const std::string_view key = line.substr(0, colon), value = line.substr(colon + 1);
         if constexpr (std::is_same_v<decltype(f(key, value)), bool>) {
             if (!f(key, value)) return;
         } else {
@@ -130,41 +137,42 @@ ProcStatus parseProcStatus(std::string_view text) {
     // stops. (A kernel thread has no memory lines and is read to the end.)
     constexpr unsigned kAll = (1u << 11) - 1;
     unsigned seen = 0;
-    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+    forEachKeyLine(text, [&](std::string_view key, std::string_view raw) {
+        const auto v = [raw] { return trimmed(raw); };
         unsigned bit = 0;
         if (key == "Tgid") {
-            s.tgid = parseInt(v);
+            s.tgid = parseInt(v());
             bit = 1u << 0;
         } else if (key == "PPid") {
-            s.ppid = parseInt(v);
+            s.ppid = parseInt(v());
             bit = 1u << 1;
         } else if (key == "Threads") {
-            s.threads = parseInt(v);
+            s.threads = parseInt(v());
             bit = 1u << 2;
         } else if (key == "Uid") {
-            s.realUid = firstId(v);
-            s.effectiveUid = secondId(v);
+            s.realUid = firstId(v());
+            s.effectiveUid = secondId(v());
             bit = 1u << 3;
         } else if (key == "Gid") {
-            s.realGid = firstId(v);
+            s.realGid = firstId(v());
             bit = 1u << 4;
         } else if (key == "VmPeak") {
-            s.vmPeakKb = parseKb(v);
+            s.vmPeakKb = parseKb(v());
             bit = 1u << 5;
         } else if (key == "VmSize") {
-            s.vmSizeKb = parseKb(v);
+            s.vmSizeKb = parseKb(v());
             bit = 1u << 6;
         } else if (key == "VmHWM") {
-            s.vmHwmKb = parseKb(v);
+            s.vmHwmKb = parseKb(v());
             bit = 1u << 7;
         } else if (key == "VmRSS") {
-            s.vmRssKb = parseKb(v);
+            s.vmRssKb = parseKb(v());
             bit = 1u << 8;
         } else if (key == "RssAnon") {
-            s.rssAnonKb = parseKb(v);
+            s.rssAnonKb = parseKb(v());
             bit = 1u << 9;
         } else if (key == "VmSwap") {
-            s.vmSwapKb = parseKb(v);
+            s.vmSwapKb = parseKb(v());
             bit = 1u << 10;
         }
         seen |= bit;
@@ -195,7 +203,8 @@ std::string joinCommandLine(std::string_view cmdline) {
 
 ProcIo parseProcIo(std::string_view text) {
     ProcIo io;
-    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+    forEachKeyLine(text, [&](std::string_view key, std::string_view raw) {
+        const std::string_view v = trimmed(raw);
         if (key == "rchar")
             io.rchar = parseUInt(v);
         else if (key == "wchar")
@@ -214,7 +223,8 @@ ProcIo parseProcIo(std::string_view text) {
 
 MemInfo parseMemInfo(std::string_view text) {
     MemInfo m;
-    forEachKeyLine(text, [&](std::string_view key, std::string_view v) {
+    forEachKeyLine(text, [&](std::string_view key, std::string_view raw) {
+        const std::string_view v = trimmed(raw);
         if (key == "MemTotal")
             m.memTotal = parseKb(v);
         else if (key == "MemFree")
