@@ -19,24 +19,31 @@ std::optional<int64_t> ProcStat::field(StatField f) const {
 
 namespace {
 
-// One number field of a stat line: decimal digits, perhaps after a minus.
-// Counters beyond int64 (the unlimited rsslim) are kept at the maximum
-// instead of ending the list; anything else that is not a number does. Read
-// digit by digit: a walk reads forty of these per process.
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 constexpr uint64_t kUInt64Tenth = UINT64_MAX / 10;
 
-bool statNumber(std::string_view w, int64_t& out) {
-    const bool negative = !w.empty() && w[0] == '-';
-    if (negative) w.remove_prefix(1);
-    if (w.empty()) return false;
+// The number field of a stat line that starts at `p`, which moves past it:
+// decimal digits, perhaps after a minus, the last field perhaps followed by
+// the line's newline. Counters beyond int64 (the unlimited rsslim) are kept
+// at the maximum instead of ending the list; a field that is anything else
+// ends it. Read in one pass over the characters: a walk reads forty of these
+// per process.
+bool statNumber(const char*& p, const char* end, int64_t& out) {
+    const bool negative = *p == '-';
+    const char* q = negative ? p + 1 : p;
+    const char* const digits = q;
     uint64_t v = 0;
-    for (const char c : w) {
-        if (c < '0' || c > '9') return false;
-        const unsigned d = static_cast<unsigned>(c - '0');
+    for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+        const unsigned d = static_cast<unsigned>(*q - '0');
         // Beyond uint64? Only a number of twenty digits or more can be.
         if (v >= kUInt64Tenth && (v > kUInt64Tenth || d > UINT64_MAX % 10)) return false;
         v = v * 10 + d;
     }
+    if (q == digits) return false;
+    if (q < end && *q == '\n') ++q;
+    if (q < end && !isBlank(*q)) return false;
+    p = q;
     if (negative) {
         // The magnitude of INT64_MIN is the largest a negative may have.
         if (v > uint64_t{1} << 63) return false;
@@ -64,16 +71,20 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     ProcStat st;
     st.pid = *pid;
     st.comm.assign(text.substr(open + 2, close - open - 2));
-    Words words(text.substr(close + 1));
-    std::string_view w;
-    if (!words.next(w)) return st;
-    if (w.size() == 1) st.state = w[0];
-    if (w.size() != 1) return st;
+    // Fields are separated by blanks (spaces or tabs); the state is one
+    // character.
+    const char* p = text.data() + close + 1;
+    const char* const end = text.data() + text.size();
+    while (p < end && isBlank(*p)) ++p;
+    const char* const state = p;
+    while (p < end && !isBlank(*p)) ++p;
+    if (p - state != 1) return st;
+    st.state = *state;
     int n = 3;
-    while (n < ProcStat::kLastField && words.next(w)) {
-        if (!w.empty() && w.back() == '\n') w.remove_suffix(1);
+    while (n < ProcStat::kLastField) {
+        while (p < end && isBlank(*p)) ++p;
         int64_t v = 0;
-        if (!statNumber(w, v)) break;
+        if (p == end || !statNumber(p, end, v)) break;
         ++n;
         st.values[static_cast<size_t>(n)] = v;
     }

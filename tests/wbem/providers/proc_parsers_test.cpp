@@ -97,6 +97,10 @@ TEST(ProcStatTest, NumberFieldsAtTheirEdges) {
         {"--5", std::nullopt},
         {"5x", std::nullopt},
         {"\n", std::nullopt},
+        {"4\n", 4},
+        {"4\n\n", std::nullopt},
+        {"4\nx", std::nullopt},
+        {"4\t", 4},
     };
     for (const Case& c : cases) {
         auto st = parseProcStat("9 (x) S 1 " + c.field + " 3\n");
