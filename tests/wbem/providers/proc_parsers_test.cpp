@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace wbem {
 namespace {
 
@@ -145,23 +149,22 @@ TEST(ProcStatusTest, ReadsTheFieldsAndToleratesJunk) {
 
 TEST(ProcStatusTest, ReadsEveryFieldWhateverTheirOrder) {
     // The kernel's order puts Threads last of these; text in another order
-    // must not end the reading before every field has been seen.
-    ProcStatus s = parseProcStatus(
-        "Threads:\t2\nVmSwap:\t1 kB\nRssAnon:\t2 kB\nVmRSS:\t3 kB\nVmHWM:\t4 kB\n"
-        "VmSize:\t5 kB\nVmPeak:\t6 kB\nGid:\t7\t7\t7\t7\nUid:\t8\t9\t8\t8\nPPid:\t10\n"
-        "SigQ:\t0/100\nTgid:\t11\n");
-    EXPECT_EQ(s.threads, 2);
-    EXPECT_EQ(s.vmSwapKb, 1u);
-    EXPECT_EQ(s.rssAnonKb, 2u);
-    EXPECT_EQ(s.vmRssKb, 3u);
-    EXPECT_EQ(s.vmHwmKb, 4u);
-    EXPECT_EQ(s.vmSizeKb, 5u);
-    EXPECT_EQ(s.vmPeakKb, 6u);
-    EXPECT_EQ(s.realGid, 7u);
-    EXPECT_EQ(s.realUid, 8u);
-    EXPECT_EQ(s.effectiveUid, 9u);
-    EXPECT_EQ(s.ppid, 10);
-    EXPECT_EQ(s.tgid, 11);
+    // must not end the reading before every field has been seen. Each
+    // rotation of the lines puts another one last.
+    const std::vector<std::string> lines = {"Tgid:\t11",        "PPid:\t10",     "Uid:\t8\t9\t8\t8",
+                                            "Gid:\t7\t7\t7\t7", "VmPeak:\t6 kB", "VmSize:\t5 kB",
+                                            "VmHWM:\t4 kB",     "VmRSS:\t3 kB",  "RssAnon:\t2 kB",
+                                            "VmSwap:\t1 kB",    "Threads:\t2",   "SigQ:\t0/100"};
+    const auto fields = [](const ProcStatus& s) {
+        return std::tuple(s.tgid, s.ppid, s.realUid, s.effectiveUid, s.realGid, s.vmPeakKb,
+                          s.vmSizeKb, s.vmHwmKb, s.vmRssKb, s.rssAnonKb, s.vmSwapKb, s.threads);
+    };
+    const auto expected = fields(ProcStatus{11, 10, 2, 8, 9, 7, 6, 5, 4, 3, 2, 1});
+    for (size_t first = 0; first < lines.size(); ++first) {
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i) text += lines[(first + i) % lines.size()] + "\n";
+        EXPECT_EQ(fields(parseProcStatus(text)), expected) << text;
+    }
 }
 
 TEST(ProcStatusTest, TruncatedAndEmptyTextGiveEmptyFields) {
