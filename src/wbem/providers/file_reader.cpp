@@ -124,4 +124,8 @@ DirFd DirFd::open(int dirfd, const char* path) {
     return DirFd(::openat(dirfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
+DirFd DirFd::openPath(int dirfd, const char* path) {
+    return DirFd(::openat(dirfd, path, O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
 }  // namespace wbem

@@ -54,6 +54,10 @@ class DirFd {
 
     // Opens `path` below `dirfd` as a directory; invalid on failure (errno kept).
     static DirFd open(int dirfd, const char* path);
+    // The same for a directory only to reach the files below it, not to list
+    // (O_PATH): the kernel sets up less for it, which counts where a walk
+    // opens one per process.
+    static DirFd openPath(int dirfd, const char* path);
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }

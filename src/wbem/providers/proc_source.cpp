@@ -125,7 +125,7 @@ ProcReader::ProcReader(const std::string& root)
 bool ProcReader::readProcess(int64_t pid, uint32_t parts, ProcessRecord& rec) {
     char name[24];
     *std::to_chars(name, name + sizeof name - 1, pid).ptr = '\0';
-    DirFd dir = DirFd::open(root_.get(), name);
+    DirFd dir = DirFd::openPath(root_.get(), name);
     if (!dir.valid()) return false;
     rec.pid = pid;
     rec.tgid = pid;
@@ -136,7 +136,7 @@ bool ProcReader::readThread(int64_t pid, int64_t tid, uint32_t parts, ProcessRec
     char name[64];
     std::snprintf(name, sizeof name, "%lld/task/%lld", static_cast<long long>(pid),
                   static_cast<long long>(tid));
-    DirFd dir = DirFd::open(root_.get(), name);
+    DirFd dir = DirFd::openPath(root_.get(), name);
     if (!dir.valid()) return false;
     rec.pid = tid;
     rec.tgid = pid;
