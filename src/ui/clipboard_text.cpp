@@ -24,6 +24,20 @@ void appendParameterLines(QString& text, const QTreeWidgetItem& method) {
     }
 }
 
+QString oneLine(QString cell) {
+    for (QChar& c : cell)
+        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+    return cell;
+}
+
+void appendRow(QString& text, const QStringList& cells) {
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0) text += u'\t';
+        text += oneLine(cells[i]);
+    }
+    text += kLineEnd;
+}
+
 }  // namespace
 
 QString TrimmedText(const QString& text) {
@@ -55,6 +69,14 @@ std::vector<GridRow> SelectedGridRows(const StringGrid& grid) {
 QString ListText(const QStringList& lines) {
     QString text;
     for (const QString& line : lines) text += line + kLineEnd;
+    return text;
+}
+
+QString rowsText(const QStringList& captions, const std::vector<QStringList>& rows,
+                 bool withHeader) {
+    QString text;
+    if (withHeader) appendRow(text, captions);
+    for (const QStringList& row : rows) appendRow(text, row);
     return text;
 }
 

@@ -1,5 +1,5 @@
-// The texts the copy commands of the class page put on the clipboard. Every
-// line ends with CR LF.
+// The texts the copy commands of the class page and of the query result put
+// on the clipboard. Every line ends with CR LF.
 #pragma once
 
 #include <QString>
@@ -30,6 +30,12 @@ std::vector<GridRow> SelectedGridRows(const StringGrid& grid);
 
 // Every line, each one ended.
 QString ListText(const QStringList& lines);
+
+// Rows as lines of tab-separated cells; the captions first when withHeader.
+// Tabs and line breaks inside a cell become blanks, so that each row stays
+// one line of the right number of cells.
+QString rowsText(const QStringList& captions, const std::vector<QStringList>& rows,
+                 bool withHeader);
 
 // The method's name, then "  in " or "  out " and the name of each parameter.
 QString MethodText(const QTreeWidgetItem& method);

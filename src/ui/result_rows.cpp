@@ -1,57 +1,15 @@
 #include "ui/result_rows.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "wbem/errors.h"
 #include "wbem/repository/object_path.h"
 #include "wbem/text.h"
+#include "wbem/wql/lexer.h"
 
 namespace ui {
 
 namespace {
-
-QString oneLine(QString cell) {
-    for (QChar& c : cell)
-        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
-    return cell;
-}
-
-void appendLine(QString& out, const QStringList& cells) {
-    for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0) out += u'\t';
-        out += oneLine(cells[i]);
-    }
-    out += QStringLiteral("\r\n");
-}
-
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// Where the keyword starts in the query outside quotes, as a whole word, at or
-// after `from`; npos when it does not occur.
-size_t findKeyword(std::string_view query, std::string_view keyword, size_t from) {
-    char quote = 0;
-    for (size_t i = from; i < query.size(); ++i) {
-        const char c = query[i];
-        if (quote) {
-            if (c == '\\' && i + 1 < query.size())
-                ++i;
-            else if (c == quote)
-                quote = 0;
-            continue;
-        }
-        if (c == '"' || c == '\'') {
-            quote = c;
-            continue;
-        }
-        if (i + keyword.size() > query.size() || (i > 0 && isWordChar(query[i - 1]))) continue;
-        bool same = true;
-        for (size_t k = 0; k < keyword.size() && same; ++k)
-            same = std::tolower(static_cast<unsigned char>(query[i + k])) == keyword[k];
-        if (same && (i + keyword.size() == query.size() || !isWordChar(query[i + keyword.size()])))
-            return i;
-    }
-    return std::string_view::npos;
-}
 
 // The columns that hold every key the path names; empty when one is missing
 // (or the path names no keys, as a class's or a singleton's does not).
@@ -75,22 +33,23 @@ std::vector<size_t> keyColumns(const std::vector<std::string>& columns, std::str
 
 }  // namespace
 
-QString rowsText(const QStringList& captions, const std::vector<QStringList>& rows,
-                 bool withHeader) {
-    QString out;
-    if (withHeader) appendLine(out, captions);
-    for (const QStringList& row : rows) appendLine(out, row);
-    return out;
-}
-
 std::string selectAllQuery(std::string_view query) {
-    size_t start = 0;
-    while (start < query.size() && std::isspace(static_cast<unsigned char>(query[start]))) ++start;
-    if (findKeyword(query, "select", start) != start) return std::string(query);
-    const size_t listStart = start + 6;
-    const size_t from = findKeyword(query, "from", listStart);
-    if (from == std::string_view::npos) return std::string(query);
-    return std::string(query.substr(0, listStart)) + " * " + std::string(query.substr(from));
+    std::vector<wbem::wql::Token> tokens;
+    try {
+        tokens = wbem::wql::tokenize(query);
+    } catch (const wbem::WbemError&) {
+        return std::string(query);
+    }
+    auto isWord = [](const wbem::wql::Token& t, std::string_view word) {
+        return t.kind == wbem::wql::TokenKind::Identifier && wbem::iequals(t.text, word);
+    };
+    if (!isWord(tokens.front(), "select")) return std::string(query);
+    const auto from = std::find_if(tokens.begin() + 1, tokens.end(),
+                                   [&](const wbem::wql::Token& t) { return isWord(t, "from"); });
+    if (from == tokens.end()) return std::string(query);
+    const size_t listStart = tokens.front().offset + tokens.front().text.size();
+    return std::string(query.substr(0, listStart)) + " * " +
+           std::string(query.substr(from->offset));
 }
 
 int matchingRow(const std::vector<std::string>& columns,

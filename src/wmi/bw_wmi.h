@@ -62,12 +62,15 @@ bool NextObject(wbem::IEnumVariant& enumerator, std::shared_ptr<I>& out, std::st
 void ThrowIfBroken(const std::string& errorText);
 
 // The columns and cells of one query result; cell (r, c) is
-// Cells[r * ColumnCount + c].
+// Cells[r * ColumnCount + c]. Paths[r] is the path of row r's object as the
+// object reports it (its __PATH), empty when it has none: a selection that
+// leaves out a key gives objects that cannot be found again by path.
 struct ResultTable {
     TextList Columns;
     TextList Cells;
     int32_t ColumnCount = 0;
     int32_t RowCount = 0;
+    TextList Paths;
 };
 
 class TWMI {
@@ -108,10 +111,12 @@ class TWMI {
     bool InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
                           TextList* values);
     // Runs a WQL query into a result table, values rendered in CodePage.
+    // With `paths`, one path per row as ResultTable::Paths holds them.
     bool RunQuery(std::string_view query, TextList& columns, TextList& cells, int32_t& columnCount,
-                  int32_t& rowCount);
+                  int32_t& rowCount, TextList* paths = nullptr);
     bool RunQuery(std::string_view query, ResultTable& table) {
-        return RunQuery(query, table.Columns, table.Cells, table.ColumnCount, table.RowCount);
+        return RunQuery(query, table.Columns, table.Cells, table.ColumnCount, table.RowCount,
+                        &table.Paths);
     }
 
     // A connection with this object's parameters. Throws wbem::WbemError.

@@ -31,7 +31,7 @@ int columnOf(const TextList& columns, const std::string& name, size_t position) 
 }  // namespace
 
 bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
-                    int32_t& columnCount, int32_t& rowCount) {
+                    int32_t& columnCount, int32_t& rowCount, TextList* paths) {
     LastError.clear();
     lastErrorOffset = -1;
     lastErrorDetail.clear();
@@ -39,6 +39,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
     rowCount = 0;
     columns.clear();
     cells.clear();
+    if (paths) paths->clear();
     try {
         auto set = OpenServices()->ExecQuery(query, "WQL", 0);
         auto rows = set->NewEnum();
@@ -74,8 +75,10 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
 
         cells.assign(static_cast<size_t>(rowCount) * static_cast<size_t>(columnCount),
                      std::string());
+        if (paths) paths->assign(static_cast<size_t>(rowCount), std::string());
         resetOrFail(*rows);
         for (int32_t r = 0; r < rowCount && NextObject(*rows, obj, walkError); ++r) {
+            if (paths) (*paths)[static_cast<size_t>(r)] = obj->Path_()->Path();
             auto props = obj->Properties_()->NewEnum();
             PropertyPtr prop;
             const size_t rowStart = static_cast<size_t>(r) * static_cast<size_t>(columnCount);

@@ -1,14 +1,12 @@
 // wql -call: through the program's own option parsing and run function, on
 // this machine's service.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <thread>
 
+#include "idle_child.h"
 #include "wql_test_run.h"
 
 namespace {
@@ -30,27 +28,7 @@ std::string outLine(const std::string& out, const std::string& name) {
     return {};
 }
 
-// A child that waits to be killed: the target of calls that must be refused
-// before they run, so that a broken check hits it and not the test runner.
-class IdleChild {
-  public:
-    IdleChild() : pid_(::fork()) {
-        if (pid_ == 0) {
-            ::pause();
-            ::_exit(0);
-        }
-    }
-    ~IdleChild() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    std::string pid() const { return std::to_string(pid_); }
-
-  private:
-    pid_t pid_;
-};
+using testsupport::IdleChild;
 
 bool gone(const std::string& pid) {
     for (int i = 0; i < 500; ++i) {

@@ -3,9 +3,6 @@
 #include "ui/dialogs/method_dialog.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +14,7 @@
 #include <sstream>
 
 #include "fake_prompts.h"
+#include "idle_child.h"
 #include "ui/method_form.h"
 
 namespace {
@@ -158,13 +156,9 @@ TEST(MethodDialog, TypedValuesAreCheckedAskedForAndPassedOn) {
 }
 
 TEST(MethodDialog, RunsSetPriorityOnAProcessOfThisMachine) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execlp("sleep", "sleep", "60", nullptr);
-        _exit(4);
-    }
+    const testsupport::IdleChild child;  // killed with the test, however it ends
     auto niceOf = [&] {
-        std::ifstream in("/proc/" + std::to_string(child) + "/stat");
+        std::ifstream in("/proc/" + child.pid() + "/stat");
         std::string text((std::istreambuf_iterator<char>(in)), {});
         std::istringstream rest(text.substr(text.rfind(')') + 2));
         std::string field;
@@ -174,7 +168,7 @@ TEST(MethodDialog, RunsSetPriorityOnAProcessOfThisMachine) {
     wmi::TWMI conn;
     auto services = conn.OpenServices();
     auto signature = wmi::DescribeMethod(*services, "Win32_Process", "SetPriority");
-    const std::string path = "Win32_Process.Handle=\"" + std::to_string(child) + "\"";
+    const std::string path = "Win32_Process.Handle=\"" + child.pid() + "\"";
     FakePrompts prompts;
     auto* dialog = ui::showMethodDialog(
         signature, QString::fromStdString(path),
@@ -202,6 +196,4 @@ TEST(MethodDialog, RunsSetPriorityOnAProcessOfThisMachine) {
     EXPECT_EQ(editor<QPlainTextEdit>(*dialog, "OutParams").toPlainText(),
               "ReturnValue = 21 (Invalid Parameter)\n");
     dialog->close();
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
 }

@@ -45,6 +45,12 @@ instance of Win32_Thread { Handle = "91"; State = "running"; };
 instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"1\""; Part = "Win32_Thread.Handle=\"11\""; };
 instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"1\""; Part = "Win32_Thread.Handle=\"12\""; };
 instance of Win32_ProcessThread { Owner = "Win32_Process.Handle=\"9\""; Part = "Win32_Thread.Handle=\"91\""; };
+
+class CIM_LogicalDisk { [key] string DeviceID; string ProviderName; };
+class Win32_LogicalDisk : CIM_LogicalDisk { };
+class Win32_MappedLogicalDisk : CIM_LogicalDisk { };
+instance of Win32_LogicalDisk { DeviceID = "Z:"; ProviderName = "nas"; };
+instance of Win32_MappedLogicalDisk { DeviceID = "Z:"; ProviderName = "nas"; };
 )MOF";
 
 // What a window system delivers for a double click: press, release, the
@@ -94,6 +100,19 @@ class ResultMenuTest : public WindowTest {
     QString cell(int row, int column) const {
         return view().model()->index(row, column).data().toString();
     }
+    // The object window a command opened: its path, and its lines "name=value".
+    // The window is closed, so that the next command's is the only one.
+    std::pair<std::string, QStringList> takeObjectWindow() {
+        auto& object = control<ui::ObjectWindow>(*window, "ObjectWindow");
+        EXPECT_TRUE(object.isVisible());
+        auto& grid = control<QTreeWidget>(object, "ObjectGrid");
+        QStringList lines;
+        for (int i = 0; i < grid.topLevelItemCount(); ++i)
+            lines << grid.topLevelItem(i)->text(0) + u'=' + grid.topLevelItem(i)->text(1);
+        std::pair<std::string, QStringList> shown{object.path(), lines};
+        delete &object;
+        return shown;
+    }
 
     std::unique_ptr<ui::TMainWin> window;
 };
@@ -105,31 +124,77 @@ TEST_F(ResultMenuTest, StatusTellsTheRowsBesideTheTime) {
 }
 
 TEST_F(ResultMenuTest, MenuAndCtrlCCopyRowsCellsAndColumns) {
+    // Shown by Handle, ascending: 1 init, 7 sh, 9 sh.
     runQuery(*window, QStringLiteral("select Handle, Name from Win32_Process"));
     ASSERT_EQ(view().model()->rowCount(), 3);
-    const QString row0 = cell(0, 0) + u'\t' + cell(0, 1) + QStringLiteral("\r\n");
-    const QString row2 = cell(2, 0) + u'\t' + cell(2, 1) + QStringLiteral("\r\n");
 
     clickRow(0);
     clickRow(2, Qt::ControlModifier);
     QTest::keyClick(view().viewport(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), row0 + row2);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("1\tinit\r\n9\tsh\r\n"));
 
-    menuCommand(2, 1, "CopyRowsHeader1");
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Handle\tName\r\n") + row0 + row2);
-    menuCommand(1, 1, "CopyCell1");
-    EXPECT_EQ(QApplication::clipboard()->text(), cell(1, 1));
-    menuCommand(1, 0, "CopyColumn1");
-    EXPECT_EQ(QApplication::clipboard()->text(),
-              cell(0, 0) + "\r\n" + cell(1, 0) + "\r\n" + cell(2, 0) + "\r\n");
-    menuCommand(0, 0, "CopyRows1");
-    EXPECT_EQ(QApplication::clipboard()->text(), row0);
+    const struct {
+        int row, column;
+        const char* item;
+        const char* text;
+    } commands[] = {
+        {2, 1, "CopyRowsHeader1", "Handle\tName\r\n1\tinit\r\n9\tsh\r\n"},
+        {1, 1, "CopyCell1", "sh"},
+        {1, 0, "CopyCell1", "7"},
+        {1, 0, "CopyColumn1", "1\r\n7\r\n9\r\n"},
+        {2, 1, "CopyColumn1", "init\r\nsh\r\nsh\r\n"},
+        {0, 0, "CopyRows1", "1\tinit\r\n"},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(std::string(c.item) + " at " + std::to_string(c.row) + "," +
+                     std::to_string(c.column));
+        menuCommand(c.row, c.column, c.item);
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8(c.text));
+    }
     EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(ResultMenuTest, DoubleClickOpensTheRowsObjectFoundByItsPath) {
-    // Neither column is a key, and two rows are alike: the second "sh" shown
-    // is the second the service returns.
+TEST_F(ResultMenuTest, RowsAlikeOfTwoClassesOpenTheirOwnObjects) {
+    // A drive letter both a local and a mapped disk report: every cell alike,
+    // the key too, but two objects.
+    runQuery(*window, QStringLiteral("select * from CIM_LogicalDisk"));
+    ASSERT_EQ(view().model()->rowCount(), 2);
+    EXPECT_EQ(cell(0, 0) + cell(0, 1), cell(1, 0) + cell(1, 1));
+    std::vector<std::string> opened;
+    for (int row = 0; row < 2; ++row) {
+        doubleClick(view().viewport(), rowCenter(row));
+        ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+        opened.push_back(takeObjectWindow().first);
+    }
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(QString::fromStdString(opened[0]).endsWith("Win32_LogicalDisk.DeviceID=\"Z:\""))
+        << opened[0];
+    EXPECT_TRUE(
+        QString::fromStdString(opened[1]).endsWith("Win32_MappedLogicalDisk.DeviceID=\"Z:\""))
+        << opened[1];
+}
+
+TEST_F(ResultMenuTest, ARowOpensItsObjectAfterItLeftTheQuerysSet) {
+    runQuery(*window, QStringLiteral("select Handle, Name from Win32_Process where Threads = 1"));
+    ASSERT_EQ(view().model()->rowCount(), 2);
+    ASSERT_EQ(cell(1, 0), QStringLiteral("9"));
+    // Process 9 starts a thread: the query would no longer return it.
+    std::string changed = kAssocHostMof;
+    const std::string before = "Handle = \"9\"; Name = \"sh\"; Threads = 1;";
+    changed.replace(changed.find(before), before.size(),
+                    "Handle = \"9\"; Name = \"sh\"; Threads = 2;");
+    wbem::registerTestHost("assochost", changed);
+
+    menuCommand(1, 1, "ShowObject1");
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    const auto [path, lines] = takeObjectWindow();
+    EXPECT_TRUE(QString::fromStdString(path).endsWith("Win32_Process.Handle=\"9\"")) << path;
+    EXPECT_EQ(lines, (QStringList{"Handle=9", "Name=sh", "Threads=2"}));
+}
+
+TEST_F(ResultMenuTest, DoubleClickFindsTheObjectOfARowWithoutAPathByItsCells) {
+    // Neither column is a key, so the rows have no paths, and two rows are
+    // alike: the second "sh" shown is the second the service returns.
     runQuery(*window, QStringLiteral("select Name, Threads from Win32_Process"));
     int second = -1;
     for (int r = 0, alike = 0; r < 3; ++r)

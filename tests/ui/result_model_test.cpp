@@ -161,6 +161,30 @@ TEST_F(ResultModelTest, AskingOutsideTheTableGivesNothing) {
     EXPECT_EQ(model.SortColumn(), 0);
 }
 
+TEST_F(ResultModelTest, EachRowKeepsItsObjectsPathThroughSorts) {
+    // Two rows alike but for their objects; the last row's path is missing.
+    wmi::TextList cells = {"sh", "sh", "init", "zsh"};
+    wmi::TextList paths = {"P.Id=7", "P.Id=9", "P.Id=1"};
+    model.Fill({"Name"}, cells, 1, 4, 65001, &paths);
+    EXPECT_TRUE(paths.empty()) << "the paths are taken over";
+    auto shownPaths = [&] {
+        std::vector<std::string> out;
+        for (int r = 0; r < model.Rows(); ++r) out.emplace_back(model.ObjectPath(r));
+        return out;
+    };
+    // Ascending by name: init sh sh zsh, the two alike in their order.
+    EXPECT_EQ(shownPaths(), (std::vector<std::string>{"P.Id=1", "P.Id=7", "P.Id=9", ""}));
+    model.ColumnClick(0);  // descending: zsh sh sh init
+    EXPECT_EQ(shownPaths(), (std::vector<std::string>{"", "P.Id=7", "P.Id=9", "P.Id=1"}));
+    EXPECT_EQ(column(0), (std::vector<std::string>{"zsh", "sh", "sh", "init"}));
+    EXPECT_EQ(model.ObjectPath(4), "");
+    EXPECT_EQ(model.ObjectPath(-1), "");
+
+    // A fill without paths forgets the last ones.
+    fill({"Name"}, {{"a"}});
+    EXPECT_EQ(model.ObjectPath(0), "");
+}
+
 TEST_F(ResultModelTest, MissingCellsReadAsEmpty) {
     wmi::TextList cells = {"a", "b", "c"};  // one short of 2 x 2
     model.Fill({"X", "Y"}, cells, 2, 2, 65001);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/association_groups.h"
+#include "ui/clipboard_text.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ TEST(ResultRows, SelectAllQueryAsksForWholeObjects) {
         {"ASSOCIATORS OF {C.Id=1}", "ASSOCIATORS OF {C.Id=1}"},
         {"selected from C", "selected from C"},  // not SELECT
         {"select Name", "select Name"},          // no FROM
+        {"select Name from C where N = 'a from b'", "select * from C where N = 'a from b'"},
+        {"select Name # from C", "select Name # from C"},  // not WQL
     };
     for (const auto& c : cases) EXPECT_EQ(ui::selectAllQuery(c.query), c.expected) << c.query;
 }

@@ -13,6 +13,7 @@
 #include "ui/dialogs/prompts.h"
 #include "ui/method_form.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/filled_window.h"
 #include "ui/widgets/named.h"
 
 namespace ui {
@@ -144,11 +145,8 @@ void MethodDialog::ExecuteBtnClick() {
 
 MethodDialog* showMethodDialog(wmi::MethodSignature signature, const QString& target,
                                MethodDialog::Run run, Prompts& prompts, QWidget* parent) {
-    auto* dialog = new MethodDialog(std::move(signature), target, std::move(run), prompts, parent);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-    return dialog;
+    return showInFront(
+        new MethodDialog(std::move(signature), target, std::move(run), prompts, parent));
 }
 
 }  // namespace ui

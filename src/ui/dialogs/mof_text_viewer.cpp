@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/widgets/copy_key.h"
+#include "ui/widgets/filled_window.h"
 #include "ui/widgets/named.h"
 
 namespace ui {
@@ -41,11 +42,7 @@ MofTextViewer::MofTextViewer(const QString& what, const QString& text, QWidget* 
 void MofTextViewer::CopyBtnClick() { putOnClipboard(MofText->toPlainText()); }
 
 MofTextViewer* showMofText(const QString& what, const QString& text, QWidget* parent) {
-    auto* viewer = new MofTextViewer(what, text, parent);
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
-    return viewer;
+    return showInFront(new MofTextViewer(what, text, parent));
 }
 
 }  // namespace ui

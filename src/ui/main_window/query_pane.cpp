@@ -15,6 +15,7 @@
 #include <exception>
 #include <vector>
 
+#include "ui/clipboard_text.h"
 #include "ui/dialogs/associations_win.h"
 #include "ui/dialogs/object_window.h"
 #include "ui/dialogs/prompts.h"
@@ -134,9 +135,10 @@ void QueryPane::Query2BtnClick() {
         const QString text = Query2Combo->currentText();
         wmi::TextList columns;
         wmi::TextList cells;
+        wmi::TextList paths;
         int32_t columnCount = 0;
         int32_t rowCount = 0;
-        ok = wmi_.RunQuery(toSystem(text), columns, cells, columnCount, rowCount);
+        ok = wmi_.RunQuery(toSystem(text), columns, cells, columnCount, rowCount, &paths);
         if (ok) {
             const int64_t elapsed = clock_() - start;
             const std::string status =
@@ -147,7 +149,7 @@ void QueryPane::Query2BtnClick() {
             if (!status.empty()) emit statusMessage(fromSystem(status));
             addToComboHistory(*Query2Combo, text);
             lastQuery_ = toSystem(text);
-            showResult(columns, cells, columnCount, rowCount);
+            showResult(columns, cells, paths, columnCount, rowCount);
         } else {
             wait.restore();
             showQueryError(text);
@@ -159,8 +161,8 @@ void QueryPane::Query2BtnClick() {
     emit finished(ok);
 }
 
-void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
-                           int32_t rowCount) {
+void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, wmi::TextList& paths,
+                           int32_t columnCount, int32_t rowCount) {
     QHeaderView* header = ListView1->header();
     // A model reset gives the header's sections their default widths; kept
     // columns get back the widths they had, the user's included.
@@ -169,7 +171,8 @@ void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t
     // The client width of the emptied list, which shows no scroll bar.
     const int clientWidth = ListView1->contentsRect().width();
 
-    const bool rebuilt = ListView1Model->Fill(columns, cells, columnCount, rowCount, wmi_.CodePage);
+    const bool rebuilt =
+        ListView1Model->Fill(columns, cells, columnCount, rowCount, wmi_.CodePage, &paths);
     if (rebuilt) {
         const int width = resultColumnWidth(clientWidth, columnCount);
         for (int i = 0; i < columnCount; ++i) header->resizeSection(i, width);
@@ -226,10 +229,14 @@ std::vector<int> QueryPane::selectedRows() const {
     return rows;
 }
 
+int QueryPane::menuColumn() const {
+    return menuColumn_ >= 0 ? menuColumn_ : ListView1->currentIndex().column();
+}
+
 void QueryPane::ResultMenuPopup() {
     const bool anyRow = !selectedRows().empty();
     const QModelIndex current = ListView1->currentIndex();
-    const int column = menuColumn_ >= 0 ? menuColumn_ : current.column();
+    const int column = menuColumn();
     CopyRows1->setEnabled(anyRow);
     CopyRowsHeader1->setEnabled(anyRow);
     CopyCell1->setEnabled(current.isValid() && column >= 0);
@@ -256,14 +263,14 @@ void QueryPane::CopyRows1Click(bool withHeader) {
 
 void QueryPane::CopyCell1Click() {
     const QModelIndex current = ListView1->currentIndex();
-    const int column = menuColumn_ >= 0 ? menuColumn_ : current.column();
+    const int column = menuColumn();
     if (!current.isValid() || column < 0) return;
     putOnClipboard(
         fromCodePage(ListView1Model->Cell(current.row(), column), ListView1Model->CodePage()));
 }
 
 void QueryPane::CopyColumn1Click() {
-    const int column = menuColumn_ >= 0 ? menuColumn_ : ListView1->currentIndex().column();
+    const int column = menuColumn();
     if (column < 0) return;
     std::vector<QStringList> rows;
     for (int r = 0; r < ListView1Model->Rows(); ++r)
@@ -273,6 +280,11 @@ void QueryPane::CopyColumn1Click() {
 
 std::string QueryPane::rowObjectPath(int row) {
     const ResultModel& model = *ListView1Model;
+    if (const std::string_view path = model.ObjectPath(row); !path.empty())
+        return std::string(path);
+
+    // The query left out a key, so the row's object has no path: find it among
+    // the query's objects run again whole, by its keys or by all its cells.
     wmi::TextList captions;
     std::vector<std::string> cells;
     for (int c = 0; c < model.Columns(); ++c) {
@@ -305,24 +317,24 @@ std::string QueryPane::rowObjectPath(int row) {
     return paths[size_t(found)];
 }
 
-void QueryPane::ShowObject1Click() {
+std::string QueryPane::currentObjectPath() {
     const QModelIndex current = ListView1->currentIndex();
-    if (!current.isValid() || lastQuery_.empty()) return;
-    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+    if (!current.isValid() || lastQuery_.empty()) return {};
+    return rowObjectPath(current.row());
+}
+
+void QueryPane::ShowObject1Click() {
+    if (const std::string path = currentObjectPath(); !path.empty())
         openObjectWindow(wmi_, prompts_, this, path);
 }
 
 void QueryPane::Associated1Click() {
-    const QModelIndex current = ListView1->currentIndex();
-    if (!current.isValid() || lastQuery_.empty()) return;
-    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+    if (const std::string path = currentObjectPath(); !path.empty())
         openAssociationsWin(wmi_, prompts_, AssociationsWin::Kind::Associators, this, path);
 }
 
 void QueryPane::References1Click() {
-    const QModelIndex current = ListView1->currentIndex();
-    if (!current.isValid() || lastQuery_.empty()) return;
-    if (const std::string path = rowObjectPath(current.row()); !path.empty())
+    if (const std::string path = currentObjectPath(); !path.empty())
         openAssociationsWin(wmi_, prompts_, AssociationsWin::Kind::References, this, path);
 }
 

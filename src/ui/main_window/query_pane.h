@@ -77,8 +77,9 @@ class QueryPane : public QWidget {
     void CopyRows1Click(bool withHeader);  // the selected rows, tab-separated
     void CopyCell1Click();
     void CopyColumn1Click();  // every row as shown, one cell a line
-    // Opens the current row's object in a window of its own; its path is found
-    // by running the query again for whole objects when it selected less.
+    // Opens the current row's object, read by the path the query gave it, in
+    // a window of its own. A row without one (its query left out a key) is
+    // found by running the query again for whole objects.
     void ShowObject1Click();
     void Associated1Click();
     void References1Click();
@@ -93,13 +94,18 @@ class QueryPane : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void showResult(wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
-                    int32_t rowCount);
+    void showResult(wmi::TextList& columns, wmi::TextList& cells, wmi::TextList& paths,
+                    int32_t columnCount, int32_t rowCount);
     void buildResultMenu();
     std::vector<int> selectedRows() const;  // shown positions, top to bottom
+    // The column the menu's cell commands work on: the one the menu opened
+    // on, else the current cell's; -1 when neither.
+    int menuColumn() const;
     // The path of the object shown at a row; empty (and an error box) when it
     // cannot be found.
     std::string rowObjectPath(int row);
+    // rowObjectPath of the current row; empty without one or before a query ran.
+    std::string currentObjectPath();
     // The query refused: the error box also says where, and the cursor goes there.
     void showQueryError(const QString& text);
 

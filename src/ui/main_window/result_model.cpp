@@ -23,17 +23,23 @@ ResultModel::ResultModel(std::shared_ptr<const ImageList> images, QObject* paren
     : QAbstractTableModel(parent), images_(std::move(images)) {}
 
 bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
-                       int32_t rowCount, int32_t codePage) {
+                       int32_t rowCount, int32_t codePage, wmi::TextList* paths) {
     const size_t c = columnCount > 0 ? static_cast<size_t>(columnCount) : 0;
     const size_t r = c > 0 && rowCount > 0 ? static_cast<size_t>(rowCount) : 0;
+    const size_t pathRows = paths ? std::min(r, paths->size()) : 0;
     size_t total = 0;
     for (size_t i = 0; i < r * c && i < cells.size(); ++i) total += cells[i].size();
-    if (total > std::numeric_limits<uint32_t>::max())
+    size_t pathTotal = 0;
+    for (size_t i = 0; i < pathRows; ++i) pathTotal += (*paths)[i].size();
+    if (total > std::numeric_limits<uint32_t>::max() ||
+        pathTotal > std::numeric_limits<uint32_t>::max())
         throw std::length_error("The query result is too large to show");
 
     beginResetModel();
     bytes_.clear();
     ends_.clear();
+    pathBytes_.clear();
+    pathEnds_.clear();
     order_.clear();
     bool rebuilt = false;
     if (c > 0) {
@@ -51,26 +57,35 @@ bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32
             if (i < cells.size()) bytes_ += cells[i];
             ends_.push_back(static_cast<uint32_t>(bytes_.size()));
         }
+        pathBytes_.reserve(pathTotal);
+        pathEnds_.reserve(r);
+        for (size_t i = 0; i < r; ++i) {
+            if (i < pathRows) pathBytes_ += (*paths)[i];
+            pathEnds_.push_back(static_cast<uint32_t>(pathBytes_.size()));
+        }
         order_.resize(r);
         std::iota(order_.begin(), order_.end(), 0);
         codePage_ = codePage;
         sortRows();
     }
     releaseCells(cells);
+    if (paths) releaseCells(*paths);
     bytes_.shrink_to_fit();
     ends_.shrink_to_fit();
+    pathBytes_.shrink_to_fit();
+    pathEnds_.shrink_to_fit();
     order_.shrink_to_fit();
     endResetModel();
     return rebuilt;
 }
 
-void ResultModel::releaseCells(wmi::TextList& cells) {
+void ResultModel::releaseCells(wmi::TextList& taken) {
     // Freeing the strings of a million rows takes a third of the fill: that is
     // left to the next turn of the event loop, so the window shows the rows
     // (and answers) in between.
-    auto taken = std::make_shared<wmi::TextList>();
-    taken->swap(cells);
-    QTimer::singleShot(0, this, [taken] { wmi::TextList().swap(*taken); });
+    auto held = std::make_shared<wmi::TextList>();
+    held->swap(taken);
+    QTimer::singleShot(0, this, [held] { wmi::TextList().swap(*held); });
 }
 
 void ResultModel::ColumnClick(int column) {
@@ -120,14 +135,22 @@ std::string_view ResultModel::Cell(int row, int column) const {
     return resultCell(order_[static_cast<size_t>(row)], column);
 }
 
+std::string_view ResultModel::ObjectPath(int row) const {
+    if (row < 0 || row >= Rows()) return {};
+    const size_t i = static_cast<size_t>(order_[static_cast<size_t>(row)]);
+    const uint32_t begin = i == 0 ? 0 : pathEnds_[i - 1];
+    return std::string_view(pathBytes_).substr(begin, pathEnds_[i] - begin);
+}
+
 const std::string& ResultModel::Caption(int column) const {
     if (column < 0 || column >= Columns()) return kNoText;
     return captions_[static_cast<size_t>(column)];
 }
 
 size_t ResultModel::MemoryBytes() const {
-    size_t n = bytes_.capacity() + ends_.capacity() * sizeof(uint32_t) +
-               order_.capacity() * sizeof(int32_t) + captions_.capacity() * sizeof(std::string);
+    size_t n = bytes_.capacity() + ends_.capacity() * sizeof(uint32_t) + pathBytes_.capacity() +
+               pathEnds_.capacity() * sizeof(uint32_t) + order_.capacity() * sizeof(int32_t) +
+               captions_.capacity() * sizeof(std::string);
     for (const std::string& caption : captions_) n += caption.capacity();
     return n;
 }

@@ -1,8 +1,9 @@
 // ListView1's model: the columns and cells of one query result, held as the
 // bytes they were rendered in (one buffer and an end offset per cell, so that a
 // result of 100,000 rows stays small), decoded with their code page only for
-// display. Rows are shown through a row-order index that is sorted with the
-// result table's compare rule, stable, so that equal rows keep their order.
+// display; each row's object path is held the same way. Rows are shown through
+// a row-order index that is sorted with the result table's compare rule,
+// stable, so that equal rows keep their order.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -33,9 +34,11 @@ class ResultModel : public QAbstractTableModel {
     // number of columns the columns are rebuilt and the sort goes back to the
     // first column, ascending; with the same number only the captions change
     // and the sort stays. A result without columns removes the rows and keeps the
-    // columns. Returns whether the columns were rebuilt.
+    // columns. Returns whether the columns were rebuilt. `paths`, when given,
+    // holds each row's object path (ResultTable::Paths) and is taken over as
+    // the cells are; rows without one have an empty path.
     bool Fill(const wmi::TextList& columns, wmi::TextList& cells, int32_t columnCount,
-              int32_t rowCount, int32_t codePage);
+              int32_t rowCount, int32_t codePage, wmi::TextList* paths = nullptr);
 
     // A click on a column's header: the sort column clicked again turns the
     // direction round; another column is sorted in the current direction.
@@ -49,10 +52,13 @@ class ResultModel : public QAbstractTableModel {
 
     // The bytes of a cell, rows in the order shown; empty outside the table.
     std::string_view Cell(int row, int column) const;
+    // The path of the object shown at a row, as the query gave it; empty when
+    // it gave none, and outside the table.
+    std::string_view ObjectPath(int row) const;
     // The caption of a column (a WMI name, UTF-8).
     const std::string& Caption(int column) const;
 
-    // Bytes held for the rows and columns (cells, offsets, order, captions).
+    // Bytes held for the rows and columns (cells, paths, offsets, order, captions).
     size_t MemoryBytes() const;
 
     // QAbstractItemModel
@@ -66,14 +72,16 @@ class ResultModel : public QAbstractTableModel {
   private:
     std::string_view resultCell(int32_t resultRow, int column) const;
     void sortRows();  // by the sort column and direction; no signals
-    // Empties `cells`, whose strings the fill took over; frees them later.
-    void releaseCells(wmi::TextList& cells);
+    // Empties a list whose strings the fill took over; frees them later.
+    void releaseCells(wmi::TextList& taken);
 
     std::shared_ptr<const ImageList> images_;
     std::vector<std::string> captions_;
-    std::string bytes_;           // every cell, row after row
-    std::vector<uint32_t> ends_;  // end offset in bytes_ of each cell
-    std::vector<int32_t> order_;  // shown row -> result row
+    std::string bytes_;               // every cell, row after row
+    std::vector<uint32_t> ends_;      // end offset in bytes_ of each cell
+    std::string pathBytes_;           // every row's path, row after row
+    std::vector<uint32_t> pathEnds_;  // end offset in pathBytes_ of each row's path
+    std::vector<int32_t> order_;      // shown row -> result row
     int32_t codePage_ = 65001;
     int sortColumn_ = 0;
     bool sortAscending_ = false;
