@@ -106,10 +106,6 @@ class TWMI {
     // its in- and out-parameter names joined by ", ".
     bool ClassMethods(std::string_view className, TextList& names, TextList* inParams,
                       TextList* outParams);
-    // Names and values (rendered in LocalCodePage) of the instance at a
-    // position of the class's instance enumeration; either list may be null.
-    bool InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
-                          TextList* values);
     // Runs a WQL query into a result table, values rendered in CodePage.
     // With `paths`, one path per row as ResultTable::Paths holds them.
     bool RunQuery(std::string_view query, TextList& columns, TextList& cells, int32_t& columnCount,

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <cstdio>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -170,9 +171,9 @@ void TWMIInstancesThread::ShowText(const PendingLine& line) {
     if (terminated_ || Idle || !Target || line.request != requestSerial_) return;
     const int n = Target->count();
     if (n > 0 && Target->line(n - 1) == kPlaceholder)
-        Target->setLine(n - 1, line.text);
+        Target->setLine(n - 1, line.text, line.path);
     else
-        Target->append(line.text);
+        Target->append(line.text, line.path);
 }
 
 void TWMIInstancesThread::FinishRun(uint64_t request) {
@@ -240,10 +241,12 @@ void TWMIInstancesThread::ShowTextFor(uint64_t request) {
     // A queued placeholder that the next line of the same run would replace
     // changes nothing: drop it, and the window has half the steps to run.
     if (!ch->lines.empty() && ch->lines.back().request == request &&
-        ch->lines.back().text == kPlaceholder)
+        ch->lines.back().text == kPlaceholder) {
         ch->lines.back().text = DisplayText;
-    else
-        ch->lines.push_back({request, DisplayText});
+        ch->lines.back().path = DisplayPath;
+    } else {
+        ch->lines.push_back({request, DisplayText, DisplayPath});
+    }
     if (!ch->drainPosted) {
         ch->drainPosted = true;
         // Posted under ch->mu: Terminate takes it too, so nothing is posted
@@ -322,6 +325,7 @@ void TWMIInstancesThread::Execute() {
 void TWMIInstancesThread::RunOnce() {
     try {
         DisplayText = kPlaceholder;
+        DisplayPath.reset();
         ShowTextFor(LatestRequest());
         PrepareRun();
         if (Idle || terminated_) return;
@@ -334,6 +338,7 @@ void TWMIInstancesThread::RunOnce() {
             NameInstance(*instance);
             ShowTextFor(runSerial_);
             DisplayText = kPlaceholder;
+            DisplayPath.reset();
             ShowTextFor(runSerial_);
             const int32_t limit = Limit;
             if (limit != 0 && Count > limit) break;
@@ -347,6 +352,7 @@ void TWMIInstancesThread::RunOnce() {
     } catch (const std::exception& e) {
         ReleaseEnumeration();
         DisplayText = std::string("WMI Error: ") + e.what();
+        DisplayPath.reset();
         ShowTextFor(runSerial_);
         ErrorText = DisplayText;
         FinishRunFor(runSerial_);
@@ -417,14 +423,21 @@ void TWMIInstancesThread::LookUpNamingProperty() {
 
 void TWMIInstancesThread::NameInstance(wbem::ISWbemObject& instance) {
     if (!NamingProperty.empty()) {
-        DisplayText = RenderValue(instance.Properties_()->Item(NamingProperty, 0)->Value(),
-                                  LocalCodePage());
+        DisplayText =
+            RenderValue(instance.Properties_()->Item(NamingProperty, 0)->Value(), LocalCodePage());
     } else {
         // The whole list is in the local code page, MOF texts included.
         DisplayText = formatted("[%3.3d]", Count - 1) +
                       WideToCodePage(Trimmed(instance.GetObjectText_(0)), LocalCodePage());
     }
     if (Trimmed(DisplayText).empty()) DisplayText = formatted("<<Instance_%2.2d>>", Count - 1);
+    // An instance whose path cannot be told is still listed; its line has
+    // no object to read again.
+    try {
+        DisplayPath = instance.Path_()->Path();
+    } catch (const std::exception&) {
+        DisplayPath = std::string();
+    }
 }
 
 void TWMIInstancesThread::ReleaseEnumeration() {

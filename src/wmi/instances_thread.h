@@ -3,6 +3,10 @@
 // responsive. One worker thread that sleeps while idle, keeps its WMI
 // connection between runs and frees itself after Terminate.
 //
+// Each instance's line carries the instance's path, so that the window reads
+// the object of a line by its path, not by a position the instances may have
+// shifted since.
+//
 // The list is only ever touched on the window thread. Each instance's line is
 // queued for it and taken in order, at most every 10 ms, so that a fast
 // enumeration does not cost one thread switch per instance; the end of a run
@@ -76,6 +80,7 @@ class TWMIInstancesThread {
     struct PendingLine {
         uint64_t request;
         std::string text;
+        LinePath path;
     };
 
     ~TWMIInstancesThread();  // on the worker, at its end
@@ -124,6 +129,7 @@ class TWMIInstancesThread {
     std::unique_ptr<wbem::IEnumVariant> enum_;
     std::string NamingProperty;
     std::string DisplayText;
+    LinePath DisplayPath;   // of the instance DisplayText names; none for other lines
     std::string ErrorText;  // read by FinishRun while the worker waits
     int32_t Count = 0;      // likewise
 };

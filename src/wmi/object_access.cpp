@@ -1,6 +1,7 @@
 #include "wmi/object_access.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "wbem/text.h"
 #include "wmi/bw_variant.h"
@@ -40,6 +41,9 @@ std::string quotedPath(std::string_view path) { return "{" + std::string(path) +
 
 }  // namespace
 
+const char* const NoPathText =
+    "The instance has no object path, so it cannot be read again on its own.";
+
 bool QueryObjectPaths(TWMI& wmi, std::string_view query, const TextList& names,
                       std::vector<TextList>& rows, TextList& paths) {
     wmi.LastError.clear();
@@ -68,7 +72,7 @@ bool ReadObject(TWMI& wmi, std::string_view path, ObjectValues& out) {
     wmi.LastError.clear();
     out = ObjectValues{};
     try {
-        auto obj = wmi.OpenServices()->Get(path, 0);
+        auto obj = ObjectAt(*wmi.OpenServices(), path);
         auto objPath = obj->Path_();
         out.path = objPath->Path();
         out.className = objPath->Class();
@@ -82,20 +86,23 @@ bool ReadObject(TWMI& wmi, std::string_view path, ObjectValues& out) {
     }
 }
 
-bool InstancePathAt(TWMI& wmi, std::string_view className, int32_t position, std::string& path) {
+std::shared_ptr<wbem::ISWbemObject> ObjectAt(wbem::ISWbemServices& services,
+                                             std::string_view path) {
+    if (Trimmed(path).empty()) throw std::runtime_error(NoPathText);
+    return services.Get(path, 0);
+}
+
+bool InstanceValues(TWMI& wmi, std::string_view path, TextList* names, TextList* values) {
     wmi.LastError.clear();
-    path.clear();
+    if (names) names->clear();
+    if (values) values->clear();
     try {
-        auto instances = wmi.OpenServices()->Get(className, 0)->Instances_(0)->NewEnum();
-        std::string walkError;
-        ObjectPtr obj;
-        for (int32_t pos = 0; NextObject(*instances, obj, walkError); ++pos) {
-            if (pos != position) continue;
-            path = obj->Path_()->Path();
-            return true;
-        }
-        ThrowIfBroken(walkError);
-        throw wbem::WbemError(wbem::hr::NotFound);
+        auto obj = ObjectAt(*wmi.OpenServices(), path);
+        eachProperty(*obj, [&](wbem::ISWbemProperty& prop) {
+            if (names) names->push_back(prop.Name());
+            if (values) values->push_back(RenderValue(prop.Value(), LocalCodePage()));
+        });
+        return true;
     } catch (const std::exception& e) {
         return failed(wmi, e);
     }

@@ -1,8 +1,10 @@
 // Reading single objects and their associations by path, for the windows that
-// open a query's row or an instance as an object. Every call connects anew,
+// open a query's row or an instance as an object: never by a position in an
+// enumeration, which the objects may have left since. Every call connects anew,
 // as TWMI does, and reports failure as false plus wmi.LastError ("Error: ...").
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +29,17 @@ struct ObjectValues {
 };
 bool ReadObject(TWMI& wmi, std::string_view path, ObjectValues& out);
 
-// The path of the instance at a position of the class's instance enumeration.
-bool InstancePathAt(TWMI& wmi, std::string_view className, int32_t position, std::string& path);
+// The object a path names, read with one GetObject: the one way the windows
+// read an instance or class again. An empty path names no object (an instance
+// listed without one); it throws with NoPathText rather than being handed on.
+// Throws as the object model does.
+std::shared_ptr<wbem::ISWbemObject> ObjectAt(wbem::ISWbemServices& services, std::string_view path);
+extern const char* const NoPathText;
+
+// Names and values (rendered in LocalCodePage) of the object a path names, as
+// the properties grid shows an instance; either list may be null. False with
+// LastError "Error: ..." on failure.
+bool InstanceValues(TWMI& wmi, std::string_view path, TextList* names, TextList* values);
 
 // An association instance and its references (property name, path as given).
 struct AssociationObject {

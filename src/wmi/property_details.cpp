@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <memory>
+#include <unordered_map>
 
 #include "wbem/providers/cim_datetime.h"
 #include "wbem/repository/datetime_text.h"
 #include "wbem/text.h"
 #include "wmi/bw_variant.h"
+#include "wmi/object_access.h"
 
 namespace wmi {
 
@@ -180,20 +183,22 @@ std::string DetailsPaneText(const PropertyDetails& d) {
 ObjectDetails DescribeObject(wbem::ISWbemObject& object, wbem::ISWbemObject* cls) {
     ObjectDetails out;
     out.mofText = object.GetObjectText_(0);
-    std::shared_ptr<wbem::ISWbemPropertySet> declared = cls ? cls->Properties_() : nullptr;
+    // The class's declarations by name, read once: an instance's properties
+    // take their qualifiers from there, and one not declared keeps its own.
+    std::unordered_map<std::string, std::shared_ptr<wbem::ISWbemProperty>> declared;
     std::string walkError;
-    auto props = object.Properties_()->NewEnum();
     std::shared_ptr<wbem::ISWbemProperty> prop;
+    if (cls) {
+        auto decls = cls->Properties_()->NewEnum();
+        while (NextObject(*decls, prop, walkError))
+            declared.emplace(wbem::lowered(prop->Name()), prop);
+        ThrowIfBroken(walkError);
+    }
+    auto props = object.Properties_()->NewEnum();
     while (NextObject(*props, prop, walkError)) {
-        std::shared_ptr<wbem::ISWbemProperty> classProperty;
-        if (declared) {
-            try {
-                classProperty = declared->Item(prop->Name());
-            } catch (const wbem::WbemError&) {
-                // Not in the class: the property's own qualifiers then.
-            }
-        }
-        out.properties.push_back(DescribeProperty(*prop, classProperty.get()));
+        const auto found = declared.find(wbem::lowered(prop->Name()));
+        out.properties.push_back(
+            DescribeProperty(*prop, found == declared.end() ? nullptr : found->second.get()));
     }
     ThrowIfBroken(walkError);
     return out;
@@ -216,23 +221,15 @@ bool ClassDetails(TWMI& wmi, std::string_view className, TextList& names, Object
     }
 }
 
-bool InstanceDetailsAt(TWMI& wmi, std::string_view className, int32_t position,
-                       ObjectDetails& details) {
+bool InstanceDetails(TWMI& wmi, std::string_view path, ObjectDetails& details) {
     wmi.LastError.clear();
     details = {};
     try {
         auto services = wmi.OpenServices();
-        auto instances = services->Get(className, 0)->Instances_(0)->NewEnum();
-        std::string walkError;
-        std::shared_ptr<wbem::ISWbemObject> obj;
-        for (int32_t pos = 0; NextObject(*instances, obj, walkError); ++pos) {
-            if (pos != position) continue;
-            auto cls = services->Get(obj->Path_()->Class(), 0);
-            details = DescribeObject(*obj, cls.get());
-            return true;
-        }
-        ThrowIfBroken(walkError);
-        wbem::fail(wbem::hr::NotFound);
+        auto obj = ObjectAt(*services, path);
+        auto cls = services->Get(obj->Path_()->Class(), 0);
+        details = DescribeObject(*obj, cls.get());
+        return true;
     } catch (const std::exception& e) {
         details = {};
         wmi.LastError = e.what();
@@ -244,7 +241,7 @@ bool ObjectMofText(TWMI& wmi, std::string_view path, std::string& text) {
     wmi.LastError.clear();
     text.clear();
     try {
-        text = wmi.OpenServices()->Get(path, 0)->GetObjectText_(0);
+        text = ObjectAt(*wmi.OpenServices(), path)->GetObjectText_(0);
         return true;
     } catch (const std::exception& e) {
         wmi.LastError = e.what();

@@ -80,14 +80,13 @@ ObjectDetails DescribeObject(wbem::ISWbemObject& object, wbem::ISWbemObject* cls
 // details, read with one lookup. False with LastError on failure.
 bool ClassDetails(TWMI& wmi, std::string_view className, TextList& names, ObjectDetails& details);
 
-// Details of the instance at a position of the class's instance enumeration
-// (the position TWMI::InstanceValuesAt reads), its qualifiers from its own
-// class. False with LastError on failure or when there is no such instance.
-bool InstanceDetailsAt(TWMI& wmi, std::string_view className, int32_t position,
-                       ObjectDetails& details);
+// Details of the instance a path names (read as ObjectAt reads it), its
+// qualifiers from its own class. False with LastError on failure, also when
+// there is no such instance or the path is empty.
+bool InstanceDetails(TWMI& wmi, std::string_view path, ObjectDetails& details);
 
-// The MOF text of a class, or of the object a path names. False with
-// LastError on failure.
+// The MOF text of a class, or of the object a path names, without describing
+// its properties. False with LastError on failure.
 bool ObjectMofText(TWMI& wmi, std::string_view path, std::string& text);
 
 }  // namespace wmi

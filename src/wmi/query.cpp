@@ -1,4 +1,4 @@
-// Query execution and value fetching: RunQuery, InstanceValuesAt, QueryValues.
+// Query execution and value fetching: RunQuery, QueryValues.
 #include <exception>
 
 #include "wbem/text.h"
@@ -99,41 +99,6 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
             lastErrorOffset = static_cast<int64_t>(refused->offset());
             lastErrorDetail = refused->detail();
         }
-        return false;
-    }
-}
-
-bool TWMI::InstanceValuesAt(std::string_view className, int32_t position, TextList* names,
-                            TextList* values) {
-    LastError.clear();
-    if (names) names->clear();
-    if (values) values->clear();
-    try {
-        auto instances = OpenServices()->Get(className, 0)->Instances_(0)->NewEnum();
-        std::string walkError;
-        ObjectPtr obj;
-        bool reached = false;
-        for (int32_t pos = 0; NextObject(*instances, obj, walkError); ++pos) {
-            if (pos != position) continue;
-            reached = true;
-            auto props = obj->Properties_()->NewEnum();
-            PropertyPtr prop;
-            std::string propError;
-            while (NextObject(*props, prop, propError)) {
-                if (names) names->push_back(prop->Name());
-                if (values) values->push_back(RenderValue(prop->Value(), LocalCodePage()));
-            }
-            ThrowIfBroken(propError);
-        }
-        // A walk that broke down after the instance was read does not take
-        // its values back; one that broke before leaves nothing to show.
-        if (!walkError.empty()) {
-            if (!reached) ThrowIfBroken(walkError);
-            LastError = walkError;
-        }
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string("Error: ") + e.what();
         return false;
     }
 }

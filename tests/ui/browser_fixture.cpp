@@ -35,8 +35,8 @@ class Tool
 };
 
 class Bulk { [key] uint32 Id; string Name; };
-class Shifting { [key] uint32 Id; string Name; };
-class Failing { [key] uint32 Id; string Name; };
+class Shifting { [key] uint32 Id; string Name; uint32 Reset(); };
+class Failing { [key] uint32 Id; string Name; uint32 Reset(); };
 
 instance of Gadget { Id = 1; Name = "first"; Note = "line one\nline two"; };
 instance of Gadget { Id = 2; Name = "second"; Note = ""; };

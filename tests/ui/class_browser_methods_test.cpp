@@ -1,6 +1,6 @@
 // "Execute method..." in the methods tree: the dialog opens on the selected
-// instance, a method of instances without one is refused, and the run's
-// failure comes back as an error box.
+// line's own instance, a method of instances without one (or on a line
+// without a path) is refused, and the run's failure comes back as an error box.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +10,7 @@
 
 #include "browser_fixture.h"
 #include "ui/dialogs/method_dialog.h"
+#include "wmi/object_access.h"
 
 namespace uitest {
 
@@ -64,6 +65,34 @@ TEST_F(BrowserTest, ExecuteMethodOpensTheDialogOnTheSelectedInstance) {
     EXPECT_TRUE(prompts.errors()[1].startsWith("Error: Method not implemented"))
         << prompts.errors()[1].toStdString();
     dialog->close();
+}
+
+TEST_F(BrowserTest, ExecuteMethodRunsOnTheLinesOwnInstanceOrTellsThatItHasNoPath) {
+    clickClass("Shifting");
+    ASSERT_TRUE(waitDone(1));
+    clickLine(1);
+    shift_->store(1);  // the instances move up one place under the list
+    selectMethod(treeView1(), "Reset");
+    emit menu("PopupMenu4").aboutToShow();
+    action("ExecuteMethod1").trigger();
+    ui::MethodDialog* dialog = openDialog();
+    ASSERT_NE(dialog, nullptr) << prompts.errors().size();
+    const QString target = control<QLabel>(*dialog, "TargetLabel").text();
+    EXPECT_TRUE(target.endsWith(":Shifting.Id=1")) << target.toStdString();
+    dialog->close();
+    EXPECT_TRUE(prompts.shown.empty());
+
+    // The instances of Failing have no key value, so no path.
+    clickClass("Failing");
+    ASSERT_TRUE(waitDone(2));
+    clickLine(0);
+    prompts.shown.clear();
+    selectMethod(treeView1(), "Reset");
+    emit menu("PopupMenu4").aboutToShow();
+    action("ExecuteMethod1").trigger();
+    EXPECT_EQ(openDialog(), nullptr);
+    EXPECT_EQ(prompts.errors(),
+              (std::vector<QString>{QStringLiteral("Error: ") + wmi::NoPathText}));
 }
 
 }  // namespace uitest

@@ -1,17 +1,21 @@
 // The instance browser on a small test host, driven as a user drives it:
-// the lines of a class's instances as they arrive, the values of the instance
-// at a line, and the list's copy commands.
+// the lines of a class's instances as they arrive, the values of a line's own
+// instance also after the instances changed, and the list's copy commands.
 #include "ui/main_window/instance_browser.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolTip>
 
 #include "browser_fixture.h"
+#include "ui/dialogs/associations_win.h"
+#include "ui/dialogs/mof_text_viewer.h"
 #include "ui/widgets/one_line_delegate.h"
+#include "wmi/object_access.h"
 
 namespace uitest {
 namespace {
@@ -19,7 +23,7 @@ namespace {
 // A user on a UTF-8 desktop: the locale is read once, when first asked.
 const bool kUtf8Desktop = setenv("LC_ALL", "C.UTF-8", 1) == 0;
 
-TEST_F(BrowserTest, AnInstanceLineShowsTheValuesOfTheInstanceAtItsPosition) {
+TEST_F(BrowserTest, AnInstanceLineShowsTheValuesOfItsInstance) {
     clickClass("Gadget");
     ASSERT_TRUE(waitDone(1));
     instanceListBox().append("WMI Error: after the last instance");
@@ -57,19 +61,59 @@ TEST_F(BrowserTest, NamesAndValuesKeepEveryLetterOfAUtf8Desktop) {
     EXPECT_EQ(gridColumn(1), (QStringList{"Value", text, ""}));
 }
 
-TEST_F(BrowserTest, AClickFetchesTheInstanceNowAtThatPositionAlsoOnTheSelectedLine) {
+TEST_F(BrowserTest, EachLineOpensItsOwnInstanceAfterTheInstancesChanged) {
     clickClass("Shifting");
     ASSERT_TRUE(waitDone(1));
     EXPECT_EQ(lines(), (std::vector<std::string>{"item 0", "item 1", "item 2"}));
+    clickLine(2);
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", "2", "item 2", ""}));
+    // Item 0 goes and item 3 comes: every instance moves up one place, so a
+    // line read by its position would show its neighbour.
+    shift_->store(1);
+    clickLine(2);  // the line that is already selected
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", "2", "item 2", ""}));
     clickLine(1);
-    EXPECT_EQ(propGrid().Cell(1, 2), "item 1");
-    shift_->store(10);  // the instances change under the list
-    clickLine(1);       // the line that is already selected
-    EXPECT_EQ(propGrid().Cell(1, 2), "item 11");
-    EXPECT_EQ(instanceListBox().line(1), "item 1");
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", "1", "item 1", ""}));
+    EXPECT_TRUE(prompts.shown.empty());
+
+    // The details pane of the grid's Name row.
+    ui::StringGrid& grid = propGrid();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      grid.visualRect(grid.model()->index(1, 1)).center());
+    const QString details = control<QPlainTextEdit>(classes(), "PropDetails").toPlainText();
+    EXPECT_TRUE(details.startsWith("Name\n") && details.endsWith("Value:\nitem 1"))
+        << details.toStdString();
+
+    // Show MOF text.
+    emit menu("PopupMenu3").aboutToShow();
+    action("ShowMof2").trigger();
+    auto* viewer = window->findChild<ui::MofTextViewer*>(QStringLiteral("MofTextViewer"));
+    ASSERT_NE(viewer, nullptr);
+    const QString mof = control<QPlainTextEdit>(*viewer, "MofText").toPlainText();
+    EXPECT_TRUE(mof.contains("Name = \"item 1\";")) << mof.toStdString();
+    viewer->close();
+
+    // Associated objects and References of the same instance.
+    for (const char* command : {"Associated2", "References2"}) {
+        SCOPED_TRACE(command);
+        emit menu("PopupMenu3").aboutToShow();
+        action(command).trigger();
+        auto* associations = window->findChild<ui::AssociationsWin*>("AssociationsWin");
+        ASSERT_NE(associations, nullptr);
+        EXPECT_TRUE(associations->windowTitle().endsWith("Shifting.Id=1"))
+            << associations->windowTitle().toStdString();
+        delete associations;
+    }
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+
+    // The instance of line 0 is gone: told, not replaced by another.
+    clickLine(0);
+    EXPECT_EQ(prompts.errors(), (std::vector<QString>{"Error: Not found"}));
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
+    EXPECT_EQ(instanceListBox().line(0), "item 0");
 }
 
-TEST_F(BrowserTest, AFailedRunKeepsItsLinesAndItsFetchesReportTheFailure) {
+TEST_F(BrowserTest, AFailedRunKeepsItsLinesAndALineWithoutAPathIsTold) {
     clickClass("Failing");
     ASSERT_TRUE(waitDone(1));
     const std::vector<std::string> shown = lines();
@@ -77,17 +121,40 @@ TEST_F(BrowserTest, AFailedRunKeepsItsLinesAndItsFetchesReportTheFailure) {
     EXPECT_EQ(shown[1], "ok 1");
     EXPECT_EQ(shown[2].rfind("WMI Error: ", 0), 0u) << shown[2];
     EXPECT_EQ(window->StatusText(2), QString::fromStdString(shown[2]));
-    // The fetch walks the class again and breaks down as the run did, for an
-    // instance line and for the error line alike.
-    for (int row : {0, 2}) {
-        SCOPED_TRACE(row);
+    // The instances of Failing have no key value, so no path to be read
+    // again by: every command on their lines says so, and reads nothing else.
+    const QString noPath = QStringLiteral("Error: ") + wmi::NoPathText;
+    clickLine(0);
+    EXPECT_EQ(prompts.errors(), (std::vector<QString>{noPath}));
+    EXPECT_FALSE(prompts.shown.front().waitCursor);
+    EXPECT_EQ(gridColumn(0), (QStringList{"Property", ""}));
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
+    for (const char* command : {"ShowMof2", "Associated2", "References2"}) {
+        SCOPED_TRACE(command);
         prompts.shown.clear();
-        clickLine(row);
-        EXPECT_EQ(prompts.errors(), (std::vector<QString>{"Error: Provider failure"}));
-        EXPECT_FALSE(prompts.shown.front().waitCursor);
-        EXPECT_EQ(gridColumn(0), (QStringList{"Property", ""}));
-        EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
+        emit menu("PopupMenu3").aboutToShow();
+        action(command).trigger();
+        ASSERT_EQ(prompts.errors().size(), 1u);
+        EXPECT_TRUE(prompts.errors().front().endsWith(wmi::NoPathText))
+            << prompts.errors().front().toStdString();
     }
+    EXPECT_EQ(window->findChild<ui::MofTextViewer*>(), nullptr);
+    EXPECT_EQ(window->findChild<ui::AssociationsWin*>(), nullptr);
+    // The error line is no instance's: an empty grid, nothing to tell.
+    prompts.shown.clear();
+    clickLine(2);
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
+}
+
+TEST_F(BrowserTest, AnInstanceThatCannotBeReadIsToldAndShowsNothing) {
+    clickClass("Gadget");
+    ASSERT_TRUE(waitDone(1));
+    failWindowGets({1});  // the first lookup from here on: the line's instance
+    clickLine(1);
+    EXPECT_EQ(prompts.errors(), (std::vector<QString>{"Error: Injected failure"}));
+    EXPECT_EQ(gridColumn(0), (QStringList{"Property", ""}));
+    EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
 }
 
 TEST_F(BrowserTest, AValueWithLineBreaksStaysOnItsRowAndShowsWholeInATooltip) {

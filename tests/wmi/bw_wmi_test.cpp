@@ -6,6 +6,7 @@
 
 #include "test_hosts.h"
 #include "test_mof.h"
+#include "wmi/object_access.h"
 
 namespace {
 
@@ -233,7 +234,7 @@ TEST_F(TWMITest, EveryOperationHandsTheRemoteOptionsToConnectServer) {
     ASSERT_TRUE(w.GetClasses(list)) << w.LastError;
     ASSERT_TRUE(w.ClassPropertyNames("Item", list)) << w.LastError;
     ASSERT_TRUE(w.ClassMethods("Item", list, &in, &out)) << w.LastError;
-    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, &list, nullptr)) << w.LastError;
+    ASSERT_TRUE(wmi::InstanceValues(w, "Item.Id=1", &list, nullptr)) << w.LastError;
     ASSERT_TRUE(w.RunQuery("select * from Item", table)) << w.LastError;
     // Changed options hold from the next operation on.
     w.remote.auth = wbem::AuthMethod::Basic;

@@ -199,6 +199,32 @@ TEST_F(InstancesThread, EachInstanceShowsAsItArrivesWithAPlaceholderAfterIt) {
     EXPECT_EQ(list_.lines, itemNames(0, kSlowCount));
 }
 
+TEST_F(InstancesThread, EachInstanceLineCarriesItsPathAndNoOtherLineDoes) {
+    using Paths = std::vector<wmi::LinePath>;
+    const std::string at = "\\\\WMI-THREADS\\root\\cimv2:";
+    select("Named");
+    ASSERT_TRUE(waitForDone());
+    EXPECT_EQ(list_.paths, (Paths{at + "Named.Id=1", at + "Named.Id=2", at + "Named.Id=3"}));
+
+    // The placeholder names no object, and the instance that replaces it
+    // brings its own path.
+    done_.clear();
+    select("Slow");
+    gate_->allow(1);
+    ASSERT_TRUE(pumpUntil([&] { return list_.lines == TextList{itemName(0), kPlaceholder}; }));
+    EXPECT_EQ(list_.paths, (Paths{at + "Slow.Id=0", std::nullopt}));
+    gate_->allow(kSlowCount);
+    ASSERT_TRUE(waitForDone());
+    EXPECT_EQ(list_.paths.size(), size_t(kSlowCount));
+    EXPECT_EQ(list_.paths.back(), at + "Slow.Id=9");
+
+    // Instances whose key is null have no path; the error line names nothing.
+    done_.clear();
+    select("Failing");
+    ASSERT_TRUE(waitForDone());
+    EXPECT_EQ(list_.paths, (Paths{"", "", "", std::nullopt}));
+}
+
 TEST_F(InstancesThread, AnotherClassAbandonsTheRunWithoutReportingIt) {
     select("Slow");
     gate_->allow(3);

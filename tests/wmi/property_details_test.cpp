@@ -34,6 +34,10 @@ class Adapter
     string Note;
 };
 
+// Declares one of Adapter's properties, in other letters, to describe an
+// Adapter against.
+class Partial { [key, Description("The partial index")] uint32 INDEX; };
+
 instance of Computer { Name = "pc1"; };
 instance of Adapter
 {
@@ -215,7 +219,7 @@ TEST_F(PropertyDetailsHost, AnInstanceGivesFullValuesWithItsClassQualifiers) {
     FixedZone zone("UTC0");
     wmi::TWMI w = connection();
     wmi::ObjectDetails details;
-    ASSERT_TRUE(wmi::InstanceDetailsAt(w, "Adapter", 0, details)) << w.LastError;
+    ASSERT_TRUE(wmi::InstanceDetails(w, "Adapter.Index=7", details)) << w.LastError;
     struct Case {
         const char* name;
         const char* value;
@@ -244,15 +248,40 @@ TEST_F(PropertyDetailsHost, AnInstanceGivesFullValuesWithItsClassQualifiers) {
     EXPECT_EQ(units[1].value, "addresses");
     EXPECT_EQ(units[1].flavors, "ToSubclass, ToInstance, DisableOverride");
     EXPECT_EQ(details.mofText.find("\ninstance of Adapter\n{\n"), 0u) << details.mofText;
-
-    EXPECT_FALSE(wmi::InstanceDetailsAt(w, "Adapter", 1, details));
-    EXPECT_TRUE(details.properties.empty());
-
+    // The MOF text alone is the same, without the details.
     std::string text;
+    ASSERT_TRUE(wmi::ObjectMofText(w, "Adapter.Index=7", text)) << w.LastError;
+    EXPECT_EQ(text, details.mofText);
+
+    for (const char* gone : {"Adapter.Index=8", ""}) {
+        EXPECT_FALSE(wmi::InstanceDetails(w, gone, details)) << gone;
+        EXPECT_FALSE(w.LastError.empty()) << gone;
+        EXPECT_TRUE(details.properties.empty()) << gone;
+    }
+
     ASSERT_TRUE(wmi::ObjectMofText(w, "Computer", text)) << w.LastError;
     EXPECT_NE(text.find("class Computer"), std::string::npos) << text;
     EXPECT_FALSE(wmi::ObjectMofText(w, "NoSuchClass", text));
     EXPECT_TRUE(text.empty());
+}
+
+TEST_F(PropertyDetailsHost, EachPropertyTakesItsDeclarationByNameOrKeepsItsOwn) {
+    wmi::TWMI w = connection();
+    auto services = w.OpenServices();
+    auto adapter = services->Get("Adapter.Index=7", 0);
+    auto partial = services->Get("Partial", 0);
+    const wmi::ObjectDetails details = wmi::DescribeObject(*adapter, partial.get());
+    ASSERT_EQ(details.properties.size(), 8u);
+    // Declared, in other letters: the declaration's qualifiers.
+    const wmi::PropertyDetails& index = *details.find("Index");
+    EXPECT_TRUE(index.isKey);
+    EXPECT_EQ(index.description, "The partial index");
+    // Not declared there: the property's own, as the instance carries them.
+    const wmi::PropertyDetails& addresses = *details.find("IPAddress");
+    EXPECT_FALSE(addresses.isKey);
+    EXPECT_EQ(addresses.description, "");
+    EXPECT_EQ(addresses.type, "string[]");
+    EXPECT_EQ(addresses.value, "[0] 192.168.1.20\n[1] fe80::1");
 }
 
 }  // namespace

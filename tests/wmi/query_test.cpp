@@ -1,4 +1,4 @@
-// RunQuery, InstanceValuesAt and QueryValues against a test host.
+// RunQuery and QueryValues against a test host.
 #include <gtest/gtest.h>
 
 #include "test_hosts.h"
@@ -141,48 +141,6 @@ TEST_F(Query, AResultThatBreaksDownIsAFailureNotAShorterTable) {
     ResultTable t;
     EXPECT_FALSE(w.RunQuery("select * from Item", t));
     EXPECT_EQ(w.LastError, "Error: Provider failure");
-}
-
-TEST_F(Query, InstanceValuesAtReadsTheInstanceAtAPositionInTheLocalCodePage) {
-    TWMI w = wmiObject();  // its code page 1250 is not used here
-    ASSERT_TRUE(kUtf8Desktop);
-    TextList names{"old"}, values{"old"};
-    ASSERT_TRUE(w.InstanceValuesAt("Item", 1, &names, &values)) << w.LastError;
-    EXPECT_EQ(names, (TextList{"Color", "Id", "Name", "Weight"}));
-    EXPECT_EQ(values, (TextList{"red", "2",
-                                "\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88", "7"}));
-
-    ASSERT_TRUE(w.InstanceValuesAt("Item", 2, nullptr, &values));
-    EXPECT_EQ(values, (TextList{"blue", "3", "gizmo", "9"}));
-    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, &names, nullptr));
-    EXPECT_EQ(names, (TextList{"Id", "Name"}));
-
-    for (int32_t beyond : {3, 100, -1}) {
-        EXPECT_TRUE(w.InstanceValuesAt("Item", beyond, &names, &values)) << beyond;
-        EXPECT_TRUE(names.empty());
-        EXPECT_TRUE(values.empty());
-    }
-    EXPECT_FALSE(w.InstanceValuesAt("NoSuchClass", 0, &names, &values));
-    EXPECT_EQ(w.LastError, std::string("Error: ") + wbem::WbemError(wbem::hr::NotFound).what());
-}
-
-TEST_F(Query, InstanceValuesAtWalksToTheEnd) {
-    RecordingLocators locators;
-    wmitest::Recorder& rec = locators.recorder();
-    TWMI w = wmiObject();
-    TextList values;
-    ASSERT_TRUE(w.InstanceValuesAt("Item", 0, nullptr, &values));
-    EXPECT_EQ(rec.nextCalls, 4);  // three instances and the end
-
-    // A walk that breaks down before the position is a failure; after it,
-    // the values read stay and the message is kept.
-    rec.breakAfter = 1;
-    EXPECT_FALSE(w.InstanceValuesAt("Item", 2, nullptr, &values));
-    EXPECT_EQ(w.LastError, "Error: Provider failure");
-    EXPECT_TRUE(values.empty());
-    EXPECT_TRUE(w.InstanceValuesAt("Item", 0, nullptr, &values));
-    EXPECT_EQ(values, (TextList{"1", "plain"}));
-    EXPECT_EQ(w.LastError, "Provider failure");
 }
 
 struct ValuesCase {

@@ -267,7 +267,7 @@ void ClassBrowser::ClassListBoxClick() {
             // One lookup gives the names and what the details pane shows of them.
             const bool ok = wmi::ClassDetails(wmi_, name, names, classDetails_);
             showPropertyNames(*PropGrid, names);
-            shownInstance_ = -1;
+            shownPath_.reset();
             markRows();
             wait.restore();
             if (!ok) {
@@ -302,7 +302,7 @@ void ClassBrowser::showMethods(bool reportFailure) {
 
 void ClassBrowser::showInstanceValues(const wmi::TextList& names, const wmi::TextList& values) {
     // The values are those of the instance at the line chosen just now.
-    shownInstance_ = instances_.selectedLine();
+    shownPath_ = instances_.selectedPath();
     instanceDetailsRead_ = false;
     instanceDetails_ = {};
     showValues(*PropGrid, names, values);
@@ -379,7 +379,7 @@ void ClassBrowser::clearGrid() {
     PropGrid->SetCell(0, 1, QString());
     PropGrid->SetCell(1, 1, QString());
     classDetails_ = {};
-    shownInstance_ = -1;
+    shownPath_.reset();
     markRows();
 }
 
@@ -399,12 +399,12 @@ void ClassBrowser::PropGridSelect() {
     const int row = PropGrid->currentRow() + 1;  // grid rows count the header as 0
     const QString name = row >= 1 ? PropGrid->Cell(0, row) : QString();
     const wmi::PropertyDetails* details = nullptr;
-    if (!name.isEmpty() && shownInstance_ >= 0) {
+    if (!name.isEmpty() && shownPath_) {
         if (!instanceDetailsRead_) {
             WaitCursor wait;
             instanceDetailsRead_ = true;
             instanceDetailsError_.clear();
-            if (!wmi::InstanceDetailsAt(wmi_, currentClass_, shownInstance_, instanceDetails_))
+            if (!wmi::InstanceDetails(wmi_, *shownPath_, instanceDetails_))
                 instanceDetailsError_ = wmi_.LastError;
         }
         details = instanceDetails_.find(toSystem(name));
@@ -413,7 +413,7 @@ void ClassBrowser::PropGridSelect() {
     }
     if (details)
         PropDetails->setPlainText(QString::fromStdString(wmi::DetailsPaneText(*details)));
-    else if (!name.isEmpty() && shownInstance_ >= 0 && !instanceDetailsError_.empty())
+    else if (!name.isEmpty() && shownPath_ && !instanceDetailsError_.empty())
         PropDetails->setPlainText(QStringLiteral("The details could not be read: ") +
                                   fromSystem(instanceDetailsError_));
     else
@@ -467,18 +467,15 @@ void ClassBrowser::ExecuteMethod1Click() {
         WaitCursor wait;
         auto services = conn.OpenServices();
         auto signature = wmi::DescribeMethod(*services, currentClass_, toSystem(node->text(0)));
-        std::string instancePath;
-        const int32_t line = instances_.selectedLine();
-        if (!signature.isStatic && line >= 0) {
-            wmi::TWMI reader = conn;
-            if (!wmi::InstancePathAt(reader, currentClass_, line, instancePath)) {
-                wait.restore();
-                prompts_.error(fromSystem(reader.LastError));
-                return;
-            }
+        // A chosen line without a path must not fall through to "select one".
+        const std::optional<std::string> chosen = instances_.selectedPath();
+        if (!signature.isStatic && chosen && chosen->empty()) {
+            wait.restore();
+            prompts_.error(fromSystem(std::string("Error: ") + wmi::NoPathText));
+            return;
         }
         QString error;
-        const auto target = CallTarget(signature, instancePath, error);
+        const auto target = CallTarget(signature, chosen.value_or(std::string()), error);
         wait.restore();
         if (!target) {
             prompts_.error(error);

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,9 +125,9 @@ class ClassBrowser : public QWidget {
 
     wmi::ObjectDetails classDetails_;  // of currentClass_
     // The details of the instance whose values the grid shows, read when
-    // first looked at; shownInstance_ is its position, -1 while the grid
-    // shows the class.
-    int32_t shownInstance_ = -1;
+    // first looked at; shownPath_ is its path ("" for a line without one),
+    // none while the grid shows the class.
+    std::optional<std::string> shownPath_;
     bool instanceDetailsRead_ = false;
     wmi::ObjectDetails instanceDetails_;
     std::string instanceDetailsError_;

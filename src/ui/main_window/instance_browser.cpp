@@ -69,8 +69,7 @@ InstanceBrowser::~InstanceBrowser() {
 void InstanceBrowser::listInstancesOf(const std::string& className) {
     className_ = className;
     emit listingStarted();
-    // The lines stay in the order they arrive: a line's position is the
-    // instance's position in the enumeration.
+    // The lines stay in the order the enumeration gives them.
     InstanceListBox->SetSorted(false);
     thread_->SetTarget(wmi_.Host, wmi_.Namespace, wmi_.User, wmi_.Password, className,
                        InstanceListBox, wmi_.remote);
@@ -93,16 +92,24 @@ void InstanceBrowser::clear() { InstanceListBox->clear(); }
 void InstanceBrowser::InstanceListBoxClick() {
     const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
     if (selected.isEmpty()) return;
-    const int32_t position = selected.first().row();
+    const wmi::LinePath path = InstanceListBox->path(selected.first().row());
+    if (!path) {
+        // The placeholder or an error line: no instance to show, nothing to tell.
+        emit valuesRead({}, {});
+        return;
+    }
 
     WaitCursor wait;
     try {
         wmi::TextList names;
         wmi::TextList values;
-        const bool ok = wmi_.InstanceValuesAt(className_, position, &names, &values);
+        const bool ok = wmi::InstanceValues(wmi_, *path, &names, &values);
+        // Taken before the grid shows the values: its details pane reads
+        // through the same connection object and would overwrite it.
+        const std::string error = wmi_.LastError;
         emit valuesRead(names, values);
         wait.restore();
-        if (!ok) prompts_.error(fromSystem(wmi_.LastError));
+        if (!ok) prompts_.error(fromSystem(error));
     } catch (const std::exception& e) {
         wait.restore();
         prompts_.error(errorText(e));
@@ -118,18 +125,13 @@ void InstanceBrowser::PopupMenu3Popup() {
 }
 
 void InstanceBrowser::showAssociations(AssociationsWin::Kind kind) {
-    const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
-    if (selected.isEmpty()) return;
-    std::string path;
-    {
-        WaitCursor wait;
-        if (!wmi::InstancePathAt(wmi_, className_, selected.first().row(), path)) {
-            wait.restore();
-            prompts_.error(fromSystem(wmi_.LastError));
-            return;
-        }
+    const std::optional<std::string> path = selectedPath();
+    if (!path) return;
+    if (path->empty()) {
+        prompts_.error(fromSystem(std::string("Error: ") + wmi::NoPathText));
+        return;
     }
-    openAssociationsWin(wmi_, prompts_, kind, this, path);
+    openAssociationsWin(wmi_, prompts_, kind, this, *path);
 }
 
 void InstanceBrowser::Copy1item1Click() {
@@ -144,24 +146,25 @@ void InstanceBrowser::Copylist1Click() {
     putOnClipboard(ListText(lines));
 }
 
-int32_t InstanceBrowser::selectedLine() const {
+std::optional<std::string> InstanceBrowser::selectedPath() const {
     const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : selected.first().row();
+    if (selected.isEmpty()) return std::nullopt;
+    return InstanceListBox->path(selected.first().row()).value_or(std::string());
 }
 
 void InstanceBrowser::ShowMof2Click() {
-    const int32_t position = selectedLine();
-    if (position < 0) return;
-    wmi::ObjectDetails details;
+    const std::optional<std::string> path = selectedPath();
+    if (!path) return;
+    std::string text;
     {
         WaitCursor wait;
-        if (!wmi::InstanceDetailsAt(wmi_, className_, position, details)) {
+        if (!wmi::ObjectMofText(wmi_, *path, text)) {
             wait.restore();
             prompts_.error(fromSystem(wmi_.LastError));
             return;
         }
     }
-    showMofText(fromSystem(className_), QString::fromStdString(details.mofText), window());
+    showMofText(fromSystem(className_), QString::fromStdString(text), window());
 }
 
 }  // namespace ui

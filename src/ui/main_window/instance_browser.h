@@ -1,7 +1,7 @@
 // The instance browser: the Instances page (TabSheet4) of the Classes tab.
 // InstanceListBox shows a line per instance of the class on show, listed in
-// the background by the instance thread; choosing a line reads the values of
-// the instance at that line's position in the class's enumeration. Its menu
+// the background by the instance thread, each with its instance's path;
+// choosing a line reads that instance again by its path. Its menu
 // (PopupMenu3) and Ctrl+C copy a line or the whole list; the menu also
 // follows the chosen instance's associations (dialogs/associations_win.h).
 #pragma once
@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ui/dialogs/associations_win.h"
@@ -48,8 +49,10 @@ class InstanceBrowser : public QWidget {
     // Empties the list; a listing under way goes on.
     void clear();
     const wmi::TWMIInstancesThread& thread() const { return *thread_; }
-    // The position of the selected line in the class's enumeration, or -1.
-    int32_t selectedLine() const;
+    // The object path of the selected line's instance: none without a
+    // selected line, "" for a line without one (the placeholder, an error
+    // line, an instance that has no path).
+    std::optional<std::string> selectedPath() const;
 
     // --- The design's handlers -------------------------------------------------------
     // Runs at every selection change of InstanceListBox and at a click on the
@@ -58,8 +61,8 @@ class InstanceBrowser : public QWidget {
     void PopupMenu3Popup();  // enables Copy1item1 and Copylist1
     void Copy1item1Click();  // the selected line
     void Copylist1Click();   // every line, each ending in CR LF
-    void ShowMof2Click();    // the MOF text of the instance at the selected line
-    // "Associated objects..." and "References..." of the instance at the selected line.
+    void ShowMof2Click();    // the MOF text of the selected line's instance
+    // "Associated objects..." and "References..." of the selected line's instance.
     void showAssociations(AssociationsWin::Kind kind);
 
   signals:
@@ -67,7 +70,7 @@ class InstanceBrowser : public QWidget {
     void listingStarted();
     // A run ended with `count` instances, or with the error line (empty after a good run).
     void listingDone(int count, const QString& error);
-    // The names and values of the instance at the chosen line, as far as they were read.
+    // The names and values of the chosen line's instance, as far as they were read.
     void valuesRead(const wmi::TextList& names, const wmi::TextList& values);
 
   private:

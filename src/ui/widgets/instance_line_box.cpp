@@ -8,10 +8,20 @@ namespace ui {
 namespace {
 
 constexpr int kBytesRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole + 1;  // no data for a line of no object
 
-QListWidgetItem* newLine(const std::string& text) {
+QByteArray bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void setPath(QListWidgetItem& item, const wmi::LinePath& path) {
+    item.setData(kPathRole, path ? QVariant(bytes(*path)) : QVariant());
+}
+
+QListWidgetItem* newLine(const std::string& text, const wmi::LinePath& path) {
     auto* item = new QListWidgetItem(fromCodePage(text, wmi::LocalCodePage()));
-    item->setData(kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    item->setData(kBytesRole, bytes(text));
+    setPath(*item, path);
     return item;
 }
 
@@ -38,14 +48,25 @@ std::string InstanceLineBox::line(int index) const {
     return it->data(kBytesRole).toByteArray().toStdString();
 }
 
-void InstanceLineBox::setLine(int index, const std::string& text) {
+wmi::LinePath InstanceLineBox::path(int index) const {
+    const QListWidgetItem* it = item(index);
+    if (!it) return std::nullopt;
+    const QVariant path = it->data(kPathRole);
+    if (!path.isValid()) return std::nullopt;
+    return path.toByteArray().toStdString();
+}
+
+void InstanceLineBox::setLine(int index, const std::string& text, const wmi::LinePath& path) {
     QListWidgetItem* it = item(index);
     if (!it) return;
-    it->setData(kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    it->setData(kBytesRole, bytes(text));
+    setPath(*it, path);
     it->setText(fromCodePage(text, wmi::LocalCodePage()));
 }
 
-void InstanceLineBox::append(const std::string& text) { addItem(newLine(text)); }
+void InstanceLineBox::append(const std::string& text, const wmi::LinePath& path) {
+    addItem(newLine(text, path));
+}
 
 void InstanceLineBox::deleteLast() {
     if (const int n = count(); n > 0) delete takeItem(n - 1);
