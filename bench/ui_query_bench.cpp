@@ -2,8 +2,10 @@
 // same iteration so that machine noise hits both alike; ratios as counters:
 //   FillVsRunQuery       filling ListView1 (model reset, first sort, the view's
 //                        layout) with 100,000 rows x 10 columns, against
-//                        RunQuery producing them (goal <= 1.0); with the heap
-//                        the filled view holds per byte of cell text (goal < 3)
+//                        RunQuery producing them with their rows' paths, as
+//                        the window runs it (goal <= 1.0); with the heap the
+//                        filled view holds per byte of cell and path text
+//                        (goal < 3)
 //   HeaderClickVsStableSort  a header click (re-sort, view update) against
 //                        std::stable_sort of the same rows with the same
 //                        compare rule on the cell texts (goal <= 1.5)
@@ -120,14 +122,14 @@ class BenchRow
 }
 
 struct Result {
-    wmi::TextList columns, cells;
+    wmi::TextList columns, cells, paths;
     int32_t columnCount = 0, rowCount = 0;
 };
 
 Result runQuery(wmi::TWMI& wmi, int rows = kRows) {
     g_rows = rows;
     Result r;
-    if (!wmi.RunQuery(kQuery, r.columns, r.cells, r.columnCount, r.rowCount))
+    if (!wmi.RunQuery(kQuery, r.columns, r.cells, r.columnCount, r.rowCount, &r.paths))
         std::fprintf(stderr, "%s\n", wmi.LastError.c_str());
     return r;
 }
@@ -170,17 +172,23 @@ void FillVsRunQuery(benchmark::State& state) {
         Result r = runQuery(wmi);
         auto t1 = Clock::now();
         query += seconds(t1 - t0);
-        const size_t text = textBytes(r.cells);
+        // The rows' object paths are held beside the cells, as text too.
+        const size_t text = textBytes(r.cells) + textBytes(r.paths);
 
         // A fresh view each time, so that its heap is measured on its own; the
-        // cells it is given are a copy that it takes over and frees.
+        // cells and paths it is given are copies that it takes over and frees.
         auto fresh = std::make_unique<View>();
         wmi::TextList copy = r.cells;
-        size_t copyHeap = copy.capacity() * sizeof(std::string);
-        for (const std::string& cell : copy)
-            if (cell.capacity() > 15) copyHeap += cell.capacity() + 1;  // beyond the inline buffer
+        wmi::TextList pathsCopy = r.paths;
+        size_t copyHeap = 0;
+        for (const wmi::TextList* list : {&copy, &pathsCopy}) {
+            copyHeap += list->capacity() * sizeof(std::string);
+            for (const std::string& cell : *list)
+                if (cell.capacity() > 15)
+                    copyHeap += cell.capacity() + 1;  // beyond the inline buffer
+        }
         const size_t baseline = heapInUse() - copyHeap;
-        fresh->model.Fill(r.columns, copy, r.columnCount, r.rowCount, 65001);
+        fresh->model.Fill(r.columns, copy, r.columnCount, r.rowCount, 65001, &pathsCopy);
         fresh->settle();
         heapPerByte = double(heapInUse() - baseline) / double(text);
         modelPerByte = double(fresh->model.MemoryBytes()) / double(text);
@@ -188,7 +196,7 @@ void FillVsRunQuery(benchmark::State& state) {
 
         // The timed fill: the window's own view, refilled as a new query does.
         auto t2 = Clock::now();
-        view.model.Fill(r.columns, r.cells, r.columnCount, r.rowCount, 65001);
+        view.model.Fill(r.columns, r.cells, r.columnCount, r.rowCount, 65001, &r.paths);
         view.settle();
         fill += seconds(Clock::now() - t2);
         benchmark::DoNotOptimize(view.model.Rows());
