@@ -19,11 +19,11 @@ class ListProvider : public InstanceProvider {
     using Reader = std::function<std::vector<Record>(uint32_t needs, const QueryHints& hints)>;
 
     ListProvider(std::span<const Column<Record>> columns, Reader reader)
-        : columns_(columns), reader_(std::move(reader)) {}
+        : slots_(columns), reader_(std::move(reader)) {}
 
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
                                          const QueryHints& hints) const override {
-        return std::make_unique<Cursor>(RecordMapper<Record>(cls, columns_, hints), reader_, hints);
+        return std::make_unique<Cursor>(slots_.mapper(cls, hints), reader_, hints);
     }
 
   private:
@@ -49,7 +49,7 @@ class ListProvider : public InstanceProvider {
         size_t pos_ = 0;
     };
 
-    std::span<const Column<Record>> columns_;
+    ColumnSlotCache<Record> slots_;
     Reader reader_;
 };
 

@@ -161,12 +161,12 @@ std::optional<int64_t> narrowedPid(const QueryHints& hints) {
 
 class ProcessCursor : public InstanceCursor {
   public:
-    ProcessCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
-                  const std::string& root, const std::string& nspace)
-        : mapper_(std::move(cls), kProcessColumns, hints),
-          ctx_(root, nspace),
-          reader_(root),
-          only_(narrowedPid(hints)) {
+    using Record = R;
+    static std::span<const Column<R>> columns() { return kProcessColumns; }
+
+    ProcessCursor(RecordMapper<R> mapper, const QueryHints& hints, const std::string& root,
+                  const std::string& nspace)
+        : mapper_(std::move(mapper)), ctx_(root, nspace), reader_(root), only_(narrowedPid(hints)) {
         if (!only_ && reader_.valid()) walker_.emplace(reader_.rootFd(), ".");
         rec_.ctx = &ctx_;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,20 +25,44 @@ struct Column {
     CimValue (*get)(const Record&);
 };
 
+// A column's property slot in one class definition (-1 where the class does
+// not declare it) and whether that property is a key.
+struct ColumnSlot {
+    int slot = -1;
+    bool key = false;
+};
+
+template <class Record>
+std::vector<ColumnSlot> resolveColumns(const ClassDef& cls,
+                                       std::span<const Column<Record>> columns) {
+    std::vector<ColumnSlot> out;
+    out.reserve(columns.size());
+    for (const Column<Record>& c : columns) {
+        const int slot = cls.findProperty(c.name);
+        out.push_back({slot, slot >= 0 && cls.properties[static_cast<size_t>(slot)].isKey});
+    }
+    return out;
+}
+
 template <class Record>
 class RecordMapper {
   public:
     RecordMapper(std::shared_ptr<const ClassDef> cls, std::span<const Column<Record>> columns,
                  const QueryHints& hints)
+        : RecordMapper(cls, columns, resolveColumns(*cls, columns), hints) {}
+
+    // `slots` are the columns' slots in `cls`, one for each column.
+    RecordMapper(std::shared_ptr<const ClassDef> cls, std::span<const Column<Record>> columns,
+                 std::span<const ColumnSlot> slots, const QueryHints& hints)
         : cls_(std::move(cls)) {
-        for (const Column<Record>& c : columns) {
-            const int slot = cls_->findProperty(c.name);
+        active_.reserve(columns.size());
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const Column<Record>& c = columns[i];
             // A column the schema does not declare is left out: the schema
             // decides what a class shows.
-            if (slot < 0) continue;
-            const bool key = cls_->properties[static_cast<size_t>(slot)].isKey;
-            if (!key && !hints.wants(c.name)) continue;
-            active_.push_back({slot, &c});
+            if (slots[i].slot < 0) continue;
+            if (!slots[i].key && !hints.wants(c.name)) continue;
+            active_.push_back({slots[i].slot, &c});
             needs_ |= c.needs;
         }
     }
@@ -59,6 +84,39 @@ class RecordMapper {
     std::shared_ptr<const ClassDef> cls_;
     std::vector<Active> active_;
     uint32_t needs_ = 0;
+};
+
+// The columns' slots in the class definition last asked about, kept from one
+// query to the next: looking every column up by name costs more than the rest
+// of a one-instance query's setup. A definition never changes once made (a
+// new compile makes new ones), and the cache holds the one it resolved, so the
+// same pointer is always the same definition.
+template <class Record>
+class ColumnSlotCache {
+  public:
+    explicit ColumnSlotCache(std::span<const Column<Record>> columns) : columns_(columns) {}
+
+    RecordMapper<Record> mapper(const std::shared_ptr<const ClassDef>& cls,
+                                const QueryHints& hints) const {
+        return RecordMapper<Record>(cls, columns_, *slotsIn(cls), hints);
+    }
+
+  private:
+    std::shared_ptr<const std::vector<ColumnSlot>> slotsIn(
+        const std::shared_ptr<const ClassDef>& cls) const {
+        std::lock_guard<std::mutex> lock(m_);
+        if (cls_ != cls) {
+            slots_ =
+                std::make_shared<const std::vector<ColumnSlot>>(resolveColumns(*cls, columns_));
+            cls_ = cls;
+        }
+        return slots_;
+    }
+
+    std::span<const Column<Record>> columns_;
+    mutable std::mutex m_;
+    mutable std::shared_ptr<const ClassDef> cls_;
+    mutable std::shared_ptr<const std::vector<ColumnSlot>> slots_;
 };
 
 // Value makers for the column tables. Text read from the system is made

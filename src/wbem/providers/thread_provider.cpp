@@ -94,9 +94,12 @@ std::optional<int64_t> canonicalId(const QueryHints& hints, const char* property
 
 class ThreadCursor : public InstanceCursor {
   public:
-    ThreadCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
-                 const std::string& root, const std::string& nspace)
-        : mapper_(std::move(cls), kThreadColumns, hints), ctx_(root, nspace), reader_(root) {
+    using Record = R;
+    static std::span<const Column<R>> columns() { return kThreadColumns; }
+
+    ThreadCursor(RecordMapper<R> mapper, const QueryHints& hints, const std::string& root,
+                 const std::string& nspace)
+        : mapper_(std::move(mapper)), ctx_(root, nspace), reader_(root) {
         rec_.ctx = &ctx_;
         onlyProcess_ = canonicalId(hints, "ProcessHandle");
         onlyThread_ = canonicalId(hints, "Handle");

@@ -209,6 +209,41 @@ TEST_F(FakeProcTest, KeyConditionReadsOnlyThatProcess) {
     EXPECT_EQ(run(odd).size(), 3u);
 }
 
+// A class compiled anew is a new definition with its own slots: one provider
+// maps each definition's instances by that definition, whichever it saw before.
+TEST_F(FakeProcTest, EachClassDefinitionGetsItsOwnSlots) {
+    ASSERT_TRUE(cls);
+    auto redefined = std::make_shared<ClassDef>();
+    redefined->name = "Win32_Process";
+    // Fewer properties than the schema's, in another order.
+    for (auto [name, type] :
+         {std::pair{"ThreadCount", CimType::UInt32}, std::pair{"Name", CimType::String},
+          std::pair{"Handle", CimType::String}}) {
+        PropertyDef p;
+        p.name = name;
+        p.type.type = type;
+        p.isKey = std::string_view(name) == "Handle";
+        redefined->properties.push_back(std::move(p));
+    }
+    redefined->finalize();
+    const std::shared_ptr<const ClassDef> defs[] = {cls, redefined, cls};
+
+    auto provider = makeProcessProvider("root\\cimv2", tree.root());
+    QueryHints hints;
+    hints.equals.emplace_back("Handle", CimValue::string("1"));
+    for (const auto& def : defs) {
+        auto cursor = provider->open(def, hints);
+        auto all = test::drain(*cursor);
+        ASSERT_EQ(all.size(), 1u) << def->properties.size();
+        const Instance& p = *all[0];
+        EXPECT_EQ(&p.cls(), def.get());
+        EXPECT_EQ(p.values().size(), def->properties.size());
+        EXPECT_EQ(test::stringOf(p, "Handle"), "1");
+        EXPECT_EQ(test::stringOf(p, "Name"), "init");
+        EXPECT_EQ(test::uintOf(p, "ThreadCount"), 3u);
+    }
+}
+
 TEST_F(FakeProcTest, KeyConditionOnAThreadIdFindsNoProcess) {
     // /proc/<tid> exists for every thread; its Tgid names the real process.
     tree.write("43/stat", statLine(43, "worker", 1, 3, 250));
