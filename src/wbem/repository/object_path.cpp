@@ -12,8 +12,8 @@ namespace {
 [[noreturn]] void badPath() { fail(hr::InvalidParameter); }
 
 bool isNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 bool isQuote(char c) { return c == '"' || c == '\''; }
@@ -45,7 +45,8 @@ ObjectPath parseObjectPath(std::string_view text) {
     // \\server\namespace:  or //server/namespace:
     // The namespace part ends at the first ':' that comes before any key.
     size_t colon = s.find(':');
-    if (colon != std::string_view::npos && s.substr(0, colon).find_first_of("=\"'") != std::string_view::npos)
+    if (colon != std::string_view::npos &&
+        s.substr(0, colon).find_first_of("=\"'") != std::string_view::npos)
         colon = std::string_view::npos;
     if (colon != std::string_view::npos) {
         std::string ns(s.substr(0, colon));
@@ -110,14 +111,22 @@ ObjectPath parseObjectPath(std::string_view text) {
     return p;
 }
 
-std::string pathValue(std::string_view text, bool quoted) {
-    if (!quoted) return std::string(text);
-    std::string out = "\"";
+void appendPathValue(std::string& out, std::string_view text, bool quoted) {
+    if (!quoted) {
+        out += text;
+        return;
+    }
+    out += '"';
     for (char c : text) {
         if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
     out += '"';
+}
+
+std::string pathValue(std::string_view text, bool quoted) {
+    std::string out;
+    appendPathValue(out, text, quoted);
     return out;
 }
 
@@ -159,4 +168,3 @@ bool samePath(const ObjectPath& a, const ObjectPath& b) {
 }
 
 }  // namespace wbem
-

@@ -29,6 +29,8 @@ ObjectPath parseObjectPath(std::string_view text);
 // Value as it appears in a path: numbers bare, strings in double quotes with
 // backslash and double quote escaped.
 std::string pathValue(std::string_view text, bool quoted);
+// The same, appended to out.
+void appendPathValue(std::string& out, std::string_view text, bool quoted);
 
 // Two paths name the same object: same class and keys (names and string
 // values ignore case, as WMI compares them); server and namespace are compared

@@ -230,9 +230,10 @@ class Object : public ISWbemObject {
 
     std::shared_ptr<ISWbemObjectPath> Path_() override {
         std::string rel = relPath();
-        return std::make_shared<ObjectPathImpl>(
-            v_.cls->name, rel, fullPath(v_.ctx.server, v_.ctx.nspace, rel), v_.ctx.nspace,
-            v_.ctx.server, !v_.inst, v_.cls->singleton);
+        std::string full = fullPath(v_.ctx.server, v_.ctx.nspace, rel);
+        return std::make_shared<ObjectPathImpl>(v_.cls->name, std::move(rel), std::move(full),
+                                                v_.ctx.nspace, v_.ctx.server, !v_.inst,
+                                                v_.cls->singleton);
     }
 
     std::shared_ptr<ISWbemPropertySet> Properties_() override {

@@ -1,8 +1,9 @@
+#include "wbem/repository/repository.h"
+
 #include <gtest/gtest.h>
 
 #include "wbem/errors.h"
 #include "wbem/repository/instance_source.h"
-#include "wbem/repository/repository.h"
 
 using namespace wbem;
 
@@ -38,7 +39,8 @@ std::shared_ptr<Repository> sample() {
         {"Secret", CimType::Boolean, false, CimValue::boolean(true), flavor::Restricted});
     base->qualifiers.push_back({"Description", CimType::String, false, CimValue::string("b")});
     tx.addClass("root\\test", base);
-    auto derived = cls("Derived", "Base", {prop("name", CimType::String), prop("Extra", CimType::SInt64)});
+    auto derived =
+        cls("Derived", "Base", {prop("name", CimType::String), prop("Extra", CimType::SInt64)});
     tx.addClass("root\\test", derived);
     tx.commit();
     return repo;
@@ -102,9 +104,9 @@ TEST(Repository, TransactionIsInvisibleUntilCommitAndAbortsCleanly) {
 TEST(Repository, ReplacingAClassDerivesItsSubclassesAnew) {
     auto repo = sample();
     Repository::Transaction tx(*repo);
-    tx.addClass("root\\test", cls("Base", "", {prop("Id", CimType::UInt32, true),
-                                               prop("Name", CimType::String),
-                                               prop("Added", CimType::Boolean)}));
+    tx.addClass("root\\test", cls("Base", "",
+                                  {prop("Id", CimType::UInt32, true), prop("Name", CimType::String),
+                                   prop("Added", CimType::Boolean)}));
     // A class may not become its own ancestor.
     EXPECT_THROW(tx.addClass("root\\test", cls("Base", "Derived", {})), WbemError);
     tx.commit();
@@ -116,7 +118,7 @@ TEST(Repository, ReplacingAClassDerivesItsSubclassesAnew) {
 namespace {
 
 class CountingProvider : public InstanceProvider {
-public:
+  public:
     mutable int opened = 0;
     mutable QueryHints lastHints;
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& c,
@@ -180,12 +182,31 @@ TEST(InstanceSource, NamespaceInstancesNameTheChildNamespaces) {
 }
 
 TEST(RelPath, KeysInNameOrderQuotedByType) {
-    auto c = cls("K", "", {prop("Zed", CimType::String, true), prop("Alpha", CimType::SInt32, true)});
+    auto c =
+        cls("K", "", {prop("Zed", CimType::String, true), prop("Alpha", CimType::SInt32, true)});
     c->finalize();
     Instance inst(c);
     EXPECT_EQ(relPathOf(inst), "");  // a null key leaves no path
     inst.set("Zed", CimValue::string("a\"b"));
     inst.set("Alpha", CimValue::sint(-4));
     EXPECT_EQ(relPathOf(inst), "K.Alpha=-4,Zed=\"a\\\"b\"");
-    EXPECT_EQ(fullPath("SRV", "root\\x", relPathOf(inst)), "\\\\SRV\\root\\x:K.Alpha=-4,Zed=\"a\\\"b\"");
+    EXPECT_EQ(fullPath("SRV", "root\\x", relPathOf(inst)),
+              "\\\\SRV\\root\\x:K.Alpha=-4,Zed=\"a\\\"b\"");
+}
+
+TEST(RelPath, EachKeyTypeAsAPathWritesIt) {
+    auto c = cls("T", "",
+                 {prop("Big", CimType::UInt64, true), prop("Flag", CimType::Boolean, true),
+                  prop("Letter", CimType::Char16, true), prop("Low", CimType::SInt64, true),
+                  prop("Text", CimType::String, true)});
+    c->finalize();
+    Instance inst(c);
+    inst.set("Big", CimValue::uint(18446744073709551615ull));
+    inst.set("Flag", CimValue::boolean(true));
+    inst.set("Letter", CimValue::uint('q'));
+    inst.set("Low", CimValue::sint(INT64_MIN));
+    inst.set("Text", CimValue::string("C:\\dir"));
+    EXPECT_EQ(relPathOf(inst),
+              "T.Big=18446744073709551615,Flag=TRUE,Letter=\"q\",Low=-9223372036854775808,"
+              "Text=\"C:\\\\dir\"");
 }
