@@ -25,34 +25,38 @@ void Instance::set(std::string_view name, CimValue v) {
 
 namespace {
 
-std::string keyText(const CimValue& v, CimType type, bool& quoted) {
-    using K = CimValue::Kind;
-    quoted = false;
-    switch (v.kind()) {
-        case K::SInt:
-            return std::to_string(v.asSInt());
-        case K::UInt:
-            if (type == CimType::Char16) {
-                quoted = true;
-                return std::string(1, char(v.asUInt()));
-            }
-            return std::to_string(v.asUInt());
-        case K::Bool:
-            return v.asBool() ? "TRUE" : "FALSE";
-        case K::String:
-            quoted = true;
-            return v.asString();
-        default:
-            quoted = true;
-            return mofLiteral(v, type);
-    }
-}
-
 template <typename Number>
 void appendDecimal(std::string& out, Number n) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
     out.append(digits, end);
+}
+
+// A key's value as a path writes it, appended in place: numbers and booleans
+// bare, everything else quoted.
+void appendKeyValue(std::string& out, const CimValue& v, CimType type) {
+    using K = CimValue::Kind;
+    switch (v.kind()) {
+        case K::SInt:
+            appendDecimal(out, v.asSInt());
+            return;
+        case K::UInt:
+            if (type == CimType::Char16) {
+                appendPathValue(out, std::string(1, char(v.asUInt())), true);
+                return;
+            }
+            appendDecimal(out, v.asUInt());
+            return;
+        case K::Bool:
+            out += v.asBool() ? "TRUE" : "FALSE";
+            return;
+        case K::String:
+            appendPathValue(out, v.asString(), true);
+            return;
+        default:
+            appendPathValue(out, mofLiteral(v, type), true);
+            return;
+    }
 }
 
 }  // namespace
@@ -75,22 +79,7 @@ std::string relPathOf(const Instance& inst) {
         first = false;
         out += key.name;
         out += '=';
-        switch (v.kind()) {
-            case CimValue::Kind::SInt:
-                appendDecimal(out, v.asSInt());
-                break;
-            case CimValue::Kind::UInt:
-                if (key.type.type != CimType::Char16) {
-                    appendDecimal(out, v.asUInt());
-                    break;
-                }
-                [[fallthrough]];
-            default: {
-                bool quoted = false;
-                const std::string text = keyText(v, key.type.type, quoted);
-                appendPathValue(out, text, quoted);
-            }
-        }
+        appendKeyValue(out, v, key.type.type);
     }
     return out;
 }
