@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "thread_cpu_time.h"
 #include "wbem/api.h"
 #include "wbem/mof/mof_compiler.h"
 #include "wbem/providers/process_provider.h"
@@ -37,14 +38,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Processor time of this thread: with other builds running beside a run,
-// it leaves out the time the thread waited for a processor.
-double threadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // Text of a scripting value, as a viewer would show it.
 size_t render(const wbem::Variant& v, std::string& out) {
@@ -181,14 +174,14 @@ void QueryWalkVsPosix(benchmark::State& state) {
     double queryCpu = 0, posixCpu = 0;
     size_t bytes = 0, objects = 0;
     for (auto _ : state) {
-        const double c0 = threadSeconds();
+        const double c0 = threadCpuSeconds();
         auto t0 = Clock::now();
         objects = queryWalk("SELECT * FROM Win32_Process", bytes);
         auto t1 = Clock::now();
-        const double c1 = threadSeconds();
+        const double c1 = threadCpuSeconds();
         posixWalk(bytes);
         auto t2 = Clock::now();
-        const double c2 = threadSeconds();
+        const double c2 = threadCpuSeconds();
         query += t1 - t0;
         posix += t2 - t1;
         queryCpu += c1 - c0;
