@@ -227,8 +227,7 @@ std::vector<ConfiguredVariable> configuredEnvironment(const std::string& root,
     for (auto& f : confFiles(root + "/etc/environment.d")) system.push_back(std::move(f));
     system.push_back(root + "/etc/default/locale");
     addFrom(system, "<SYSTEM>", true, out);
-    std::vector<PasswdEntry> users;
-    if (auto text = readTextFile(root + "/etc/passwd")) users = parsePasswd(*text);
+    const std::vector<PasswdEntry> users = readPasswd(root);
     std::set<std::string> homes;
     for (const auto& u : users) {
         // Accounts sharing a home (or having none) would repeat its files.

@@ -90,8 +90,8 @@ std::map<std::string, ShadowEntry> parseShadow(std::string_view text) {
     return out;
 }
 
-std::vector<PasswdEntry> readPasswd() {
-    auto text = readTextFile("/etc/passwd");
+std::vector<PasswdEntry> readPasswd(const std::string& root) {
+    auto text = readTextFile(root + "/etc/passwd");
     return text ? parsePasswd(*text) : std::vector<PasswdEntry>{};
 }
 

@@ -35,8 +35,9 @@ struct ShadowEntry {
 // Malformed lines (too few fields, non-numeric ids) and NIS "+"/"-" lines
 // are skipped.
 std::vector<PasswdEntry> parsePasswd(std::string_view text);
-// This machine's users, from /etc/passwd; none when it cannot be read.
-std::vector<PasswdEntry> readPasswd();
+// The users of the tree at root (this machine by default), from its
+// /etc/passwd; none when it cannot be read.
+std::vector<PasswdEntry> readPasswd(const std::string& root = "");
 std::vector<GroupEntry> parseGroup(std::string_view text);
 std::map<std::string, ShadowEntry> parseShadow(std::string_view text);
 
