@@ -92,10 +92,16 @@ MethodSignature DescribeMethod(wbem::ISWbemServices& services, std::string_view 
 }
 
 MethodArguments CheckArguments(const MethodSignature& signature, const MethodArguments& given) {
-    std::vector<wbem::ParameterType> in;
-    in.reserve(signature.in.size());
-    for (const MethodParameter& p : signature.in) in.push_back({p.name, p.type});
-    const wbem::TypedArguments typed = wbem::readArguments(signature.name, in, given);
+    wbem::MethodDef declared;
+    declared.name = signature.name;
+    declared.parameters.reserve(signature.in.size());
+    for (const MethodParameter& p : signature.in) {
+        wbem::ParameterDef& d = declared.parameters.emplace_back();
+        d.name = p.name;
+        d.type = p.type;
+        d.in = true;
+    }
+    const wbem::TypedArguments typed = wbem::readArguments(declared, given);
     // The texts go to the service as typed, under their declared names.
     MethodArguments out;
     out.reserve(typed.size());

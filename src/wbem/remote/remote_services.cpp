@@ -8,18 +8,18 @@ namespace wbem::remote {
 
 std::vector<MethodArgument> methodArguments(
     const MethodDef* declared, const std::vector<std::pair<std::string, std::string>>& in) {
+    const std::vector<ArgumentMatch> matches = matchArguments(declared, in);
     std::vector<MethodArgument> out;
-    for (const auto& [name, text] : in) {
-        MethodArgument a{name, {text}, false};
-        if (declared)
-            for (const ParameterDef& p : declared->parameters)
-                if (p.in && p.type.isArray && iequals(p.name, name)) {
-                    a.array = true;
-                    a.elements.clear();
-                    for (std::string_view e : arrayElementTexts(text)) a.elements.emplace_back(e);
-                    break;
-                }
-        out.push_back(std::move(a));
+    out.reserve(matches.size());
+    for (size_t i = 0; i < matches.size(); ++i) {
+        const std::string& text = in[i].second;
+        MethodArgument& a = out.emplace_back();
+        a.name = matches[i].name;
+        a.array = matches[i].declared && matches[i].declared->type.isArray;
+        if (!a.array)
+            a.elements.push_back(text);
+        else
+            for (std::string_view e : arrayElementTexts(text)) a.elements.emplace_back(e);
     }
     return out;
 }

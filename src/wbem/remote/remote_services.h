@@ -23,8 +23,11 @@ struct MethodArgument {
     std::vector<std::string> elements;  // one text unless `array`
     bool array = false;
 };
-// `declared` may be null (the server gave no declaration): every argument is
-// then sent as text.
+// Each argument is named as the declaration names it, and one that names no
+// in-parameter or one named before is refused as the embedded service
+// refuses it (wbem::matchArguments). `declared` may be null (the server gave
+// no declaration): every argument is then sent as text under its name
+// without the blanks around it.
 std::vector<MethodArgument> methodArguments(
     const MethodDef* declared, const std::vector<std::pair<std::string, std::string>>& in);
 

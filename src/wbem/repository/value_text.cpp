@@ -231,24 +231,39 @@ CimValue parseValueText(std::string_view text, const CimTypeDecl& type) {
     return CimValue::array(std::move(items));
 }
 
-TypedArguments readArguments(std::string_view method, const std::vector<ParameterType>& in,
-                             const ArgumentTexts& given) {
+std::vector<ArgumentMatch> matchArguments(const MethodDef* method, const ArgumentTexts& given) {
+    std::vector<ArgumentMatch> out;
+    out.reserve(given.size());
+    for (const auto& givenName : given) {
+        ArgumentMatch match{trimmed(givenName.first), nullptr};
+        if (method) {
+            for (const ParameterDef& p : method->parameters)
+                if (p.in && iequals(p.name, match.name)) {
+                    match = {p.name, &p};
+                    break;
+                }
+            if (!match.declared)
+                invalidArgument(method->name + " has no in-parameter " + std::string(match.name) +
+                                ".");
+        }
+        for (const ArgumentMatch& done : out)
+            if (iequals(done.name, match.name))
+                invalidArgument(std::string(match.name) + " is given twice.");
+        out.push_back(match);
+    }
+    return out;
+}
+
+TypedArguments readArguments(const MethodDef& method, const ArgumentTexts& given) {
+    const std::vector<ArgumentMatch> matches = matchArguments(&method, given);
     TypedArguments out;
-    for (const auto& [givenName, text] : given) {
-        const std::string_view name = trimmed(givenName);
-        const ParameterType* declared = nullptr;
-        for (const ParameterType& p : in)
-            if (iequals(p.name, name)) declared = &p;
-        if (!declared)
-            invalidArgument(std::string(method) + " has no in-parameter " + std::string(name) +
-                            ".");
-        for (const auto& done : out)
-            if (iequals(done.first, declared->name))
-                invalidArgument(declared->name + " is given twice.");
+    out.reserve(matches.size());
+    for (size_t i = 0; i < matches.size(); ++i) {
+        const ParameterDef& p = *matches[i].declared;
         try {
-            out.emplace_back(declared->name, parseValueText(text, declared->type));
+            out.emplace_back(p.name, parseValueText(given[i].second, p.type));
         } catch (const WbemError& e) {
-            invalidArgument(declared->name + ": " + e.what());
+            invalidArgument(p.name + ": " + e.what());
         }
     }
     return out;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cim_value.h"
+#include "class_def.h"
 
 namespace wbem {
 
@@ -23,22 +24,30 @@ namespace wbem {
 // (the line of an array's element included). Embedded objects are refused.
 CimValue parseValueText(std::string_view text, const CimTypeDecl& type);
 
-// A method's in-parameter as declared.
-struct ParameterType {
-    std::string name;
-    CimTypeDecl type;
-};
 using ArgumentTexts = std::vector<std::pair<std::string, std::string>>;
 using TypedArguments = std::vector<std::pair<std::string, CimValue>>;
 
-// A method call's arguments, given as texts by parameter name (letter case
-// and blanks around the name ignored), read as their declared types
-// (parseValueText) and named as declared, in the order given. Throws
+// A given argument and the in-parameter it names.
+struct ArgumentMatch {
+    std::string_view name;  // as declared; without a declaration, as given without blanks
+    const ParameterDef* declared = nullptr;  // null only without a declaration
+};
+
+// The in-parameter each given argument names, in the order given: a name is
+// matched with the blanks around it and its letter case ignored, to the
+// first in-parameter of `method` so named. Throws
 // WbemError(InvalidParameter), its text worded by describeWithReason, for the
-// first argument that names no in-parameter of `method`, is given twice, or
-// whose value does not read (naming the parameter and the fault).
-TypedArguments readArguments(std::string_view method, const std::vector<ParameterType>& in,
-                             const ArgumentTexts& given);
+// first argument that names no in-parameter, or that names one an earlier
+// argument named. `method` may be null (a remote server that declares none):
+// every name is then taken as given, and only a name given twice is refused.
+std::vector<ArgumentMatch> matchArguments(const MethodDef* method, const ArgumentTexts& given);
+
+// A method call's arguments, matched to their in-parameters
+// (matchArguments), read as their declared types (parseValueText) and named
+// as declared, in the order given. Throws WbemError(InvalidParameter) as
+// matchArguments does, and for a value that does not read (naming the
+// parameter and the fault).
+TypedArguments readArguments(const MethodDef& method, const ArgumentTexts& given);
 
 // The elements of an array's text: one per line, a line's closing CR left
 // out; empty text has none.

@@ -94,14 +94,6 @@ std::shared_ptr<ISWbemObjectSet> Services::ExecQuery(std::string_view query,
 
 namespace {
 
-// The method's in-parameters as declared.
-std::vector<ParameterType> declaredInParameters(const MethodDef& m) {
-    std::vector<ParameterType> in;
-    for (const ParameterDef& p : m.parameters)
-        if (p.in) in.push_back({p.name, p.type});
-    return in;
-}
-
 // The out-parameters object: the method's out-parameters in declaration
 // order, then ReturnValue, each as its declaration types it.
 std::shared_ptr<Instance> outParameters(const MethodDef& m, const MethodResult& result) {
@@ -154,7 +146,7 @@ std::shared_ptr<ISWbemObject> Services::ExecMethod(
             hr::MethodNotImplemented,
             describeWithReason(hr::MethodNotImplemented,
                                cls->name + "." + m->name + " is not carried out on this machine."));
-    auto in = readArguments(m->name, declaredInParameters(*m), inParameters);
+    auto in = readArguments(*m, inParameters);
     std::shared_ptr<const Instance> target;
     if (!p.isClass() && !isStatic) {
         target = findInstance(snap, ns, p);

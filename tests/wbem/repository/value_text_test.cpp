@@ -131,3 +131,66 @@ TEST(ParseValueText, ArraysTakeOneElementPerLine) {
             << e.what();
     }
 }
+
+TEST(ReadArguments, NamesAreMatchedOnceAndValuesReadAsDeclared) {
+    MethodDef method;
+    method.name = "Connect";
+    auto param = [](const char* name, CimType t, bool array, bool in) {
+        ParameterDef p;
+        p.name = name;
+        p.type = decl(t, array);
+        p.in = in;
+        p.out = !in;
+        return p;
+    };
+    // "Port" is declared twice in other cases: the first one wins.
+    method.parameters = {
+        param("Handle", CimType::UInt32, false, false), param("Port", CimType::UInt16, false, true),
+        param("PORT", CimType::String, false, true), param("Hosts", CimType::String, true, true),
+        param("Target", CimType::Reference, false, true)};
+    const struct {
+        const char* what;
+        ArgumentTexts given;
+        TypedArguments want;  // empty when refused
+        const char* says;     // the refusal's text
+    } cases[] = {
+        {"blanks and letter case around a name",
+         {{" port\t", "80"}},
+         {{"Port", CimValue::uint(80)}},
+         ""},
+        {"an array value",
+         {{"Hosts", "a\r\nb"}},
+         {{"Hosts", CimValue::array({CimValue::string("a"), CimValue::string("b")})}},
+         ""},
+        {"a reference",
+         {{"Target", "Win32_Process.Handle=\"1\""}},
+         {{"Target", CimValue::string("Win32_Process.Handle=\"1\"")}},
+         ""},
+        {"order given kept",
+         {{"Target", "X.K=1"}, {"Port", "1"}},
+         {{"Target", CimValue::string("X.K=1")}, {"Port", CimValue::uint(1)}},
+         ""},
+        {"unknown name", {{"Signal", "9"}}, {}, "Connect has no in-parameter Signal."},
+        {"an out-parameter", {{"Handle", "9"}}, {}, "Connect has no in-parameter Handle."},
+        {"name given twice", {{"Port", "1"}, {"port ", "2"}}, {}, "Port is given twice."},
+        {"a bad value for its type",
+         {{"Port", "65536"}},
+         {},
+         "Port: \"65536\" is out of the range"},
+        {"a bad reference after a good argument",
+         {{"Hosts", "a"}, {"Target", "X.K="}},
+         {},
+         "Target: \"X.K=\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            EXPECT_EQ(readArguments(method, c.given), c.want);
+            EXPECT_STREQ(c.says, "") << "accepted";
+        } catch (const WbemError& e) {
+            EXPECT_EQ(e.code(), hr::InvalidParameter);
+            EXPECT_TRUE(c.want.empty()) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+        }
+    }
+}

@@ -213,6 +213,41 @@ TEST_F(WinrmService, MethodsAreInvokedWithTypedOutParameters) {
     EXPECT_EQ(pid.asInt(), 4242);
 }
 
+TEST_F(WinrmService, ArgumentsGoUnderTheirDeclaredNamesAndUnknownOnesAreRefusedAtHome) {
+    auto s = services();
+    auto createRequests = [] {
+        std::vector<std::string> found;
+        for (const auto& line : server_->logLines())
+            if (line.find("/Win32_Process/Create ") != std::string::npos) found.push_back(line);
+        return found;
+    };
+    const size_t before = createRequests().size();
+    s->ExecMethod("Win32_Process", "Create", {{"  commandline ", "notepad.exe"}});
+    auto sent = createRequests();
+    ASSERT_EQ(sent.size(), before + 1);
+    EXPECT_NE(sent.back().find(" params=CommandLine=notepad.exe"), std::string::npos)
+        << sent.back();
+
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> args;
+        const char* says;
+    } refused[] = {
+        {"unknown name", {{"Signal", "9"}}, "Create has no in-parameter Signal"},
+        {"name given twice",
+         {{"CommandLine", "a"}, {"commandline ", "b"}},
+         "CommandLine is given twice"},
+    };
+    for (const auto& c : refused) {
+        std::string text;
+        EXPECT_EQ(failure([&] { s->ExecMethod("Win32_Process", "Create", c.args); }, &text),
+                  hr::InvalidParameter)
+            << c.what;
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.what << ": " << text;
+    }
+    EXPECT_EQ(createRequests().size(), before + 1) << "a refused call reached the server";
+}
+
 TEST_F(WinrmService, NoPasswordReachesTheServerOutsideTheAuthorizationHeader) {
     services()->ExecQuery("select * from Win32_DiskDrive", "WQL", 0);
     auto lines = server_->logLines();
