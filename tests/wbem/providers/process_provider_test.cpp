@@ -1,19 +1,16 @@
 // Win32_Process over a /proc tree made by the test, and on the real machine.
 #include "wbem/providers/process_provider.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
 
+#include "../../support/idle_child.h"
 #include "test_support.h"
 #include "wbem/providers/cim_datetime.h"
 #include "wbem/text.h"
@@ -358,77 +355,18 @@ TEST(LiveProcessTest, ThreadIdIsNotAProcessAndCountsFollowTheProcess) {
     EXPECT_GE(test::uintOf(*self[0], "ThreadCount"), 2u);
 }
 
-// A child running sleep with a command line of exactly `bytes` bytes (the
-// zeros after its time add nothing to it), killed and reaped at the end.
-class SleepingChild {
-  public:
-    explicit SleepingChild(size_t bytes) {
-        args_ = {"sleep", "600"};
-        size_t left = bytes - 10;  // "sleep\0600\0"
-        while (left > 1000) {
-            args_.push_back(std::string(999, '0'));
-            left -= 1000;
-        }
-        args_.push_back(std::string(left - 1, '0'));
-        std::vector<char*> argv;
-        for (std::string& a : args_) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        // The pipe closes when exec succeeds, so the test never reads the
-        // command line the child had before it.
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            ::execvp("sleep", argv.data());
-            const int err = errno;
-            (void)!::write(fds[1], &err, sizeof err);
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        int err = 0;
-        while (pid_ > 0 && ::read(fds[0], &err, sizeof err) < 0 && errno == EINTR) {
-        }
-        ::close(fds[0]);
-        started_ = pid_ > 0 && err == 0 && asleep();
+// sleep's command, with a command line of exactly `bytes` bytes (the zeros
+// after its time add nothing to it).
+std::vector<std::string> sleepCommandOf(size_t bytes) {
+    std::vector<std::string> args = {"sleep", "600"};
+    size_t left = bytes - 10;  // "sleep\0600\0"
+    while (left > 1000) {
+        args.push_back(std::string(999, '0'));
+        left -= 1000;
     }
-    ~SleepingChild() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    SleepingChild(const SleepingChild&) = delete;
-    SleepingChild& operator=(const SleepingChild&) = delete;
-
-    bool started() const { return started_; }
-    pid_t pid() const { return pid_; }
-    std::string commandLine() const {
-        std::string out;
-        for (const std::string& a : args_) out += (out.empty() ? "" : " ") + a;
-        return out;
-    }
-
-  private:
-    // Waits until sleep has loaded and sleeps, so that its memory and
-    // counters hold still while the test compares them.
-    bool asleep() const {
-        const std::string path = "/proc/" + std::to_string(pid_) + "/stat";
-        for (int i = 0; i < 5000; ++i) {
-            std::ifstream in(path);
-            std::string text((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-            const size_t close = text.rfind(')');
-            if (close != std::string::npos && text.compare(close, 4, ") S ") == 0) return true;
-            ::usleep(1000);
-        }
-        return false;
-    }
-
-    std::vector<std::string> args_;
-    pid_t pid_ = -1;
-    bool started_ = false;
-};
+    args.push_back(std::string(left - 1, '0'));
+    return args;
+}
 
 // "Key: value" lines of a /proc file, read with the standard library.
 std::map<std::string, uint64_t> keyNumbers(const std::string& path) {
@@ -449,17 +387,20 @@ TEST(LiveProcessTest, ChildProcessMatchesItsProcFiles) {
     // pages.
     for (const size_t bytes : {size_t{4095}, size_t{4096}, size_t{4097}, size_t{9000}}) {
         SCOPED_TRACE(bytes);
-        const SleepingChild child(bytes);
+        const std::vector<std::string> command = sleepCommandOf(bytes);
+        const testsupport::IdleChild child(testsupport::IdleChild::Options{command});
         ASSERT_TRUE(child.started());
-        const std::string dir = "/proc/" + std::to_string(child.pid()) + "/";
+        const std::string dir = "/proc/" + child.pid() + "/";
         QueryHints hints;
-        hints.equals.emplace_back("Handle", CimValue::string(std::to_string(child.pid())));
+        hints.equals.emplace_back("Handle", CimValue::string(child.pid()));
         auto found = test::liveInstances("root\\cimv2", "Win32_Process", hints);
         ASSERT_EQ(found.size(), 1u);
         const Instance& p = *found[0];
 
         EXPECT_EQ(test::stringOf(p, "CommandLine").size(), bytes - 1);
-        EXPECT_EQ(test::stringOf(p, "CommandLine"), child.commandLine());
+        std::string commandLine;
+        for (const std::string& a : command) commandLine += (commandLine.empty() ? "" : " ") + a;
+        EXPECT_EQ(test::stringOf(p, "CommandLine"), commandLine);
         EXPECT_EQ(test::stringOf(p, "Name"), "sleep");
         EXPECT_EQ(test::uintOf(p, "ParentProcessId"), static_cast<uint64_t>(getpid()));
         EXPECT_EQ(test::stringOf(p, "ExecutablePath"),

@@ -14,10 +14,12 @@
 #include <sstream>
 #include <thread>
 
+#include "../../support/idle_child.h"
 #include "../../support/temp_folder.h"
 #include "wbem/api.h"
 
 using namespace wbem;
+using testsupport::IdleChild;
 
 namespace {
 
@@ -63,37 +65,7 @@ bool endsWithin(pid_t pid, std::chrono::seconds limit) {
 }
 
 // A sleeping child of this test, run as `uid` when given (which needs root).
-class Sleeper {
-  public:
-    explicit Sleeper(uid_t uid = uid_t(-1)) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            if (uid != uid_t(-1) && (::setgid(uid) != 0 || ::setuid(uid) != 0)) _exit(3);
-            ::execlp("sleep", "sleep", "60", nullptr);
-            _exit(4);
-        }
-        // Until it runs sleep it may still be this test's own user.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < until) {
-            std::ifstream cmd("/proc/" + std::to_string(pid_) + "/cmdline");
-            std::string args((std::istreambuf_iterator<char>(cmd)), {});
-            if (args.starts_with(std::string("sleep\0", 6))) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ~Sleeper() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    pid_t pid() const { return pid_; }
-    bool alive() const {
-        auto f = statFields(pid_);
-        return !f.empty() && f[0] != "Z";
-    }
-
-  private:
-    pid_t pid_;
-};
+IdleChild::Options sleeping(uid_t uid = uid_t(-1)) { return {{"sleep", "60"}, uid}; }
 
 // This thread's effective user for the life of the object (the raw call
 // changes only the calling thread); effective capabilities go with root.
@@ -192,9 +164,12 @@ TEST(ProcessMethods, WhatTheCallerMayNotDoIsRefusedWithAccessDenied) {
     const bool root = ::geteuid() == 0;
     // Root acts as another user in this thread and targets nobody's process;
     // anyone else targets a process of root's: PID 1.
-    std::optional<Sleeper> nobodys;
-    if (root) nobodys.emplace(kNobody);
-    const pid_t victim = root ? nobodys->pid() : 1;
+    std::optional<IdleChild> nobodys;
+    if (root) {
+        nobodys.emplace(sleeping(kNobody));
+        ASSERT_TRUE(nobodys->started());
+    }
+    const pid_t victim = root ? nobodys->processId() : 1;
     {
         std::optional<ActingAs> other;
         if (root) {
@@ -214,19 +189,21 @@ TEST(ProcessMethods, WhatTheCallerMayNotDoIsRefusedWithAccessDenied) {
     rlimit nice{};
     ::getrlimit(RLIMIT_NICE, &nice);
     if (!root && nice.rlim_cur > 0) GTEST_SKIP() << "RLIMIT_NICE lets this user raise priorities";
-    std::optional<Sleeper> own;
-    own.emplace(root ? kNobody : uid_t(-1));
+    std::optional<IdleChild> own;
+    own.emplace(sleeping(root ? kNobody : uid_t(-1)));
+    ASSERT_TRUE(own->started());
     std::optional<ActingAs> asOwner;
     if (root) asOwner.emplace(kNobody);
-    EXPECT_EQ(
-        returnValue(s->ExecMethod(processPath(own->pid()), "SetPriority", {{"Priority", "128"}})),
-        3);
+    EXPECT_EQ(returnValue(s->ExecMethod(processPath(own->processId()), "SetPriority",
+                                        {{"Priority", "128"}})),
+              3);
 }
 
 TEST(ProcessMethods, BadCallsFailWithTheirReason) {
     auto s = connect();
-    Sleeper child;
-    const std::string self = processPath(child.pid());
+    const IdleChild child(sleeping());
+    ASSERT_TRUE(child.started());
+    const std::string self = processPath(child.processId());
     struct {
         std::string path;
         const char* method;
