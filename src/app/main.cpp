@@ -11,6 +11,7 @@
 #include "ui/dialogs/dialog_prompts.h"
 #include "ui/main_window/win1.h"
 #include "wmi/instances_thread.h"
+#include "wmi/query_thread.h"
 
 int main(int argc, char** argv) {
     // Qt takes its own options (-platform, -style, ...) out of argv here.
@@ -31,8 +32,12 @@ int main(int argc, char** argv) {
     window->show();
     const int code = QApplication::exec();
     window.reset();
-    // The instance thread ends by itself once told; give it a moment so that
-    // no worker outlives the program.
+    // The instance thread and a stopped query end by themselves once told;
+    // give them a moment so that no worker outlives the program, but no more:
+    // one blocked on a silent host must not keep it from ending.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     wmi::TWMIInstancesThread::WaitForAllEnded(std::chrono::seconds(2));
+    wmi::QueryThread::WaitForAllEnded(std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now()));
     return code;
 }

@@ -62,15 +62,25 @@ bool NextObject(wbem::IEnumVariant& enumerator, std::shared_ptr<I>& out, std::st
 void ThrowIfBroken(const std::string& errorText);
 
 // The columns and cells of one query result; cell (r, c) is
-// Cells[r * ColumnCount + c]. Paths[r] is the path of row r's object as the
-// object reports it (its __PATH), empty when it has none: a selection that
-// leaves out a key gives objects that cannot be found again by path.
+// Cells[r * ColumnCount + c]. Paths, when the run asked for them, holds one
+// path per row: Paths[r] is the path of row r's object as the object reports
+// it (its __PATH), empty when it has none: a selection that leaves out a key
+// gives objects that cannot be found again by path.
 struct ResultTable {
     TextList Columns;
     TextList Cells;
     int32_t ColumnCount = 0;
     int32_t RowCount = 0;
     TextList Paths;
+};
+
+// What a query run does beyond the cells.
+struct QueryOptions {
+    // Fill ResultTable::Paths; left empty otherwise, since reading every
+    // object's path costs a good part of a large result's time.
+    bool paths = false;
+    // Raised to give up the run (see TWMI::RunQuery).
+    const std::atomic<bool>* stop = nullptr;
 };
 
 class TWMI {
@@ -107,12 +117,16 @@ class TWMI {
     bool ClassMethods(std::string_view className, TextList& names, TextList* inParams,
                       TextList* outParams);
     // Runs a WQL query into a result table, values rendered in CodePage.
-    // With `paths`, one path per row as ResultTable::Paths holds them.
+    // With `paths`, one path per row as ResultTable::Paths holds them. A run
+    // whose `stop` flag is raised (from any thread) ends at its next object
+    // and fails with "Call cancelled".
     bool RunQuery(std::string_view query, TextList& columns, TextList& cells, int32_t& columnCount,
-                  int32_t& rowCount, TextList* paths = nullptr);
-    bool RunQuery(std::string_view query, ResultTable& table) {
+                  int32_t& rowCount, TextList* paths = nullptr,
+                  const std::atomic<bool>* stop = nullptr);
+    bool RunQuery(std::string_view query, ResultTable& table, const QueryOptions& options = {}) {
+        if (!options.paths) table.Paths.clear();
         return RunQuery(query, table.Columns, table.Cells, table.ColumnCount, table.RowCount,
-                        &table.Paths);
+                        options.paths ? &table.Paths : nullptr, options.stop);
     }
 
     // A connection with this object's parameters. Throws wbem::WbemError.

@@ -28,10 +28,20 @@ int columnOf(const TextList& columns, const std::string& name, size_t position) 
     return -1;
 }
 
+// One step of a walk over the result, unless the run was told to stop.
+template <class I>
+bool nextUnlessStopped(wbem::IEnumVariant& e, std::shared_ptr<I>& out, std::string& walkError,
+                       const std::atomic<bool>* stop) {
+    if (stop && stop->load(std::memory_order_relaxed))
+        throw wbem::WbemError(wbem::hr::CallCancelled);
+    return NextObject(e, out, walkError);
+}
+
 }  // namespace
 
 bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
-                    int32_t& columnCount, int32_t& rowCount, TextList* paths) {
+                    int32_t& columnCount, int32_t& rowCount, TextList* paths,
+                    const std::atomic<bool>* stop) {
     LastError.clear();
     lastErrorOffset = -1;
     lastErrorDetail.clear();
@@ -49,7 +59,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
         // Shape: the number of rows, and the first object with the most
         // properties, whose properties become the columns.
         int32_t widest = 0;
-        while (NextObject(*rows, obj, walkError)) {
+        while (nextUnlessStopped(*rows, obj, walkError, stop)) {
             ++rowCount;
             const int32_t n = obj->Properties_()->Count();
             if (n > columnCount) {
@@ -61,7 +71,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
         if (columnCount < 1 || rowCount < 1) return true;
 
         resetOrFail(*rows);
-        for (int32_t pos = 1; NextObject(*rows, obj, walkError); ++pos) {
+        for (int32_t pos = 1; nextUnlessStopped(*rows, obj, walkError, stop); ++pos) {
             if (pos < widest) continue;
             auto props = obj->Properties_()->NewEnum();
             PropertyPtr prop;
@@ -77,7 +87,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
                      std::string());
         if (paths) paths->assign(static_cast<size_t>(rowCount), std::string());
         resetOrFail(*rows);
-        for (int32_t r = 0; r < rowCount && NextObject(*rows, obj, walkError); ++r) {
+        for (int32_t r = 0; r < rowCount && nextUnlessStopped(*rows, obj, walkError, stop); ++r) {
             if (paths) (*paths)[static_cast<size_t>(r)] = obj->Path_()->Path();
             auto props = obj->Properties_()->NewEnum();
             PropertyPtr prop;

@@ -181,6 +181,7 @@ TEST_F(BrowserTest, TheClassListMenuFollowsTheSelection) {
     action("Selectfrom1").trigger();
     EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
     EXPECT_EQ(control<QComboBox>(*window, "Query2Combo").currentText(), "select * from Gadget");
+    ASSERT_TRUE(waitForQuery(*window));
     EXPECT_EQ(control<ui::ResultModel>(*window, "ListView1Model").Rows(), 3);
     EXPECT_EQ(control<ui::QueryPane>(*window, "TabQuery").lastQuery(), "select * from Gadget");
 }

@@ -37,6 +37,7 @@ class ExportTest : public WindowTest {
         window = makeWindow({"-host:exporthost", "-query:select Id, Name, Note from Item"});
         window->show();
         window->FormActivate();
+        ASSERT_TRUE(waitForQuery(*window));
         ASSERT_EQ(listView1Model(*window).Rows(), 3);
         prompts.shown.clear();
     }
@@ -175,6 +176,7 @@ TEST_F(ExportTest, AResultWithoutColumnsGivesAnEmptyHeader) {
     auto fresh = makeWindow({"-host:exporthost", "-query:select * from Item where Id = 99"});
     fresh->show();
     fresh->FormActivate();
+    ASSERT_TRUE(waitForQuery(*fresh));
     ASSERT_EQ(listView1Model(*fresh).Columns(), 0);
     ASSERT_TRUE(menuItem(*fresh, "Savequeryresultas1").isEnabled());
     window = std::move(fresh);

@@ -1,4 +1,5 @@
-// The Query tab: running, timing, history, filling, sorting and the Enter key.
+// The Query tab: running, timing, history, filling, sorting and the Enter key;
+// a query held in the service while the window goes on, stopped or replaced.
 #include "ui/main_window/query_pane.h"
 
 #include <QAction>
@@ -10,11 +11,17 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
+#include <chrono>
+#include <memory>
 
+#include "gate.h"
+#include "test_hosts.h"
 #include "ui/main_window/result_model.h"
 #include "ui/query_logic.h"
 #include "window_fixture.h"
+#include "wmi/query_thread.h"
 
 namespace uitest {
 namespace {
@@ -171,6 +178,7 @@ TEST_F(QueryTest, EnterRunsTheQueryUnlessTheTextIsBlank) {
     query2Combo(*window).setEditText(QStringLiteral("select * from Pair"));
     EXPECT_FALSE(queryPane(*window).Query2ComboKeyPress('a'));
     QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(waitForQuery(*window));
     EXPECT_EQ(runs.count(), 1);
     EXPECT_EQ(listView1Model(*window).Rows(), 2);
     EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select * from Pair"))
@@ -192,6 +200,7 @@ TEST_F(QueryTest, ExecuteOnTheClassesTabRunsItsBoxOnTheQueryTab) {
     EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
     EXPECT_EQ(changes.count(), 0) << "selected from code";
     EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select Label from Pair "));
+    ASSERT_TRUE(waitForQuery(*window));
     EXPECT_EQ(listView1Model(*window).Rows(), 2);
 }
 
@@ -227,6 +236,174 @@ TEST_F(QueryTest, AResultWithoutRowsSaysSoBesideItsTime) {
     still->SetStatusText(2, QStringLiteral("before"));
     runQuery(*still, QStringLiteral("select * from Pair where Id = 99"));
     EXPECT_EQ(still->StatusText(2), QStringLiteral("0 rows"));
+}
+
+// A window on a host whose class Held gives out its instances only through a
+// gate, so that a query of it stays inside the service until the test opens it.
+class HeldQueryTest : public WindowTest {
+  protected:
+    static constexpr int kHeldCount = 3;
+    static constexpr const char* kHeld = "select * from Held";
+
+    void SetUp() override {
+        WindowTest::SetUp();
+        host_ = std::make_unique<wmitest::ScopedHost>("heldhost", R"MOF(
+class Pair { [key] uint32 Id; string Label; };
+class Held { [key] uint32 Id; string Label; };
+instance of Pair { Id = 1; Label = "one"; };
+instance of Pair { Id = 2; Label = "two"; };
+)MOF");
+        host_->generate("Held", kHeldCount, [gate = gate_](int i, wbem::Instance& inst) {
+            gate->pass(i);
+            inst.set("Id", wbem::CimValue::uint(uint64_t(i)));
+            inst.set("Label", wbem::CimValue::string("held"));
+        });
+        window = makeWindow({"-host:heldhost"});
+        window->show();
+        window->FormActivate();
+        pageControl2(*window).setCurrentIndex(ui::TMainWin::kTabQuery);
+    }
+    void TearDown() override {
+        window.reset();
+        gate_->allow(1 << 30);  // a worker still in the service gets out
+        EXPECT_TRUE(wmi::QueryThread::WaitForAllEnded(std::chrono::seconds(30)));
+        QApplication::processEvents();
+        host_.reset();
+        WindowTest::TearDown();
+    }
+
+    // Starts the held query with the button and waits until it sits in the gate.
+    void startHeld() {
+        query2Combo(*window).setEditText(QString::fromLatin1(kHeld));
+        QTest::mouseClick(&button(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return gate_->arrived > 0; }, 30000));
+        ASSERT_TRUE(queryPane(*window).queryRunning());
+    }
+    // Lets the held query out of the service and waits for its worker's end.
+    void release() {
+        gate_->allow(kHeldCount);
+        ASSERT_TRUE(wmi::QueryThread::WaitForAllEnded(std::chrono::seconds(30)));
+        QTest::qWait(20);  // whatever the worker posted runs now
+    }
+    QPushButton& button() const { return control<QPushButton>(*window, "Query2Btn"); }
+
+    // What a run that does not end must leave as it was.
+    struct Shown {
+        int rows, columns, width0;
+        std::string lastQuery;
+        QString firstHistory;
+        bool saveEnabled;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown() const {
+        return {listView1Model(*window).Rows(),
+                listView1Model(*window).Columns(),
+                listView1(*window).header()->sectionSize(0),
+                queryPane(*window).lastQuery(),
+                query2Combo(*window).itemText(0),
+                menuItem(*window, "Savequeryresultas1").isEnabled()};
+    }
+
+    std::shared_ptr<wmitest::Gate> gate_ = std::make_shared<wmitest::Gate>();
+    std::unique_ptr<wmitest::ScopedHost> host_;
+    std::unique_ptr<ui::TMainWin> window;
+};
+
+TEST_F(HeldQueryTest, WhileAQueryRunsTheWindowAnswersAndTellsItsTime) {
+    startHeld();
+    EXPECT_EQ(window->StatusText(2), QStringLiteral("Executing query..."));
+    EXPECT_EQ(button().text(), QStringLiteral("Stop"));
+    EXPECT_EQ(listView1(*window).cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "only the list waits";
+    // The event loop turns: a timer fires, and the status counts the seconds.
+    bool fired = false;
+    QTimer::singleShot(0, window.get(), [&] { fired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->StatusText(2) == QStringLiteral("Executing query... 1 s"); }, 10000))
+        << window->StatusText(2).toStdString();
+    EXPECT_TRUE(listView1Model(*window).Rows() == 0 && queryPane(*window).lastQuery().empty());
+
+    QSignalSpy ends(&queryPane(*window), &ui::QueryPane::finished);
+    gate_->allow(kHeldCount);
+    ASSERT_TRUE(ends.wait(30000));
+    EXPECT_EQ(ends.at(0).at(0).toBool(), true);
+    EXPECT_EQ(listView1Model(*window).Rows(), kHeldCount);
+    EXPECT_EQ(queryPane(*window).lastQuery(), kHeld);
+    EXPECT_TRUE(
+        window->StatusText(2).startsWith(QStringLiteral("3 rows \u00b7 Query execution time: ")))
+        << window->StatusText(2).toStdString();
+    EXPECT_EQ(button().text(), QStringLiteral("Execute"));
+    EXPECT_EQ(listView1(*window).cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(HeldQueryTest, EscOrASecondPressStopsTheQueryAndTheResultOnShowStays) {
+    enum class Stop { EscInTheBox, EscInTheList, SecondPress };
+    for (Stop how : {Stop::EscInTheBox, Stop::EscInTheList, Stop::SecondPress}) {
+        SCOPED_TRACE(int(how));
+        gate_->allow(0);
+        gate_->arrived = 0;
+        gate_->produced = 0;
+        runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+        listView1(*window).header()->resizeSection(0, 123);  // the user's width
+        const Shown before = shown();
+        QSignalSpy ends(&queryPane(*window), &ui::QueryPane::finished);
+        startHeld();
+        switch (how) {
+            case Stop::EscInTheBox:
+                QTest::keyClick(&query2Combo(*window), Qt::Key_Escape);
+                break;
+            case Stop::EscInTheList:
+                QTest::keyClick(&listView1(*window), Qt::Key_Escape);
+                break;
+            case Stop::SecondPress:
+                QTest::mouseClick(&button(), Qt::LeftButton);
+                break;
+        }
+        // The window stopped waiting while the worker is still in the service.
+        EXPECT_FALSE(queryPane(*window).queryRunning());
+        EXPECT_EQ(gate_->produced, 0);
+        EXPECT_EQ(window->StatusText(2), QStringLiteral("Query stopped"));
+        EXPECT_EQ(button().text(), QStringLiteral("Execute"));
+        EXPECT_EQ(listView1(*window).cursor().shape(), Qt::ArrowCursor);
+        EXPECT_TRUE(shown() == before);
+        EXPECT_EQ(query2Combo(*window).currentText(), QString::fromLatin1(kHeld));
+
+        release();
+        EXPECT_TRUE(shown() == before) << "the stopped query's result came after all";
+        EXPECT_EQ(ends.count(), 0);
+        EXPECT_EQ(window->StatusText(2), QStringLiteral("Query stopped"));
+        EXPECT_TRUE(prompts.shown.empty());
+    }
+}
+
+TEST_F(HeldQueryTest, ANewQueryWhileOneRunsReplacesIt) {
+    startHeld();
+    QSignalSpy ends(&queryPane(*window), &ui::QueryPane::finished);
+    query2Combo(*window).setEditText(QStringLiteral("select Label from Pair"));
+    QTest::keyClick(&query2Combo(*window), Qt::Key_Return);
+    ASSERT_TRUE(waitForQuery(*window));
+    release();
+    ASSERT_EQ(ends.count(), 1);
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
+    EXPECT_EQ(listView1Model(*window).Caption(0), "Label");
+    EXPECT_EQ(queryPane(*window).lastQuery(), "select Label from Pair");
+    EXPECT_EQ(query2Combo(*window).count(), 1) << "the replaced query is not in the history";
+}
+
+TEST_F(HeldQueryTest, ClosingTheWindowDoesNotWaitForAQueryHeldInTheService) {
+    runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+    startHeld();
+    // Were the close waiting for the worker, it would never come back: the
+    // gate opens only after it.
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(queryPane(*window).queryRunning());
+    EXPECT_EQ(listView1Model(*window).Rows(), 2);
+    window.reset();
+    EXPECT_EQ(gate_->produced, 0);
+    // The worker ends after the window is gone and reaches nothing of it.
+    release();
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 }  // namespace

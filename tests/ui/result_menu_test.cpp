@@ -299,6 +299,7 @@ TEST_F(ResultMenuTest, CompletionPopsUpWhileTyping) {
         QTest::keyClick(completer.popup(), Qt::Key_Return);
         EXPECT_FALSE(completer.popup()->isVisible());
         EXPECT_EQ(box->currentText(), QStringLiteral("SELECT * FROM Win32_Process"));
+        EXPECT_FALSE(queryPane(*window).queryRunning());
         EXPECT_TRUE(queryPane(*window).lastQuery().empty());
 
         // Property names of the class after FROM.

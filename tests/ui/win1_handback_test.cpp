@@ -115,6 +115,7 @@ TEST_F(HandBackTest, OffersTheQueryOnlyWhenItShould) {
         auto listener = listen();
         ASSERT_TRUE(listener);
         auto window = startWindow(c.arguments);
+        ASSERT_TRUE(waitForQuery(*window));  // the command line's result is on show
         query2Combo(*window).setEditText(c.text);
 
         std::optional<handback::ReceivedHandBack> received;
@@ -140,6 +141,7 @@ TEST_F(HandBackTest, AfterModifyingTheNextCloseAsksBothQuestionsAgain) {
     auto listener = listen();
     ASSERT_TRUE(listener);
     auto window = startWindow({"-wp:77", "-query:select Name from Widget"});
+    ASSERT_TRUE(waitForQuery(*window));
     query2Combo(*window).setEditText(QStringLiteral("select * from Widget"));
     prompts.answers = {true, true};
     EXPECT_FALSE(window->close());

@@ -60,6 +60,7 @@ TEST_F(StartupTest, ACommandLineQueryRunsOnTheQueryTabAndTheClassesLoadOnFirstVi
     auto window = startWindow({"-query: select Id, Label from Pair "});
     EXPECT_EQ(window->ActivePage(), ui::TMainWin::kTabQuery);
     EXPECT_EQ(query2Combo(*window).currentText(), QStringLiteral("select Id, Label from Pair"));
+    ASSERT_TRUE(waitForQuery(*window));
     EXPECT_EQ(listView1Model(*window).Rows(), 2);
     EXPECT_EQ(window->StatusText(0), QStringLiteral("uihost  root\\cimv2"));
     EXPECT_EQ(window->StatusText(1), QString());
@@ -132,6 +133,7 @@ TEST_F(StartupTest, RefreshReloadsTheClassesOrRunsTheQueryOfTheActiveTab) {
     query2Combo(*window).setEditText(
         QStringLiteral("select Id, Label from Pair"));  // edited, not run
     menuItem(*window, "Refresh1").trigger();
+    ASSERT_TRUE(waitForQuery(*window));
     EXPECT_EQ(loads.count(), 1);
     EXPECT_EQ(queries.count(), 2);
     EXPECT_EQ(queryPane(*window).lastQuery(), "select Id, Label from Pair");

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -117,9 +118,17 @@ std::unique_ptr<ui::TMainWin> WindowTest::startWindow(std::vector<std::string> a
     return window;
 }
 
+bool waitForQuery(const ui::TMainWin& window, std::chrono::milliseconds timeout) {
+    ui::QueryPane& pane = queryPane(window);
+    if (!pane.queryRunning()) return true;
+    QSignalSpy ends(&pane, &ui::QueryPane::finished);
+    return ends.wait(int(timeout.count()));
+}
+
 void WindowTest::runQuery(ui::TMainWin& window, const QString& query) {
     query2Combo(window).setEditText(query);
     QTest::mouseClick(&control<QPushButton>(window, "Query2Btn"), Qt::LeftButton);
+    EXPECT_TRUE(waitForQuery(window)) << "the query did not end: " << query.toStdString();
 }
 
 }  // namespace uitest

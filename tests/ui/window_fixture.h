@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QTemporaryDir>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -58,6 +59,11 @@ ui::ResultModel& listView1Model(const ui::TMainWin& window);
 ui::TFindDialog& findDialog(ui::TMainWin& window);
 QAction& menuItem(const ui::TMainWin& window, const char* name);
 
+// Waits for the end of the Query tab's query under way, if any (its finished
+// signal); false when it did not end in time.
+bool waitForQuery(const ui::TMainWin& window,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
 // Host "uihost": classes of mixed letter case, and instances to query.
 extern const char* const kUiHostMof;
 
@@ -71,7 +77,8 @@ class WindowTest : public ::testing::Test {
                                              int64_t tick = 250);
     // makeWindow with "-host:uihost" and the arguments, shown and activated.
     std::unique_ptr<ui::TMainWin> startWindow(std::vector<std::string> arguments = {});
-    // Runs a query as the user does: text into Query2Combo, then Execute.
+    // Runs a query as the user does: text into Query2Combo, then Execute, and
+    // waits for its end.
     static void runQuery(ui::TMainWin& window, const QString& query);
 
     std::string settingsFile() const { return settingsFile_; }

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
+#include "gate.h"
 #include "test_hosts.h"
 #include "window_loop.h"
 #include "wmi/bw_variant.h"
@@ -20,6 +18,7 @@ using namespace std::chrono_literals;
 using wmi::PlainTargetList;
 using wmi::TextList;
 using wmi::TWMIInstancesThread;
+using wmitest::Gate;
 using wmitest::pumpFor;
 using wmitest::pumpUntil;
 using wmitest::ScopedHost;
@@ -52,27 +51,6 @@ std::string itemName(int i) {
     std::snprintf(buf, sizeof buf, "Item%05d", i);
     return buf;
 }
-
-// Lets a generated class hand out its instances only as a test allows.
-struct Gate {
-    std::mutex mu;
-    std::condition_variable cv;
-    int allowed = 0;
-    std::atomic<int> produced{0};
-
-    void allow(int n) {
-        {
-            std::lock_guard lk(mu);
-            allowed = n;
-        }
-        cv.notify_all();
-    }
-    void pass(int index) {
-        std::unique_lock lk(mu);
-        cv.wait(lk, [&] { return index < allowed; });
-        ++produced;
-    }
-};
 
 constexpr int kBigCount = 40000;
 constexpr int kSlowCount = 10;

@@ -1,6 +1,8 @@
 // RunQuery and QueryValues against a test host.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "test_hosts.h"
 #include "test_mof.h"
 #include "wmi/bw_variant.h"
@@ -82,7 +84,7 @@ TEST_F(Query, CellsAreRenderedInTheObjectsCodePage) {
     EXPECT_EQ(t.Cells, TextList{"Žluťoučký kůň"});
 }
 
-TEST_F(Query, EachRowKeepsItsObjectsPathEmptyWhenASelectionLeavesOutItsKey) {
+TEST_F(Query, EachRowKeepsItsObjectsPathWhenAskedEmptyWhenASelectionLeavesOutItsKey) {
     const std::string at = "\\\\WMI-QUERY\\root\\cimv2:";
     const struct {
         const char* query;
@@ -95,9 +97,27 @@ TEST_F(Query, EachRowKeepsItsObjectsPathEmptyWhenASelectionLeavesOutItsKey) {
     TWMI w = wmiObject();
     for (const auto& c : cases) {
         ResultTable t;
-        ASSERT_TRUE(w.RunQuery(c.query, t)) << c.query << ": " << w.LastError;
+        ASSERT_TRUE(w.RunQuery(c.query, t, {true})) << c.query << ": " << w.LastError;
         EXPECT_EQ(t.Paths, c.paths) << c.query;
+        // Not asked for, the paths are not read, and none are left from before.
+        const TextList cells = t.Cells;
+        ASSERT_TRUE(w.RunQuery(c.query, t)) << c.query << ": " << w.LastError;
+        EXPECT_TRUE(t.Paths.empty()) << c.query;
+        EXPECT_EQ(t.Cells, cells) << c.query;
     }
+}
+
+TEST_F(Query, ARaisedStopFlagEndsTheRunAsCancelled) {
+    TWMI w = wmiObject();
+    std::atomic<bool> stop{true};
+    ResultTable t{{"old"}, {"old"}, 5, 5, {"old"}};
+    EXPECT_FALSE(w.RunQuery("select * from Item", t, {true, &stop}));
+    EXPECT_EQ(w.LastError, "Error: Call cancelled");
+    EXPECT_EQ(t.RowCount, 0);
+    EXPECT_TRUE(t.Paths.empty());
+    stop = false;
+    ASSERT_TRUE(w.RunQuery("select * from Item", t, {true, &stop})) << w.LastError;
+    EXPECT_EQ(t.RowCount, 3);
 }
 
 TEST_F(Query, AnEmptyResultIsATableWithoutColumnsOrRows) {

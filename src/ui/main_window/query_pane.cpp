@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
@@ -49,7 +50,17 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     // hands them on to the field past any filter of the field's own.
     Query2Combo->installEventFilter(this);
     layout->addWidget(strip.panel);
-    connect(strip.button, &QPushButton::clicked, this, [this] { Query2BtnClick(); });
+    Query2Btn = strip.button;
+    // The button stops the query it started: a second press is a stop.
+    connect(Query2Btn, &QPushButton::clicked, this, [this] {
+        if (queryRunning())
+            stopQuery();
+        else
+            Query2BtnClick();
+    });
+    progress_ = new QTimer(this);
+    progress_->setInterval(1000);
+    connect(progress_, &QTimer::timeout, this, [this] { showProgress(); });
 
     ListView1Model = named(new ResultModel(std::move(images), this), "ListView1Model");
     ListView1 = named(new QTreeView(this), "ListView1");
@@ -71,9 +82,14 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { ListView1ColumnClick(column); });
+    ListView1->installEventFilter(this);  // Esc stops a query there too
     layout->addWidget(ListView1, 1);
     buildResultMenu();
 }
+
+// The run under way is stopped by its thread's end; nothing of it reaches
+// the pane after this.
+QueryPane::~QueryPane() = default;
 
 void QueryPane::buildResultMenu() {
     auto* ResultMenu = named(new QMenu(this), "ResultMenu");
@@ -128,41 +144,75 @@ void QueryPane::setHistory(const settings::HistoryList& history) {
 // --- Running a query ------------------------------------------------------------------
 
 void QueryPane::Query2BtnClick() {
-    const int64_t start = clock_();
-    WaitCursor wait;
-    bool ok = false;
+    const QString text = Query2Combo->currentText();
     try {
-        const QString text = Query2Combo->currentText();
-        wmi::TextList columns;
-        wmi::TextList cells;
-        wmi::TextList paths;
-        int32_t columnCount = 0;
-        int32_t rowCount = 0;
-        ok = wmi_.RunQuery(toSystem(text), columns, cells, columnCount, rowCount, &paths);
-        if (ok) {
-            const int64_t elapsed = clock_() - start;
+        // Started with the connection as it is now; a query under way gives way.
+        runner_.start(wmi_, toSystem(text), true,
+                      [this](wmi::QueryThread::Outcome& outcome) { queryDone(outcome); });
+    } catch (const std::exception& e) {
+        showRunning(false);
+        prompts_.error(errorText(e));
+        emit finished(false);
+        return;
+    }
+    runText_ = text;
+    runStart_ = clock_();
+    runTime_.start();
+    showRunning(true);
+    showProgress();
+}
+
+void QueryPane::stopQuery() {
+    if (!queryRunning()) return;
+    runner_.stop();
+    showRunning(false);
+    emit statusMessage(QStringLiteral("Query stopped"));
+}
+
+void QueryPane::showRunning(bool running) {
+    Query2Btn->setText(running ? QStringLiteral("Stop") : QStringLiteral("Execute"));
+    // Only the list waits; the rest of the window goes on answering.
+    if (running) {
+        ListView1->setCursor(Qt::BusyCursor);
+        progress_->start();
+    } else {
+        ListView1->unsetCursor();
+        progress_->stop();
+    }
+}
+
+void QueryPane::showProgress() {
+    const qint64 seconds = runTime_.elapsed() / 1000;
+    emit statusMessage(seconds < 1 ? QStringLiteral("Executing query...")
+                                   : QStringLiteral("Executing query... %1 s").arg(seconds));
+}
+
+void QueryPane::queryDone(wmi::QueryThread::Outcome& outcome) {
+    showRunning(false);
+    const QString text = runText_;
+    try {
+        if (outcome.ok) {
+            const int64_t elapsed = clock_() - runStart_;
+            // Without a time to show, the rows still replace the progress.
             const std::string status =
                 queryStatusText(elapsed > 0 ? executionTimeText(double(elapsed) / 1000.0,
                                                                 toSystem(QLocale().decimalPoint()))
                                             : std::string(),
-                                rowCount);
-            if (!status.empty()) emit statusMessage(fromSystem(status));
+                                outcome.table.RowCount);
+            emit statusMessage(fromSystem(status));
             addToComboHistory(*Query2Combo, text);
             lastQuery_ = toSystem(text);
-            showResult(columns, cells, paths, columnCount, rowCount);
+            showResult(outcome.table, outcome.codePage);
         } else {
-            wait.restore();
-            showQueryError(text);
+            showQueryError(text, outcome);
         }
     } catch (const std::exception& e) {
-        wait.restore();
         prompts_.error(errorText(e));
     }
-    emit finished(ok);
+    emit finished(outcome.ok);
 }
 
-void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, wmi::TextList& paths,
-                           int32_t columnCount, int32_t rowCount) {
+void QueryPane::showResult(wmi::ResultTable& table, int32_t codePage) {
     QHeaderView* header = ListView1->header();
     // A model reset gives the header's sections their default widths; kept
     // columns get back the widths they had, the user's included.
@@ -171,26 +221,29 @@ void QueryPane::showResult(wmi::TextList& columns, wmi::TextList& cells, wmi::Te
     // The client width of the emptied list, which shows no scroll bar.
     const int clientWidth = ListView1->contentsRect().width();
 
-    const bool rebuilt =
-        ListView1Model->Fill(columns, cells, columnCount, rowCount, wmi_.CodePage, &paths);
+    const bool rebuilt = ListView1Model->Fill(table.Columns, table.Cells, table.ColumnCount,
+                                              table.RowCount, codePage, &table.Paths);
     if (rebuilt) {
-        const int width = resultColumnWidth(clientWidth, columnCount);
-        for (int i = 0; i < columnCount; ++i) header->resizeSection(i, width);
+        const int width = resultColumnWidth(clientWidth, table.ColumnCount);
+        for (int i = 0; i < table.ColumnCount; ++i) header->resizeSection(i, width);
     } else {
         for (int i = 0; i < int(widths.size()) && i < ListView1Model->Columns(); ++i)
             header->resizeSection(i, widths[size_t(i)]);
     }
 }
 
-void QueryPane::showQueryError(const QString& text) {
-    const QString message = fromSystem(wmi_.LastError);
-    if (wmi_.lastErrorOffset < 0) {
+void QueryPane::showQueryError(const QString& text, const wmi::QueryThread::Outcome& outcome) {
+    const QString message = fromSystem(outcome.error);
+    if (outcome.errorOffset < 0) {
         prompts_.error(message);
     } else {
-        const int position = textPosition(text, wmi_.lastErrorOffset);
-        prompts_.error(queryErrorText(message, fromSystem(wmi_.lastErrorDetail), text, position));
-        Query2Combo->setFocus();
-        Query2Combo->lineEdit()->setCursorPosition(position);
+        const int position = textPosition(text, outcome.errorOffset);
+        prompts_.error(queryErrorText(message, fromSystem(outcome.errorDetail), text, position));
+        // A text edited since the start has moved on: its cursor stays.
+        if (Query2Combo->currentText() == text) {
+            Query2Combo->setFocus();
+            Query2Combo->lineEdit()->setCursorPosition(position);
+        }
     }
     emit statusMessage(message);
 }
@@ -202,9 +255,14 @@ bool QueryPane::Query2ComboKeyPress(char key) {
 }
 
 bool QueryPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Query2Combo && event->type() == QEvent::KeyPress) {
+    if ((watched == Query2Combo || watched == ListView1) && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        if (key->key() == Qt::Key_Escape && queryRunning()) {
+            stopQuery();
+            return true;
+        }
+        if (watched == Query2Combo &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             Query2ComboKeyPress('\r'))
             return true;
     }

@@ -1,7 +1,10 @@
 // The query pane: the Query tab (TabQuery). Query2Combo, with the history of
-// the queries run, and Execute (Query2Btn) run a WQL query; ListView1 shows
-// the result through ResultModel (ListView1Model), sorted by a click on a
-// column's header with the rule of results/cell_order.h. The shown result
+// the queries run, and Execute (Query2Btn) run a WQL query on a worker thread
+// (wmi/query_thread.h), while the window goes on answering: the status tells
+// the run's time so far, and Esc or the button (Stop meanwhile) give it up,
+// leaving everything as it was. ListView1 shows the result through
+// ResultModel (ListView1Model), sorted by a click on a column's header with
+// the rule of results/cell_order.h. The shown result
 // can be saved as an HTML report, CSV or TSV (query_export.cpp).
 // The result's menu (ResultMenu) and Ctrl+C copy rows, a cell or a column;
 // it and a double click open a row as an object (dialogs/object_window.h)
@@ -9,6 +12,7 @@
 // completes class, property and key words from the class list as loaded.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -19,9 +23,12 @@
 
 #include "settings/settings.h"
 #include "wmi/bw_wmi.h"
+#include "wmi/query_thread.h"
 
 class QAction;
 class QComboBox;
+class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace ui {
@@ -40,10 +47,17 @@ class QueryPane : public QWidget {
     // connection and the prompts must outlive the pane.
     QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> clock,
               std::shared_ptr<const ImageList> images, QWidget* parent = nullptr);
+    ~QueryPane() override;
 
     // The text in Query2Combo's edit field, run or not.
     QString queryText() const;
     void setQueryText(const QString& text);
+    // Whether a query is under way.
+    bool queryRunning() const { return runner_.running(); }
+    // Gives up the query under way, if any, without waiting for it: its result
+    // is dropped and nothing of the previous one changes; the status says so.
+    void stopQuery();
+
     // The text of the last query that ran successfully; empty before.
     const std::string& lastQuery() const { return lastQuery_; }
     // The columns of the result on show.
@@ -61,8 +75,9 @@ class QueryPane : public QWidget {
     void completeFrom(std::shared_ptr<CompletionNames> names);
 
     // --- The design's handlers -------------------------------------------------------
-    // Runs the text of Query2Combo: its time in the status bar, the text in
-    // the history, the result in ListView1; a failure is told. Ends with finished.
+    // Starts the text of Query2Combo, in place of a query under way. When it
+    // ends: its time in the status bar, the text in the history, the result in
+    // ListView1; a failure is told. Returns at once; the end comes with finished.
     void Query2BtnClick();
     // Enter in Query2Combo runs a text that is not blank; true when the key was consumed.
     bool Query2ComboKeyPress(char key);
@@ -87,15 +102,20 @@ class QueryPane : public QWidget {
   signals:
     // The query's time, or why it failed, for the status bar.
     void statusMessage(const QString& text);
-    // After every Query2BtnClick, successful or not.
+    // At the end of every query that was not stopped, successful or not,
+    // once its result (or its failure) is shown.
     void finished(bool ok);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void showResult(wmi::TextList& columns, wmi::TextList& cells, wmi::TextList& paths,
-                    int32_t columnCount, int32_t rowCount);
+    // The window's side of the run's end.
+    void queryDone(wmi::QueryThread::Outcome& outcome);
+    // The strip and the list while a query runs, and back.
+    void showRunning(bool running);
+    void showProgress();
+    void showResult(wmi::ResultTable& table, int32_t codePage);
     void buildResultMenu();
     std::vector<int> selectedRows() const;  // shown positions, top to bottom
     // The column the menu's cell commands work on: the one the menu opened
@@ -106,17 +126,25 @@ class QueryPane : public QWidget {
     std::string rowObjectPath(int row);
     // rowObjectPath of the current row; empty without one or before a query ran.
     std::string currentObjectPath();
-    // The query refused: the error box also says where, and the cursor goes there.
-    void showQueryError(const QString& text);
+    // A failed run of `text`: the error box, and the status. A query the
+    // parser refused also says where, and the cursor goes there while the box
+    // still holds that text.
+    void showQueryError(const QString& text, const wmi::QueryThread::Outcome& outcome);
 
     wmi::TWMI& wmi_;
     Prompts& prompts_;
     std::function<int64_t()> clock_;
     std::string lastQuery_;
+    wmi::QueryThread runner_;
+    QString runText_;        // the text under way, as it was started
+    int64_t runStart_ = 0;   // its start on clock_
+    QElapsedTimer runTime_;  // its time so far, for the status
+    QTimer* progress_ = nullptr;
     QString lastExportFile_;  // proposed by the next save dialog
     int menuColumn_ = -1;     // the column of the cell the menu opened on
 
     QComboBox* Query2Combo = nullptr;
+    QPushButton* Query2Btn = nullptr;
     QTreeView* ListView1 = nullptr;
     ResultModel* ListView1Model = nullptr;
     QAction* CopyRows1 = nullptr;

@@ -292,6 +292,9 @@ void TMainWin::ClassListBoxClick() { classes_->ClassListBoxClick(); }
 // --- Close ------------------------------------------------------------------------------
 
 bool TMainWin::FormCloseQuery() {
+    // A close does not wait for a query, and the hand-back then sees the
+    // result on show, not one that lands while it asks.
+    query_->stopQuery();
     // Written on every close request, also on one the hand-back then cancels.
     SaveSettings();
     bool canClose = true;
