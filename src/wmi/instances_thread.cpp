@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "wbem/text.h"
@@ -234,6 +235,12 @@ uint64_t TWMIInstancesThread::LatestRequest() {
     return requestSerial_;
 }
 
+void TWMIInstancesThread::ShowLineFor(uint64_t request, std::string text) {
+    DisplayText = std::move(text);
+    DisplayPath.reset();
+    ShowTextFor(request);
+}
+
 void TWMIInstancesThread::ShowTextFor(uint64_t request) {
     std::shared_ptr<Channel> ch = ch_;
     std::unique_lock lk(ch->mu);
@@ -324,9 +331,7 @@ void TWMIInstancesThread::Execute() {
 
 void TWMIInstancesThread::RunOnce() {
     try {
-        DisplayText = kPlaceholder;
-        DisplayPath.reset();
-        ShowTextFor(LatestRequest());
+        ShowLineFor(LatestRequest(), kPlaceholder);
         PrepareRun();
         if (Idle || terminated_) return;
         std::string walkError;
@@ -337,9 +342,7 @@ void TWMIInstancesThread::RunOnce() {
             if (PrepareRun()) return;
             NameInstance(*instance);
             ShowTextFor(runSerial_);
-            DisplayText = kPlaceholder;
-            DisplayPath.reset();
-            ShowTextFor(runSerial_);
+            ShowLineFor(runSerial_, kPlaceholder);
             const int32_t limit = Limit;
             if (limit != 0 && Count > limit) break;
         }
@@ -351,9 +354,7 @@ void TWMIInstancesThread::RunOnce() {
         EndRun();
     } catch (const std::exception& e) {
         ReleaseEnumeration();
-        DisplayText = std::string("WMI Error: ") + e.what();
-        DisplayPath.reset();
-        ShowTextFor(runSerial_);
+        ShowLineFor(runSerial_, std::string("WMI Error: ") + e.what());
         ErrorText = DisplayText;
         FinishRunFor(runSerial_);
         EndRun();

@@ -95,7 +95,9 @@ class TWMIInstancesThread {
     void WaitForRequest();
 
     // Worker side of the window-thread steps.
-    void ShowTextFor(uint64_t request);   // queues DisplayText for the list
+    void ShowTextFor(uint64_t request);  // queues DisplayText for the list
+    // Queues a line of no instance (the placeholder, an error) as DisplayText.
+    void ShowLineFor(uint64_t request, std::string text);
     bool FinishRunFor(uint64_t request);  // runs FinishRun while the worker waits
     uint64_t LatestRequest();
 

@@ -13,8 +13,10 @@ namespace {
 using ObjectPtr = std::shared_ptr<wbem::ISWbemObject>;
 using PropertyPtr = std::shared_ptr<wbem::ISWbemProperty>;
 
+std::string errorText(const char* message) { return std::string("Error: ") + message; }
+
 bool failed(TWMI& wmi, const std::exception& e) {
-    wmi.LastError = std::string("Error: ") + e.what();
+    wmi.LastError = errorText(e.what());
     return false;
 }
 
@@ -43,6 +45,8 @@ std::string quotedPath(std::string_view path) { return "{" + std::string(path) +
 
 const char* const NoPathText =
     "The instance has no object path, so it cannot be read again on its own.";
+
+std::string NoPathError() { return errorText(NoPathText); }
 
 bool QueryObjectPaths(TWMI& wmi, std::string_view query, const TextList& names,
                       std::vector<TextList>& rows, TextList& paths) {

@@ -35,6 +35,8 @@ bool ReadObject(TWMI& wmi, std::string_view path, ObjectValues& out);
 // Throws as the object model does.
 std::shared_ptr<wbem::ISWbemObject> ObjectAt(wbem::ISWbemServices& services, std::string_view path);
 extern const char* const NoPathText;
+// The reads' error for such a path, for a command that refuses it before reading.
+std::string NoPathError();
 
 // Names and values (rendered in LocalCodePage) of the object a path names, as
 // the properties grid shows an instance; either list may be null. False with

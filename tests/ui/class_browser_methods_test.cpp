@@ -93,6 +93,17 @@ TEST_F(BrowserTest, ExecuteMethodRunsOnTheLinesOwnInstanceOrTellsThatItHasNoPath
     EXPECT_EQ(openDialog(), nullptr);
     EXPECT_EQ(prompts.errors(),
               (std::vector<QString>{QStringLiteral("Error: ") + wmi::NoPathText}));
+
+    // The run's error line is no instance: the user is asked to choose one,
+    // not told that an instance has no path.
+    clickLine(2);
+    prompts.shown.clear();
+    emit menu("PopupMenu4").aboutToShow();
+    action("ExecuteMethod1").trigger();
+    EXPECT_EQ(openDialog(), nullptr);
+    ASSERT_EQ(prompts.errors().size(), 1u);
+    EXPECT_TRUE(prompts.errors().front().endsWith("select one in the instance list first."))
+        << prompts.errors().front().toStdString();
 }
 
 }  // namespace uitest

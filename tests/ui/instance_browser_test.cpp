@@ -140,11 +140,18 @@ TEST_F(BrowserTest, AFailedRunKeepsItsLinesAndALineWithoutAPathIsTold) {
     }
     EXPECT_EQ(window->findChild<ui::MofTextViewer*>(), nullptr);
     EXPECT_EQ(window->findChild<ui::AssociationsWin*>(), nullptr);
-    // The error line is no instance's: an empty grid, nothing to tell.
+    // The error line is no instance's: an empty grid, and neither the click
+    // nor a command on it has anything to tell or to open.
     prompts.shown.clear();
     clickLine(2);
-    EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(gridColumn(1), (QStringList{"Value", ""}));
+    for (const char* command : {"ShowMof2", "Associated2", "References2"}) {
+        emit menu("PopupMenu3").aboutToShow();
+        action(command).trigger();
+    }
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().text.toStdString();
+    EXPECT_EQ(window->findChild<ui::MofTextViewer*>(), nullptr);
+    EXPECT_EQ(window->findChild<ui::AssociationsWin*>(), nullptr);
 }
 
 TEST_F(BrowserTest, AnInstanceThatCannotBeReadIsToldAndShowsNothing) {

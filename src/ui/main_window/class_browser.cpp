@@ -468,10 +468,10 @@ void ClassBrowser::ExecuteMethod1Click() {
         auto services = conn.OpenServices();
         auto signature = wmi::DescribeMethod(*services, currentClass_, toSystem(node->text(0)));
         // A chosen line without a path must not fall through to "select one".
-        const std::optional<std::string> chosen = instances_.selectedPath();
+        const wmi::LinePath chosen = instances_.selectedPath();
         if (!signature.isStatic && chosen && chosen->empty()) {
             wait.restore();
-            prompts_.error(fromSystem(std::string("Error: ") + wmi::NoPathText));
+            prompts_.error(fromSystem(wmi::NoPathError()));
             return;
         }
         QString error;

@@ -125,8 +125,8 @@ class ClassBrowser : public QWidget {
 
     wmi::ObjectDetails classDetails_;  // of currentClass_
     // The details of the instance whose values the grid shows, read when
-    // first looked at; shownPath_ is its path ("" for a line without one),
-    // none while the grid shows the class.
+    // first looked at; shownPath_ is its path ("" for an instance without
+    // one), none while the grid shows the class or a line of no instance.
     std::optional<std::string> shownPath_;
     bool instanceDetailsRead_ = false;
     wmi::ObjectDetails instanceDetails_;

@@ -125,10 +125,10 @@ void InstanceBrowser::PopupMenu3Popup() {
 }
 
 void InstanceBrowser::showAssociations(AssociationsWin::Kind kind) {
-    const std::optional<std::string> path = selectedPath();
+    const wmi::LinePath path = selectedPath();
     if (!path) return;
     if (path->empty()) {
-        prompts_.error(fromSystem(std::string("Error: ") + wmi::NoPathText));
+        prompts_.error(fromSystem(wmi::NoPathError()));
         return;
     }
     openAssociationsWin(wmi_, prompts_, kind, this, *path);
@@ -146,14 +146,14 @@ void InstanceBrowser::Copylist1Click() {
     putOnClipboard(ListText(lines));
 }
 
-std::optional<std::string> InstanceBrowser::selectedPath() const {
+wmi::LinePath InstanceBrowser::selectedPath() const {
     const QModelIndexList selected = InstanceListBox->selectionModel()->selectedIndexes();
     if (selected.isEmpty()) return std::nullopt;
-    return InstanceListBox->path(selected.first().row()).value_or(std::string());
+    return InstanceListBox->path(selected.first().row());
 }
 
 void InstanceBrowser::ShowMof2Click() {
-    const std::optional<std::string> path = selectedPath();
+    const wmi::LinePath path = selectedPath();
     if (!path) return;
     std::string text;
     {

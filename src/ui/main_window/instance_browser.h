@@ -14,6 +14,7 @@
 
 #include "ui/dialogs/associations_win.h"
 #include "wmi/bw_wmi.h"
+#include "wmi/target_list.h"
 
 class QAction;
 class QMenu;
@@ -50,9 +51,9 @@ class InstanceBrowser : public QWidget {
     void clear();
     const wmi::TWMIInstancesThread& thread() const { return *thread_; }
     // The object path of the selected line's instance: none without a
-    // selected line, "" for a line without one (the placeholder, an error
-    // line, an instance that has no path).
-    std::optional<std::string> selectedPath() const;
+    // selected line or for a line of no instance (the placeholder, an error
+    // line), "" for an instance that has no path.
+    wmi::LinePath selectedPath() const;
 
     // --- The design's handlers -------------------------------------------------------
     // Runs at every selection change of InstanceListBox and at a click on the
