@@ -127,6 +127,9 @@ TEST_F(SettingsTest, TheDialogsHistoriesSurviveAWindowThatNeverOpenedThem) {
     ASSERT_EQ(wmi::AuthenticationLevel.load(), 6);
     EXPECT_TRUE(window->FormCloseQuery());
     EXPECT_EQ(wmi::AuthenticationLevel.load(), 6);
+    // Nor are they built only to be asked what they hold.
+    EXPECT_EQ(window->findChild<ui::TConnectForm*>(), nullptr);
+    EXPECT_EQ(window->findChild<ui::TFindDialog*>(), nullptr);
 
     const settings::ProfileFile file = settings::ProfileFile::load(settingsFile());
     EXPECT_EQ(file.readInteger("HostHistory", "Count", -1), 2);

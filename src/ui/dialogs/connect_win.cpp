@@ -140,7 +140,7 @@ void TConnectForm::buildControls() {
     };
     QLabel* Label1 = label("Label1", QStringLiteral("Host"));
     HostCombo = historyCombo(GroupBox1, "HostCombo");
-    HostCombo->addItem(QStringLiteral("localhost"));
+    for (const std::string& host : InitialHostHistory()) HostCombo->addItem(fromSystem(host));
     HostCombo->setEditText(QStringLiteral("localhost"));
     QToolButton* BitBtn2 = imageButton(GroupBox1, "BitBtn2", imageIcon(kImageComputer),
                                        QStringLiteral("Browse network"));
@@ -320,6 +320,8 @@ void TConnectForm::caFileBrowseClick() {
 }
 
 settings::HistoryList TConnectForm::HostHistory() const { return comboHistory(*HostCombo); }
+
+settings::HistoryList TConnectForm::InitialHostHistory() { return {"localhost"}; }
 
 settings::HistoryList TConnectForm::NamespaceHistory() const { return comboHistory(*wmiPathCombo); }
 

@@ -57,6 +57,9 @@ class TConnectForm : public QDialog {
 
     // The histories the combo boxes hold, most recent first.
     settings::HistoryList HostHistory() const;
+    // What HostCombo holds before any history is read (the namespace
+    // history starts empty).
+    static settings::HistoryList InitialHostHistory();
     settings::HistoryList NamespaceHistory() const;
     void setHistories(const settings::HistoryList& hosts, const settings::HistoryList& namespaces);
 

@@ -71,7 +71,7 @@ void TMainWin::prepareDialogs() {
     NameSpaceForm = new TNameSpaceForm(prompts_, this);
     ConnectForm = new TConnectForm(*NameSpaceForm, prompts_, this);
     FindDialog = new TFindDialog(this);
-    applyDialogSettings();
+    applyDialogHistories();
 }
 
 void TMainWin::prepareAhead() {

@@ -172,8 +172,10 @@ class TMainWin : public QMainWindow {
     // The end of a run of the instance thread, in the status bar.
     void InstancesDone(int count, const QString& error);
 
-    settings::Histories CollectHistories();  // builds the dialogs if not yet built
-    void applyDialogSettings();
+    // The four histories, the dialogs' as they hold them or, until they are
+    // built, as read for them.
+    settings::Histories CollectHistories() const;
+    void applyDialogHistories();
     settings::WindowPlacement CurrentPlacement() const;
     settings::ScreenInfo CurrentScreen() const;
     void ApplyPlacement(const settings::WindowPlacement& placement);
@@ -205,9 +207,9 @@ class TMainWin : public QMainWindow {
     // Made once; ConnectForm's combo boxes hold the host and namespace histories.
     TConnectForm* ConnectForm = nullptr;
     TNameSpaceForm* NameSpaceForm = nullptr;
-    // The settings read at activation, kept for the dialogs' histories until
-    // the dialogs are built.
-    std::optional<settings::ProfileFile> dialogSettings_;
+    // The dialogs' histories as read at activation, kept until the dialogs
+    // are built.
+    std::optional<settings::Histories> dialogHistories_;
 };
 
 }  // namespace ui

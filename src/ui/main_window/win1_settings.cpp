@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <exception>
+#include <utility>
 
 #include "ui/dialogs/connect_win.h"
 #include "ui/dialogs/find_win.h"
@@ -14,49 +15,46 @@
 
 namespace ui {
 
-settings::Histories TMainWin::CollectHistories() {
-    prepareDialogs();
+settings::Histories TMainWin::CollectHistories() const {
     settings::Histories histories;
+    if (FindDialog) {
+        histories.search = FindDialog->history();
+        // --- Connect dialog: its combo boxes hold these two.
+        histories.host = ConnectForm->HostHistory();
+        histories.nspace = ConnectForm->NamespaceHistory();
+    } else if (dialogHistories_) {
+        histories = *dialogHistories_;
+    } else {
+        histories.host = TConnectForm::InitialHostHistory();
+    }
     histories.query = query_->history();
-    histories.search = FindDialog->history();
-    // --- Connect dialog: its combo boxes hold these two.
-    histories.host = ConnectForm->HostHistory();
-    histories.nspace = ConnectForm->NamespaceHistory();
     return histories;
 }
 
 void TMainWin::LoadSettings(const settings::ProfileFile& file) {
+    // What the lists hold stays unless the file says otherwise.
+    settings::Histories histories = CollectHistories();
     try {
-        settings::Histories histories;
-        histories.query = query_->history();
         const settings::AuthLevelAccess level{
             [] { return wmi::AuthenticationLevel.load(); },
             [](int32_t value) { wmi::AuthenticationLevel = value; }};
         settings::LoadSettings(file, histories, level);
-
-        query_->setHistory(histories.query);
         RemoteHosts = settings::LoadRemoteHosts(file);
     } catch (const std::exception&) {
         // The remaining reads are skipped without a message.
     }
+    query_->setHistory(histories.query);
     // The dialogs' histories wait for the dialogs.
-    dialogSettings_ = file;
-    if (FindDialog) applyDialogSettings();
+    dialogHistories_ = std::move(histories);
+    if (FindDialog) applyDialogHistories();
 }
 
-void TMainWin::applyDialogSettings() {
-    if (!dialogSettings_) return;
-    try {
-        // What the new dialogs hold stays unless the file says otherwise.
-        settings::Histories histories = CollectHistories();
-        settings::LoadSettings(*dialogSettings_, histories, {});
-        FindDialog->setHistory(histories.search);
-        // --- Connect dialog
-        ConnectForm->setHistories(histories.host, histories.nspace);
-    } catch (const std::exception&) {
-        // The remaining reads are skipped without a message.
-    }
-    dialogSettings_.reset();
+void TMainWin::applyDialogHistories() {
+    if (!dialogHistories_) return;
+    FindDialog->setHistory(dialogHistories_->search);
+    // --- Connect dialog
+    ConnectForm->setHistories(dialogHistories_->host, dialogHistories_->nspace);
+    dialogHistories_.reset();
 }
 
 bool TMainWin::SaveSettings() {
