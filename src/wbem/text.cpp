@@ -11,8 +11,7 @@ std::string lowered(std::string_view s) {
     return out;
 }
 
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+bool detail::foldedEqual(std::string_view a, std::string_view b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (asciiLower(a[i]) != asciiLower(b[i])) return false;
     return true;

@@ -11,7 +11,15 @@ namespace wbem {
 inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 std::string lowered(std::string_view s);
-bool iequals(std::string_view a, std::string_view b);
+namespace detail {
+// iequals for two texts of one length.
+bool foldedEqual(std::string_view a, std::string_view b);
+}  // namespace detail
+// Whether the texts are equal ignoring ASCII case. Names are mostly spelled
+// alike, so the bytes are compared as they are before any case is folded.
+inline bool iequals(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a == b || detail::foldedEqual(a, b));
+}
 // <0, 0, >0 like strcmp, ignoring ASCII case.
 int icompare(std::string_view a, std::string_view b);
 

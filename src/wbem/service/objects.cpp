@@ -252,10 +252,7 @@ class Object : public ISWbemObject {
         for (int slot : slots) {
             const PropertyDef& def = v_.cls->properties[size_t(slot)];
             const CimValue& value = v_.inst ? v_.inst->value(slot) : def.defaultValue;
-            // Most origins are spelled as the class is: the exact comparison
-            // answers them without folding case.
-            const bool local =
-                def.classOrigin == v_.cls->name || iequals(def.classOrigin, v_.cls->name);
+            const bool local = iequals(def.classOrigin, v_.cls->name);
             block->items.emplace_back(def, toVariant(value, def.type, v_), local, scope);
         }
         std::vector<ElementPtr> items;
