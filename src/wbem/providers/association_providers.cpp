@@ -39,9 +39,9 @@ std::string computerPath(const std::string& server, const std::string& nspace) {
 // link per entry as the cursor advances.
 class ProcLinkCursor : public InstanceCursor {
   public:
-    ProcLinkCursor(std::shared_ptr<const ClassDef> cls, const QueryHints& hints,
-                   const std::string& root, std::string nspace, bool threads)
-        : mapper_(std::move(cls), kComponentColumns, hints),
+    ProcLinkCursor(RecordMapper<Link> mapper, const std::string& root, std::string nspace,
+                   bool threads)
+        : mapper_(std::move(mapper)),
           root_(DirFd::open(AT_FDCWD, root.c_str())),
           nspace_(std::move(nspace)),
           server_(computerName()),
@@ -89,13 +89,18 @@ class ProcLinkCursor : public InstanceCursor {
 class ProcLinkProvider : public InstanceProvider {
   public:
     ProcLinkProvider(std::string nspace, std::string root, bool threads)
-        : nspace_(std::move(nspace)), root_(std::move(root)), threads_(threads) {}
+        : slots_(kComponentColumns),
+          nspace_(std::move(nspace)),
+          root_(std::move(root)),
+          threads_(threads) {}
     std::unique_ptr<InstanceCursor> open(const std::shared_ptr<const ClassDef>& cls,
                                          const QueryHints& hints) const override {
-        return std::make_unique<ProcLinkCursor>(cls, hints, root_, nspace_, threads_);
+        return std::make_unique<ProcLinkCursor>(slots_.mapper(cls, hints), root_, nspace_,
+                                                threads_);
     }
 
   private:
+    ColumnSlotCache<Link> slots_;
     std::string nspace_, root_;
     bool threads_;
 };

@@ -47,10 +47,6 @@ std::vector<ColumnSlot> resolveColumns(const ClassDef& cls,
 template <class Record>
 class RecordMapper {
   public:
-    RecordMapper(std::shared_ptr<const ClassDef> cls, std::span<const Column<Record>> columns,
-                 const QueryHints& hints)
-        : RecordMapper(cls, columns, resolveColumns(*cls, columns), hints) {}
-
     // `slots` are the columns' slots in `cls`, one for each column.
     RecordMapper(std::shared_ptr<const ClassDef> cls, std::span<const Column<Record>> columns,
                  std::span<const ColumnSlot> slots, const QueryHints& hints)

@@ -12,6 +12,7 @@
 
 #include "../../support/idle_child.h"
 #include "test_support.h"
+#include "wbem/providers/association_providers.h"
 #include "wbem/providers/cim_datetime.h"
 #include "wbem/text.h"
 
@@ -238,6 +239,39 @@ TEST_F(FakeProcTest, EachClassDefinitionGetsItsOwnSlots) {
         EXPECT_EQ(test::stringOf(p, "Handle"), "1");
         EXPECT_EQ(test::stringOf(p, "Name"), "init");
         EXPECT_EQ(test::uintOf(p, "ThreadCount"), 3u);
+    }
+}
+
+// The links of the computer to its processes are mapped by each definition's
+// own slots too: here a definition with its two ends in the other order.
+TEST_F(FakeProcTest, ProcessLinksFollowEachClassDefinition) {
+    const auto schema = test::cimv2Class("Win32_SystemProcesses");
+    ASSERT_TRUE(schema);
+    auto swapped = std::make_shared<ClassDef>();
+    swapped->name = "Win32_SystemProcesses";
+    swapped->association = true;
+    for (const char* name : {"PartComponent", "GroupComponent"}) {
+        PropertyDef p;
+        p.name = name;
+        p.type.type = CimType::Reference;
+        p.isKey = true;
+        swapped->properties.push_back(std::move(p));
+    }
+    swapped->finalize();
+    const std::shared_ptr<const ClassDef> defs[] = {schema, swapped, schema};
+
+    auto provider = makeSystemProcessesProvider("root\\cimv2", tree.root());
+    for (const auto& def : defs) {
+        SCOPED_TRACE(def->properties[0].name + " first");
+        auto all = test::drain(*provider->open(def, {}));
+        ASSERT_EQ(all.size(), 3u);
+        for (const auto& link : all) {
+            EXPECT_EQ(&link->cls(), def.get());
+            EXPECT_NE(test::stringOf(*link, "GroupComponent").find(":Win32_ComputerSystem.Name="),
+                      std::string::npos);
+            EXPECT_NE(test::stringOf(*link, "PartComponent").find(":Win32_Process.Handle="),
+                      std::string::npos);
+        }
     }
 }
 
