@@ -118,8 +118,9 @@ class TWMI {
                       TextList* outParams);
     // Runs a WQL query into a result table, values rendered in CodePage.
     // With `paths`, one path per row as ResultTable::Paths holds them. A run
-    // whose `stop` flag is raised (from any thread) ends at its next object
-    // and fails with "Call cancelled".
+    // whose `stop` flag is raised (from any thread) gives up where it can
+    // (between the objects the service tests or hands out, while a remote
+    // call waits for its host; wbem/stop_scope.h) and fails with "Call cancelled".
     bool RunQuery(std::string_view query, TextList& columns, TextList& cells, int32_t& columnCount,
                   int32_t& rowCount, TextList* paths = nullptr,
                   const std::atomic<bool>* stop = nullptr);

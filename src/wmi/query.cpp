@@ -1,6 +1,7 @@
 // Query execution and value fetching: RunQuery, QueryValues.
 #include <exception>
 
+#include "wbem/stop_scope.h"
 #include "wbem/text.h"
 #include "wbem/wql/query_error.h"
 #include "wmi/bw_variant.h"
@@ -31,9 +32,8 @@ int columnOf(const TextList& columns, const std::string& name, size_t position) 
 // One step of a walk over the result, unless the run was told to stop.
 template <class I>
 bool nextUnlessStopped(wbem::IEnumVariant& e, std::shared_ptr<I>& out, std::string& walkError,
-                       const std::atomic<bool>* stop) {
-    if (stop && stop->load(std::memory_order_relaxed))
-        throw wbem::WbemError(wbem::hr::CallCancelled);
+                       const wbem::StopCheck& stopped) {
+    stopped();
     return NextObject(e, out, walkError);
 }
 
@@ -50,6 +50,9 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
     columns.clear();
     cells.clear();
     if (paths) paths->clear();
+    // The service and the remote back ends look at the stop while they work.
+    const wbem::StopScope stopScope(stop);
+    const wbem::StopCheck stopped;
     try {
         auto set = OpenServices()->ExecQuery(query, "WQL", 0);
         auto rows = set->NewEnum();
@@ -59,7 +62,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
         // Shape: the number of rows, and the first object with the most
         // properties, whose properties become the columns.
         int32_t widest = 0;
-        while (nextUnlessStopped(*rows, obj, walkError, stop)) {
+        while (nextUnlessStopped(*rows, obj, walkError, stopped)) {
             ++rowCount;
             const int32_t n = obj->Properties_()->Count();
             if (n > columnCount) {
@@ -71,7 +74,7 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
         if (columnCount < 1 || rowCount < 1) return true;
 
         resetOrFail(*rows);
-        for (int32_t pos = 1; nextUnlessStopped(*rows, obj, walkError, stop); ++pos) {
+        for (int32_t pos = 1; nextUnlessStopped(*rows, obj, walkError, stopped); ++pos) {
             if (pos < widest) continue;
             auto props = obj->Properties_()->NewEnum();
             PropertyPtr prop;
@@ -87,7 +90,8 @@ bool TWMI::RunQuery(std::string_view query, TextList& columns, TextList& cells,
                      std::string());
         if (paths) paths->assign(static_cast<size_t>(rowCount), std::string());
         resetOrFail(*rows);
-        for (int32_t r = 0; r < rowCount && nextUnlessStopped(*rows, obj, walkError, stop); ++r) {
+        for (int32_t r = 0; r < rowCount && nextUnlessStopped(*rows, obj, walkError, stopped);
+             ++r) {
             if (paths) (*paths)[static_cast<size_t>(r)] = obj->Path_()->Path();
             auto props = obj->Properties_()->NewEnum();
             PropertyPtr prop;

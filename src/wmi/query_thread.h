@@ -6,8 +6,8 @@
 // (a TWMI is not shared between threads) and hands its outcome to the window
 // thread through the event queue of the QCoreApplication. A run can be
 // stopped at any moment: the window stops waiting at once, the outcome is
-// dropped unseen, and the worker is told to give up (between the result's
-// objects) and then left to end by itself. Nothing of the window is reached
+// dropped unseen, and the worker is told to give up (where the service or a
+// remote call can: TWMI::RunQuery) and then left to end by itself. Nothing of the window is reached
 // from a worker, so a stopped worker may outlive the window that started it.
 #pragma once
 

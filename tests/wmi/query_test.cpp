@@ -1,7 +1,13 @@
 // RunQuery and QueryValues against a test host.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "test_hosts.h"
 #include "test_mof.h"
@@ -105,6 +111,32 @@ TEST_F(Query, EachRowKeepsItsObjectsPathWhenAskedEmptyWhenASelectionLeavesOutIts
         EXPECT_TRUE(t.Paths.empty()) << c.query;
         EXPECT_EQ(t.Cells, cells) << c.query;
     }
+}
+
+TEST_F(Query, AStopRaisedWhileARemoteHostKeepsSilentEndsTheWait) {
+    // A WBEM server that takes the connection (the kernel's backlog) and
+    // never answers: only the stop ends the call before its minute is up.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_TRUE(fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
+                ::listen(fd, 4) == 0 &&
+                ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0);
+    TWMI w;
+    w.SetHost("cimxml://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    w.remote.operationTimeoutMs = 120000;
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    ResultTable t;
+    EXPECT_FALSE(w.RunQuery("select * from CIM_Process", t, {false, &stop}));
+    stopper.join();
+    ::close(fd);
+    EXPECT_EQ(w.LastError, "Error: Call cancelled");
 }
 
 TEST_F(Query, ARaisedStopFlagEndsTheRunAsCancelled) {

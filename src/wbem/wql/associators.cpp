@@ -6,6 +6,7 @@
 #include "../errors.h"
 #include "../repository/instance_source.h"
 #include "../repository/object_path.h"
+#include "../stop_scope.h"
 #include "../text.h"
 #include "query_error.h"
 
@@ -127,7 +128,9 @@ class EndpointFinder {
     void build(Entry& entry, const ClassDef& cls) {
         entry.indexed = true;
         auto cursor = openInstances(repo_, ns_, cls.name);
+        const StopCheck stopped;
         while (auto inst = cursor->next()) {
+            stopped();
             std::string rel = relPathOf(*inst);
             if (rel.empty()) continue;
             ObjectPath have = parseObjectPath(rel);
@@ -246,7 +249,11 @@ class AssocWalk {
         for (const auto& root : cursorRoots()) {
             if (!familyMayReferTo(*root, source_->cls())) continue;
             auto cursor = openInstances(repo_, ns_, root->name);
-            while (auto a = cursor->next()) visitAssociation(std::move(a));
+            const StopCheck stopped;  // a walk over every association may take long
+            while (auto a = cursor->next()) {
+                stopped();
+                visitAssociation(std::move(a));
+            }
         }
     }
 

@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "../repository/instance_source.h"
+#include "../stop_scope.h"
 #include "associators.h"
 #include "binder.h"
 #include "parser.h"
@@ -75,7 +76,9 @@ std::vector<ResultObject> selectInstances(const BoundSelect& b,
     std::vector<std::pair<std::shared_ptr<const Instance>, const ClassLayout*>> matches;
     LayoutCache layouts(b);
     auto cursor = openInstances(repo, ns, b.cls->name, b.hints);
+    const StopCheck stopped;  // a test of every instance may take long: the caller may give up
     while (auto inst = cursor->next()) {
+        stopped();
         const ClassLayout& layout = layouts.get(inst->classPtr());
         Row row{layout.cls.get(), inst.get(), layout.slots.data(), &ctx, &ns};
         if (b.where && !b.where->test(row)) continue;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "wbem/errors.h"
+#include "wbem/stop_scope.h"
 
 namespace wbem::http {
 
@@ -24,8 +25,10 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// Also the calling thread's stop (stop_scope.h): curl calls this at least
+// once a second, so a call to a silent host gives up soon after.
 int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(user)->load() ? 1 : 0;
+    return static_cast<std::atomic<bool>*>(user)->load() || stopRequested() ? 1 : 0;
 }
 
 }  // namespace
