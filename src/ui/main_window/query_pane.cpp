@@ -182,6 +182,8 @@ void QueryPane::showRunning(bool running) {
 }
 
 void QueryPane::showProgress() {
+    // The status bar is the window's: on another tab it tells that tab's state.
+    if (!isVisible()) return;
     const qint64 seconds = runTime_.elapsed() / 1000;
     emit statusMessage(seconds < 1 ? QStringLiteral("Executing query...")
                                    : QStringLiteral("Executing query... %1 s").arg(seconds));
