@@ -11,6 +11,7 @@
 
 #include "wbem/text.h"
 #include "wmi/bw_variant.h"
+#include "wmi/live_workers.h"
 
 namespace wmi {
 
@@ -30,15 +31,8 @@ constexpr size_t kMaxPendingLines = 20000;
 // enumeration costs it a few list updates, not one wake-up per instance.
 constexpr std::chrono::milliseconds kDrainInterval{10};
 
-// Threads alive; never destroyed, since a worker may still be leaving while
-// the process exits.
-struct LiveThreads {
-    std::mutex mu;
-    std::condition_variable changed;
-    int count = 0;
-};
-LiveThreads& live() {
-    static auto* threads = new LiveThreads;
+LiveWorkers& live() {
+    static auto* threads = new LiveWorkers;
     return *threads;
 }
 
@@ -88,23 +82,16 @@ struct TWMIInstancesThread::Channel {
 
 TWMIInstancesThread::TWMIInstancesThread()
     : window_(QCoreApplication::instance()), ch_(std::make_shared<Channel>()) {
-    {
-        std::lock_guard lk(live().mu);
-        ++live().count;
-    }
+    live().started();
     std::thread([this] { Execute(); }).detach();
 }
 
 TWMIInstancesThread::~TWMIInstancesThread() = default;
 
-int TWMIInstancesThread::LiveCount() {
-    std::lock_guard lk(live().mu);
-    return live().count;
-}
+int TWMIInstancesThread::LiveCount() { return live().count(); }
 
 bool TWMIInstancesThread::WaitForAllEnded(std::chrono::milliseconds timeout) {
-    std::unique_lock lk(live().mu);
-    return live().changed.wait_for(lk, timeout, [] { return live().count == 0; });
+    return live().waitForNone(timeout);
 }
 
 // --- Window thread -----------------------------------------------------------
@@ -324,9 +311,7 @@ void TWMIInstancesThread::Execute() {
         ch->cv.wait(lk, [&] { return ch->windowBusy == 0; });
     }
     delete this;
-    std::lock_guard lk(live().mu);
-    --live().count;
-    live().changed.notify_all();
+    live().ended();
 }
 
 void TWMIInstancesThread::RunOnce() {

@@ -3,22 +3,16 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
+
+#include "wmi/live_workers.h"
 
 namespace wmi {
 
 namespace {
 
-// Workers alive; never destroyed, since a stopped worker may still be
-// leaving while the process exits.
-struct LiveWorkers {
-    std::mutex mu;
-    std::condition_variable changed;
-    int count = 0;
-};
 LiveWorkers& live() {
     static auto* workers = new LiveWorkers;
     return *workers;
@@ -51,16 +45,11 @@ void QueryThread::start(const TWMI& connection, std::string query, bool withPath
     run->withPaths = withPaths;
     run->done = std::move(done);
     run_ = run;
-    {
-        std::lock_guard lk(live().mu);
-        ++live().count;
-    }
+    live().started();
     std::thread([run, owner = this]() mutable {
         work(run, owner);
         run.reset();  // the last hold on the run may be the worker's
-        std::lock_guard lk(live().mu);
-        --live().count;
-        live().changed.notify_all();
+        live().ended();
     }).detach();
 }
 
@@ -112,14 +101,10 @@ void QueryThread::finish(const std::shared_ptr<Run>& run) {
     if (done) done(run->outcome);
 }
 
-int QueryThread::LiveCount() {
-    std::lock_guard lk(live().mu);
-    return live().count;
-}
+int QueryThread::LiveCount() { return live().count(); }
 
 bool QueryThread::WaitForAllEnded(std::chrono::milliseconds timeout) {
-    std::unique_lock lk(live().mu);
-    return live().changed.wait_for(lk, timeout, [] { return live().count == 0; });
+    return live().waitForNone(timeout);
 }
 
 }  // namespace wmi
