@@ -277,6 +277,32 @@ WsmanObject Session::get(const ObjectPath& path) {
     }
 }
 
+std::shared_ptr<const ClassDef> Session::outParametersClass(
+    const std::shared_ptr<const ClassDef>& cls, const MethodDef& method) {
+    {
+        std::lock_guard lock(cacheMutex_);
+        if (auto it = outClasses_.find(&method); it != outClasses_.end())
+            return it->second.outParameters;
+    }
+    auto def = std::make_shared<ClassDef>();
+    def->name = "__PARAMETERS";
+    for (const ParameterDef& p : method.parameters)
+        if (p.out) {
+            PropertyDef prop;
+            prop.name = p.name;
+            prop.type = p.type;
+            def->properties.push_back(std::move(prop));
+        }
+    PropertyDef ret;
+    ret.name = "ReturnValue";
+    ret.type.type = method.returnType;
+    def->properties.push_back(std::move(ret));
+    def->finalize();
+    std::lock_guard lock(cacheMutex_);
+    return outClasses_.try_emplace(&method, OutParameters{cls, std::move(def)})
+        .first->second.outParameters;
+}
+
 WsmanObject Session::invoke(const ObjectPath& path, std::string_view method,
                             const std::vector<std::pair<std::string, std::string>>& in) {
     const std::string uri = wmiResource(path.className);
@@ -293,24 +319,8 @@ WsmanObject Session::invoke(const ObjectPath& path, std::string_view method,
         for (std::string& e : a.elements) elements.emplace_back(a.name, std::move(e));
     Reply r = call(std::move(h), invokeBody(method, uri, elements));
 
-    std::shared_ptr<const ClassDef> outClass;
-    if (declared) {
-        auto def = std::make_shared<ClassDef>();
-        def->name = "__PARAMETERS";
-        for (const ParameterDef& p : declared->parameters)
-            if (p.out) {
-                PropertyDef prop;
-                prop.name = p.name;
-                prop.type = p.type;
-                def->properties.push_back(std::move(prop));
-            }
-        PropertyDef ret;
-        ret.name = "ReturnValue";
-        ret.type.type = declared->returnType;
-        def->properties.push_back(std::move(ret));
-        def->finalize();
-        outClass = def;
-    }
+    const std::shared_ptr<const ClassDef> outClass =
+        declared ? outParametersClass(cls, *declared) : nullptr;
     const xmlNode* p = r.payload();
     const std::string outName = std::string(method) + "_OUTPUT";
     if (xml::localName(p) != outName)

@@ -91,6 +91,10 @@ class Session : public std::enable_shared_from_this<Session> {
     int maxElements() const { return 100; }
 
   private:
+    // The out-parameters object's class of `method`, a method of `cls`:
+    // built once per method and kept with the session.
+    std::shared_ptr<const ClassDef> outParametersClass(const std::shared_ptr<const ClassDef>& cls,
+                                                       const MethodDef& method);
     std::string namespaceWithSlashes() const;
     [[noreturn]] void noMetadata() const;
 
@@ -103,6 +107,13 @@ class Session : public std::enable_shared_from_this<Session> {
     std::mutex cacheMutex_;
     std::unordered_map<std::string, std::shared_ptr<const ClassDef>, IHash, IEqual> classes_;
     std::unordered_set<std::string, IHash, IEqual> missing_;  // classes the server does not know
+    // By the method's declaration, which its class (held here) keeps at one
+    // address for as long as it lives.
+    struct OutParameters {
+        std::shared_ptr<const ClassDef> owner;
+        std::shared_ptr<const ClassDef> outParameters;
+    };
+    std::unordered_map<const MethodDef*, OutParameters> outClasses_;
     bool noMetadata_ = false;
     std::string noMetadataReason_;
 };
