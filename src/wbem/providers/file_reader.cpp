@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "../text.h"
@@ -22,32 +23,51 @@ ReadStatus statusFromErrno(int err) {
     }
 }
 
+namespace {
+
+struct Filled {
+    ReadStatus status = ReadStatus::Ok;
+    bool atEnd = true;  // false: the buffer filled before the file ended
+};
+
+// Reads the open file `fd` into buffer[length, capacity), moving `length`
+// past what was read. Pseudo files report a size of 0 or 4096, so this reads
+// until the end instead of trusting it; one read is enough for nearly all.
+Filled readInto(int fd, char* buffer, size_t capacity, size_t& length, FileEnd end) {
+    while (length < capacity) {
+        const size_t asked = capacity - length;
+        const ssize_t n = ::read(fd, buffer + length, asked);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return {statusFromErrno(errno), true};
+        }
+        if (n == 0) return {};
+        length += static_cast<size_t>(n);
+        if (end == FileEnd::ShortRead && static_cast<size_t>(n) < asked) return {};
+    }
+    return {ReadStatus::Ok, false};
+}
+
+}  // namespace
+
 ReadStatus readFileAt(int dirfd, const char* path, std::string& out, size_t limit, FileEnd end) {
     out.clear();
     const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return statusFromErrno(errno);
-    // Pseudo files report a size of 0 or 4096, so read until the end instead
-    // of trusting it; one read is enough for nearly all of them.
+    // The first page is read on the stack and only its bytes copied: growing
+    // `out` to a page would clear the whole page on every file.
+    char page[4096];
     size_t used = 0;
-    ReadStatus status = ReadStatus::Ok;
-    for (;;) {
-        if (out.size() < used + 4096)
-            out.resize(std::min(limit, used + std::max<size_t>(4096, used)));
-        if (used >= out.size()) break;  // the limit is reached
-        const size_t asked = out.size() - used;
-        const ssize_t n = ::read(fd, out.data() + used, asked);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            status = statusFromErrno(errno);
-            break;
-        }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-        if (end == FileEnd::ShortRead && static_cast<size_t>(n) < asked) break;
+    Filled r = readInto(fd, page, std::min(limit, sizeof page), used, end);
+    if (r.status == ReadStatus::Ok) out.assign(page, used);
+    while (r.status == ReadStatus::Ok && !r.atEnd && used < limit) {
+        out.resize(std::min(limit, 2 * used));
+        r = readInto(fd, out.data(), out.size(), used, end);
+        out.resize(used);
     }
     ::close(fd);
-    out.resize(status == ReadStatus::Ok ? used : 0);
-    return status;
+    if (r.status != ReadStatus::Ok) out.clear();
+    return r.status;
 }
 
 ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capacity, size_t& length,
@@ -55,21 +75,9 @@ ReadStatus readFileInto(int dirfd, const char* path, char* buffer, size_t capaci
     length = 0;
     const int fd = ::openat(dirfd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return statusFromErrno(errno);
-    ReadStatus status = ReadStatus::Ok;
-    while (length < capacity) {
-        const size_t asked = capacity - length;
-        const ssize_t n = ::read(fd, buffer + length, asked);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            status = statusFromErrno(errno);
-            length = 0;
-            break;
-        }
-        if (n == 0) break;
-        length += static_cast<size_t>(n);
-        if (end == FileEnd::ShortRead && static_cast<size_t>(n) < asked) break;
-    }
+    const ReadStatus status = readInto(fd, buffer, capacity, length, end).status;
     ::close(fd);
+    if (status != ReadStatus::Ok) length = 0;
     return status;
 }
 

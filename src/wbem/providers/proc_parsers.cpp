@@ -21,29 +21,20 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-constexpr uint64_t kUInt64Tenth = UINT64_MAX / 10;
-
 // The number field of a stat line that starts at `p`, which moves past it:
 // decimal digits, perhaps after a minus, the last field perhaps followed by
 // the line's newline. Counters beyond int64 (the unlimited rsslim) are kept
-// at the maximum instead of ending the list; a field that is anything else
-// ends it. Read in one pass over the characters: a walk reads forty of these
-// per process.
+// at the maximum instead of ending the list; a field that is anything else,
+// or beyond uint64, ends it.
 bool statNumber(const char*& p, const char* end, int64_t& out) {
     const bool negative = *p == '-';
-    const char* q = negative ? p + 1 : p;
-    const char* const digits = q;
     uint64_t v = 0;
-    for (; q < end && *q >= '0' && *q <= '9'; ++q) {
-        const unsigned d = static_cast<unsigned>(*q - '0');
-        // Beyond uint64? Only a number of twenty digits or more can be.
-        if (v >= kUInt64Tenth && (v > kUInt64Tenth || d > UINT64_MAX % 10)) return false;
-        v = v * 10 + d;
-    }
-    if (q == digits) return false;
-    if (q < end && *q == '\n') ++q;
-    if (q < end && !isBlank(*q)) return false;
-    p = q;
+    const auto [q, ec] = std::from_chars(negative ? p + 1 : p, end, v);
+    if (ec != std::errc()) return false;
+    const char* rest = q;
+    if (rest < end && *rest == '\n') ++rest;
+    if (rest < end && !isBlank(*rest)) return false;
+    p = rest;
     if (negative) {
         // The magnitude of INT64_MIN is the largest a negative may have.
         if (v > uint64_t{1} << 63) return false;
