@@ -86,6 +86,24 @@ std::vector<Qualifier> mergeQualifiers(const std::vector<Qualifier>& inherited,
 
 }  // namespace
 
+std::shared_ptr<const ClassDef> outParametersClass(const MethodDef& method) {
+    auto cls = std::make_shared<ClassDef>();
+    cls->name = "__PARAMETERS";
+    auto add = [&](std::string name, const CimTypeDecl& type) {
+        PropertyDef& p = cls->properties.emplace_back();
+        p.name = std::move(name);
+        p.type = type;
+        p.classOrigin = cls->name;
+    };
+    for (const ParameterDef& p : method.parameters)
+        if (p.out) add(p.name, p.type);
+    CimTypeDecl returnType;
+    returnType.type = method.returnType;
+    add("ReturnValue", returnType);
+    cls->finalize();
+    return cls;
+}
+
 std::shared_ptr<const ClassDef> deriveClass(const ClassDef* parent,
                                             std::shared_ptr<const ClassDef> declared) {
     auto cls = std::make_shared<ClassDef>();

@@ -75,7 +75,7 @@ struct MethodDef {
 };
 
 class ClassDef {
-public:
+  public:
     std::string name;
     std::string superclass;  // empty for a top-level class
     std::vector<Qualifier> qualifiers;
@@ -105,9 +105,14 @@ public:
     // Builds the indexes and flags above from the members.
     void finalize();
 
-private:
+  private:
     std::unordered_map<std::string, int, IHash, IEqual> index_;
 };
+
+// The class of a method's out-parameters object (__PARAMETERS): its
+// out-parameters in declaration order, then ReturnValue of its return type,
+// each typed as declared and originating in __PARAMETERS.
+std::shared_ptr<const ClassDef> outParametersClass(const MethodDef& method);
 
 // The class `declared` with everything it inherits from `parent` (null for a
 // top-level class): properties and methods of the parent first, overridden in

@@ -97,23 +97,7 @@ namespace {
 // The out-parameters object: the method's out-parameters in declaration
 // order, then ReturnValue, each as its declaration types it.
 std::shared_ptr<Instance> outParameters(const MethodDef& m, const MethodResult& result) {
-    auto cls = std::make_shared<ClassDef>();
-    cls->name = "__PARAMETERS";
-    for (const ParameterDef& p : m.parameters)
-        if (p.out) {
-            PropertyDef prop;
-            prop.name = p.name;
-            prop.type = p.type;
-            prop.classOrigin = cls->name;
-            cls->properties.push_back(std::move(prop));
-        }
-    PropertyDef ret;
-    ret.name = "ReturnValue";
-    ret.type.type = m.returnType;
-    ret.classOrigin = cls->name;
-    cls->properties.push_back(std::move(ret));
-    cls->finalize();
-    auto out = std::make_shared<Instance>(cls);
+    auto out = std::make_shared<Instance>(outParametersClass(m));
     out->set("ReturnValue", result.returnValue);
     for (const auto& [name, value] : result.out) out->set(name, value);
     return out;

@@ -284,20 +284,7 @@ std::shared_ptr<const ClassDef> Session::outParametersClass(
         if (auto it = outClasses_.find(&method); it != outClasses_.end())
             return it->second.outParameters;
     }
-    auto def = std::make_shared<ClassDef>();
-    def->name = "__PARAMETERS";
-    for (const ParameterDef& p : method.parameters)
-        if (p.out) {
-            PropertyDef prop;
-            prop.name = p.name;
-            prop.type = p.type;
-            def->properties.push_back(std::move(prop));
-        }
-    PropertyDef ret;
-    ret.name = "ReturnValue";
-    ret.type.type = method.returnType;
-    def->properties.push_back(std::move(ret));
-    def->finalize();
+    auto def = wbem::outParametersClass(method);
     std::lock_guard lock(cacheMutex_);
     return outClasses_.try_emplace(&method, OutParameters{cls, std::move(def)})
         .first->second.outParameters;

@@ -214,6 +214,8 @@ TEST_F(WinrmService, MethodsAreInvokedWithTypedOutParameters) {
         Variant pid = out->Properties_()->Item("ProcessId", 0)->Value();
         EXPECT_EQ(pid.type(), VarType::Int32);
         EXPECT_EQ(pid.asInt(), 4242);
+        // As the embedded service's out-parameters are.
+        EXPECT_EQ(out->Properties_()->Item("ProcessId", 0)->Origin(), "__PARAMETERS");
     }
 }
 
