@@ -87,10 +87,6 @@ QueryPane::QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> 
     buildResultMenu();
 }
 
-// The run under way is stopped by its thread's end; nothing of it reaches
-// the pane after this.
-QueryPane::~QueryPane() = default;
-
 void QueryPane::buildResultMenu() {
     auto* ResultMenu = named(new QMenu(this), "ResultMenu");
     CopyRows1 = popupItem(ResultMenu, "CopyRows1", QStringLiteral("Copy row(s)"));
@@ -145,6 +141,7 @@ void QueryPane::setHistory(const settings::HistoryList& history) {
 
 void QueryPane::Query2BtnClick() {
     const QString text = Query2Combo->currentText();
+    const int64_t start = clock_();
     try {
         // Started with the connection as it is now; a query under way gives way.
         runner_.start(wmi_, toSystem(text), true,
@@ -156,7 +153,7 @@ void QueryPane::Query2BtnClick() {
         return;
     }
     runText_ = text;
-    runStart_ = clock_();
+    runStart_ = start;
     runTime_.start();
     showRunning(true);
     showProgress();

@@ -47,7 +47,6 @@ class QueryPane : public QWidget {
     // connection and the prompts must outlive the pane.
     QueryPane(wmi::TWMI& wmi, Prompts& prompts, std::function<int64_t()> clock,
               std::shared_ptr<const ImageList> images, QWidget* parent = nullptr);
-    ~QueryPane() override;
 
     // The text in Query2Combo's edit field, run or not.
     QString queryText() const;
@@ -135,10 +134,10 @@ class QueryPane : public QWidget {
     Prompts& prompts_;
     std::function<int64_t()> clock_;
     std::string lastQuery_;
-    wmi::QueryThread runner_;
-    QString runText_;        // the text under way, as it was started
-    int64_t runStart_ = 0;   // its start on clock_
-    QElapsedTimer runTime_;  // its time so far, for the status
+    wmi::QueryThread runner_;  // drops the run under way with the pane
+    QString runText_;          // the text under way, as it was started
+    int64_t runStart_ = 0;     // its start on clock_
+    QElapsedTimer runTime_;    // its time so far, for the status
     QTimer* progress_ = nullptr;
     QString lastExportFile_;  // proposed by the next save dialog
     int menuColumn_ = -1;     // the column of the cell the menu opened on
