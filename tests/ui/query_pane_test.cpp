@@ -18,6 +18,7 @@
 
 #include "gate.h"
 #include "test_hosts.h"
+#include "ui/dialogs/connect_win.h"
 #include "ui/main_window/result_model.h"
 #include "ui/query_logic.h"
 #include "window_fixture.h"
@@ -400,6 +401,26 @@ TEST_F(HeldQueryTest, ANewQueryWhileOneRunsReplacesIt) {
     EXPECT_EQ(listView1Model(*window).Caption(0), "Label");
     EXPECT_EQ(queryPane(*window).lastQuery(), "select Label from Pair");
     EXPECT_EQ(query2Combo(*window).count(), 1) << "the replaced query is not in the history";
+}
+
+TEST_F(HeldQueryTest, ConnectingElsewhereStopsTheQueryOfTheConnectionLeftBehind) {
+    runQuery(*window, QStringLiteral("select Id, Label from Pair"));
+    const Shown before = shown();
+    startHeld();
+    window->prepareDialogs();
+    auto& form = control<ui::TConnectForm>(*window, "ConnectForm");
+    form.Runner = [](QDialog& dialog) {
+        control<QComboBox>(dialog, "HostCombo").setEditText(QStringLiteral("localhost"));
+        QTest::mouseClick(&control<QPushButton>(dialog, "OkBtn"), Qt::LeftButton);
+        return dialog.result();
+    };
+    window->Connecttoremotehost1Click();
+    EXPECT_EQ(window->WMI->Host, "localhost");
+    EXPECT_FALSE(queryPane(*window).queryRunning());
+    // Its rows, with paths on heldhost, never land under the new connection.
+    release();
+    EXPECT_TRUE(shown() == before) << listView1Model(*window).Rows();
+    EXPECT_TRUE(prompts.errors().empty()) << prompts.errors().front().toStdString();
 }
 
 TEST_F(HeldQueryTest, ClosingTheWindowDoesNotWaitForAQueryHeldInTheService) {

@@ -4,6 +4,7 @@
 #include "results/code_page.h"
 #include "ui/connect_logic.h"
 #include "ui/dialogs/connect_win.h"
+#include "ui/main_window/query_pane.h"
 #include "ui/main_window/win1.h"
 #include "ui/text_codec.h"
 #include "ui/widgets/wait_cursor.h"
@@ -27,6 +28,9 @@ void TMainWin::Connecttoremotehost1Click() {
     form.forgetPassword();
     if (!ok) return;
 
+    // A query still running belongs to the connection left behind: its rows'
+    // paths would be looked up on the new one.
+    query_->stopQuery();
     WMI->SetHost(wmi::Trimmed(toSystem(choice.host)));
     WMI->SetNamespace(wmi::Trimmed(toSystem(choice.nameSpace)));
     WMI->User = toSystem(choice.user);
