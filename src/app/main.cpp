@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) options.arguments.emplace_back(argv[i]);
 
     // The main window builds the connect dialog, the namespace chooser and the
-    // find dialog once, as it is created.
+    // find dialog once, when first needed.
     auto window = std::make_unique<ui::TMainWin>(prompts, std::move(options));
     window->show();
     const int code = QApplication::exec();
