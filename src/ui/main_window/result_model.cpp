@@ -19,6 +19,36 @@ const std::string kNoText;
 
 }  // namespace
 
+size_t ResultModel::PackedTexts::byteCount(const wmi::TextList& texts, size_t count) {
+    size_t total = 0;
+    for (size_t i = 0; i < count && i < texts.size(); ++i) total += texts[i].size();
+    return total;
+}
+
+void ResultModel::PackedTexts::assign(const wmi::TextList& texts, size_t count, size_t bytes) {
+    clear();
+    bytes_.reserve(bytes);
+    ends_.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (i < texts.size()) bytes_ += texts[i];
+        ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+    }
+}
+
+void ResultModel::PackedTexts::clear() {
+    bytes_.clear();
+    ends_.clear();
+}
+
+void ResultModel::PackedTexts::shrinkToFit() {
+    bytes_.shrink_to_fit();
+    ends_.shrink_to_fit();
+}
+
+size_t ResultModel::PackedTexts::memoryBytes() const {
+    return bytes_.capacity() + ends_.capacity() * sizeof(uint32_t);
+}
+
 ResultModel::ResultModel(std::shared_ptr<const ImageList> images, QObject* parent)
     : QAbstractTableModel(parent), images_(std::move(images)) {}
 
@@ -26,20 +56,17 @@ bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32
                        int32_t rowCount, int32_t codePage, wmi::TextList* paths) {
     const size_t c = columnCount > 0 ? static_cast<size_t>(columnCount) : 0;
     const size_t r = c > 0 && rowCount > 0 ? static_cast<size_t>(rowCount) : 0;
-    const size_t pathRows = paths ? std::min(r, paths->size()) : 0;
-    size_t total = 0;
-    for (size_t i = 0; i < r * c && i < cells.size(); ++i) total += cells[i].size();
-    size_t pathTotal = 0;
-    for (size_t i = 0; i < pathRows; ++i) pathTotal += (*paths)[i].size();
-    if (total > std::numeric_limits<uint32_t>::max() ||
-        pathTotal > std::numeric_limits<uint32_t>::max())
+    const wmi::TextList noPaths;
+    const wmi::TextList& rowPaths = paths ? *paths : noPaths;
+    const size_t cellBytes = PackedTexts::byteCount(cells, r * c);
+    const size_t pathBytes = PackedTexts::byteCount(rowPaths, r);
+    if (cellBytes > std::numeric_limits<uint32_t>::max() ||
+        pathBytes > std::numeric_limits<uint32_t>::max())
         throw std::length_error("The query result is too large to show");
 
     beginResetModel();
-    bytes_.clear();
-    ends_.clear();
-    pathBytes_.clear();
-    pathEnds_.clear();
+    cells_.clear();
+    paths_.clear();
     order_.clear();
     bool rebuilt = false;
     if (c > 0) {
@@ -51,18 +78,8 @@ bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32
         captions_.assign(c, std::string());
         for (size_t i = 0; i < c && i < columns.size(); ++i) captions_[i] = columns[i];
 
-        bytes_.reserve(total);
-        ends_.reserve(r * c);
-        for (size_t i = 0; i < r * c; ++i) {
-            if (i < cells.size()) bytes_ += cells[i];
-            ends_.push_back(static_cast<uint32_t>(bytes_.size()));
-        }
-        pathBytes_.reserve(pathTotal);
-        pathEnds_.reserve(r);
-        for (size_t i = 0; i < r; ++i) {
-            if (i < pathRows) pathBytes_ += (*paths)[i];
-            pathEnds_.push_back(static_cast<uint32_t>(pathBytes_.size()));
-        }
+        cells_.assign(cells, r * c, cellBytes);
+        paths_.assign(rowPaths, r, pathBytes);
         order_.resize(r);
         std::iota(order_.begin(), order_.end(), 0);
         codePage_ = codePage;
@@ -70,10 +87,8 @@ bool ResultModel::Fill(const wmi::TextList& columns, wmi::TextList& cells, int32
     }
     releaseCells(cells);
     if (paths) releaseCells(*paths);
-    bytes_.shrink_to_fit();
-    ends_.shrink_to_fit();
-    pathBytes_.shrink_to_fit();
-    pathEnds_.shrink_to_fit();
+    cells_.shrinkToFit();
+    paths_.shrinkToFit();
     order_.shrink_to_fit();
     endResetModel();
     return rebuilt;
@@ -126,8 +141,7 @@ void ResultModel::sortRows() {
 std::string_view ResultModel::resultCell(int32_t resultRow, int column) const {
     const size_t i =
         static_cast<size_t>(resultRow) * captions_.size() + static_cast<size_t>(column);
-    const uint32_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+    return cells_.at(i);
 }
 
 std::string_view ResultModel::Cell(int row, int column) const {
@@ -137,9 +151,7 @@ std::string_view ResultModel::Cell(int row, int column) const {
 
 std::string_view ResultModel::ObjectPath(int row) const {
     if (row < 0 || row >= Rows()) return {};
-    const size_t i = static_cast<size_t>(order_[static_cast<size_t>(row)]);
-    const uint32_t begin = i == 0 ? 0 : pathEnds_[i - 1];
-    return std::string_view(pathBytes_).substr(begin, pathEnds_[i] - begin);
+    return paths_.at(static_cast<size_t>(order_[static_cast<size_t>(row)]));
 }
 
 const std::string& ResultModel::Caption(int column) const {
@@ -148,8 +160,7 @@ const std::string& ResultModel::Caption(int column) const {
 }
 
 size_t ResultModel::MemoryBytes() const {
-    size_t n = bytes_.capacity() + ends_.capacity() * sizeof(uint32_t) + pathBytes_.capacity() +
-               pathEnds_.capacity() * sizeof(uint32_t) + order_.capacity() * sizeof(int32_t) +
+    size_t n = cells_.memoryBytes() + paths_.memoryBytes() + order_.capacity() * sizeof(int32_t) +
                captions_.capacity() * sizeof(std::string);
     for (const std::string& caption : captions_) n += caption.capacity();
     return n;

@@ -70,6 +70,28 @@ class ResultModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
+    // Texts in one buffer with an end offset each, so that many small texts
+    // cost little beside their bytes.
+    class PackedTexts {
+      public:
+        // Bytes the first `count` of the texts hold (those beyond the list: none).
+        static size_t byteCount(const wmi::TextList& texts, size_t count);
+        // Holds `count` texts: those of the list, then empty ones; `bytes` is
+        // their byteCount, which must fit 32-bit offsets.
+        void assign(const wmi::TextList& texts, size_t count, size_t bytes);
+        std::string_view at(size_t i) const {
+            const uint32_t begin = i == 0 ? 0 : ends_[i - 1];
+            return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+        }
+        void clear();
+        void shrinkToFit();
+        size_t memoryBytes() const;
+
+      private:
+        std::string bytes_;
+        std::vector<uint32_t> ends_;  // end offset in bytes_ of each text
+    };
+
     std::string_view resultCell(int32_t resultRow, int column) const;
     void sortRows();  // by the sort column and direction; no signals
     // Empties a list whose strings the fill took over; frees them later.
@@ -77,11 +99,9 @@ class ResultModel : public QAbstractTableModel {
 
     std::shared_ptr<const ImageList> images_;
     std::vector<std::string> captions_;
-    std::string bytes_;               // every cell, row after row
-    std::vector<uint32_t> ends_;      // end offset in bytes_ of each cell
-    std::string pathBytes_;           // every row's path, row after row
-    std::vector<uint32_t> pathEnds_;  // end offset in pathBytes_ of each row's path
-    std::vector<int32_t> order_;      // shown row -> result row
+    PackedTexts cells_;           // every cell, row after row
+    PackedTexts paths_;           // every row's path
+    std::vector<int32_t> order_;  // shown row -> result row
     int32_t codePage_ = 65001;
     int sortColumn_ = 0;
     bool sortAscending_ = false;
