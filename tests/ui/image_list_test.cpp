@@ -4,7 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QColor>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QToolButton>
+#include <memory>
+
+#include "ui/widgets/deferred_icon_style.h"
 
 namespace {
 
@@ -82,6 +91,42 @@ TEST(ImageList, TheArrowsPointTheirWaysInTheirColours) {
     EXPECT_GT(right.firstEnd, right.lastEnd) << "the green arrow's tip is on the right";
     EXPECT_EQ(shapeOf(ui::renderImage(ui::kImageOutParameter, 32), green, false).pixels, 0);
     EXPECT_EQ(shapeOf(ui::renderImage(ui::kImageInParameter, 32), yellow, false).pixels, 0);
+}
+
+// The style that leaves the bars' extension arrows unmade until painted
+// shows the same arrows as the style it stands for, and is put in place once.
+TEST(DeferredIconStyle, TheBarsArrowsAreTheStylesOwnPictures) {
+    const QString name = QApplication::style()->name();
+    const std::unique_ptr<QStyle> reference(QStyleFactory::create(name));
+    ASSERT_TRUE(reference) << name.toStdString();
+
+    ui::deferStandardIcons();
+    QStyle* style = QApplication::style();
+    ui::deferStandardIcons();
+    EXPECT_EQ(QApplication::style(), style) << "a second call changes nothing";
+    // The same kind of style stands behind it.
+    const auto* proxy = qobject_cast<QProxyStyle*>(style);
+    ASSERT_TRUE(proxy);
+    EXPECT_EQ(proxy->baseStyle()->name().toStdString(), name.toStdString());
+
+    QMenuBar bar;  // built after the call, as the main window's is
+    const auto* extension = bar.findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    ASSERT_TRUE(extension);
+    const QIcon fromBar = extension->icon();
+    for (const auto arrow :
+         {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+        const QIcon deferred = style->standardIcon(arrow);
+        const QIcon expected = reference->standardIcon(arrow);
+        ASSERT_FALSE(expected.isNull());
+        EXPECT_FALSE(deferred.isNull());
+        for (const int size : {8, 16, 32}) {
+            const QImage want = expected.pixmap(size).toImage();
+            ASSERT_FALSE(want.isNull()) << size;
+            EXPECT_EQ(deferred.pixmap(size).toImage(), want) << arrow << " at " << size;
+            if (arrow == QStyle::SP_ToolBarHorizontalExtensionButton)
+                EXPECT_EQ(fromBar.pixmap(size).toImage(), want) << "the bar's arrow at " << size;
+        }
+    }
 }
 
 }  // namespace

@@ -151,6 +151,12 @@ TEST_F(ProgramTest, ACommandLineQueryIsShownSortedAndSavedAtClose) {
     const auto ascending = waitForMark(true);
     ASSERT_TRUE(ascending) << "no ascending sort mark on the result's header";
 
+    // Nothing shown so far is a picture in a file format of Qt's plug-ins:
+    // the program has loaded none of those (each with libraries of its own).
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(app.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("/imageformats/"));
+
     // A click on that header sorts the other way round.
     const QPoint at = ascending->box.center();
     run(QStringLiteral("xdotool"),

@@ -26,6 +26,7 @@
 #include "ui/main_window/main_menu.h"
 #include "ui/main_window/query_pane.h"
 #include "ui/text_codec.h"
+#include "ui/widgets/deferred_icon_style.h"
 #include "ui/widgets/elided_label.h"
 #include "ui/widgets/image_list.h"
 #include "ui/widgets/pane_layout.h"
@@ -49,6 +50,9 @@ void TMainWin::FormCreate() {
     setObjectName(QStringLiteral("TMainWin"));
     setWindowTitle(QStringLiteral("Cimscope"));
     prepareAhead();
+    // The menu bar below asks the style for a picture it shows only when too
+    // narrow for its menus.
+    deferStandardIcons();
     ImageList1 = std::make_shared<const ImageList>();
 
     WMI = std::make_unique<wmi::TWMI>();

@@ -1,12 +1,11 @@
 #include "ui/widgets/image_list.h"
 
 #include <QGuiApplication>
-#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
-#include <memory>
-#include <optional>
+
+#include "ui/widgets/deferred_icon.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initImageResources() { Q_INIT_RESOURCE(images); }
@@ -28,46 +27,6 @@ QIcon renderedIcon(int index) {
     return icon;
 }
 
-// Hands every question to the rendered icon, which it makes on the first
-// question that needs pixels. Copies of the icon share the rendered one.
-class DeferredIconEngine : public QIconEngine {
-  public:
-    explicit DeferredIconEngine(int index)
-        : index_(index), rendered_(std::make_shared<std::optional<QIcon>>()) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().pixmap(size, mode, state);
-    }
-    // `size` is in device pixels already; QIcon::pixmap multiplies by the scale again.
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        return icon().pixmap((QSizeF(size) / scale).toSize(), scale, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().actualSize(size, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
-        return icon().availableSizes(mode, state);
-    }
-    // Every index it is made for has a picture, so this needs no rendering.
-    bool isNull() override { return false; }
-    QString key() const override { return QStringLiteral("cimscope-deferred"); }
-    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
-
-  private:
-    const QIcon& icon() {
-        if (!*rendered_) *rendered_ = renderedIcon(index_);
-        return **rendered_;
-    }
-
-    int index_;
-    std::shared_ptr<std::optional<QIcon>> rendered_;
-};
-
 }  // namespace
 
 QImage renderImage(int index, int size) {
@@ -86,7 +45,7 @@ QImage renderImage(int index, int size) {
 
 QIcon imageIcon(int index) {
     if (index < 0 || index >= ImageList::kCount) return {};
-    return QIcon(new DeferredIconEngine(index));
+    return deferredIcon([index] { return renderedIcon(index); });
 }
 
 ImageList::ImageList() {
