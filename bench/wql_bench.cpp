@@ -87,8 +87,9 @@ bool handFilter(const Instance& inst) {
 std::vector<wql::ResultObject> viaHandLoop(const std::shared_ptr<const RepositoryState>& snap) {
     std::vector<std::shared_ptr<const Instance>> matches;
     auto cursor = openInstances(snap, *snap->find(kNs), "C");
-    while (auto inst = cursor->next())
-        if (handFilter(*inst)) matches.push_back(std::move(inst));
+    for (auto run = cursor->nextRun(); !run.empty(); run = cursor->nextRun())
+        for (const auto& inst : run)
+            if (handFilter(*inst)) matches.push_back(inst);
     std::vector<wql::ResultObject> out(matches.size());
     for (size_t i = 0; i < matches.size(); ++i) {
         out[i].cls = matches[i]->classPtr();

@@ -16,11 +16,33 @@ public:
         : repo_(std::move(repo)), ns_(ns), family_(std::move(family)), hints_(std::move(hints)) {}
 
     std::shared_ptr<const Instance> next() override {
+        if (runPos_ == run_.size()) {
+            run_ = advance();
+            runPos_ = 0;
+            if (run_.empty()) return nullptr;
+        }
+        return run_[runPos_++];
+    }
+
+    std::span<const std::shared_ptr<const Instance>> nextRun() override {
+        if (runPos_ < run_.size()) {
+            auto rest = run_.subspan(runPos_);
+            runPos_ = run_.size();
+            return rest;
+        }
+        return advance();
+    }
+
+private:
+    // The next run: a class's static instances all at once, lent from the
+    // snapshot the cursor keeps, then its provider's as the provider lends them.
+    std::span<const std::shared_ptr<const Instance>> advance() {
         while (classPos_ < family_.size()) {
             const auto& cls = family_[classPos_];
             if (!started_) {
                 started_ = true;
-                staticPos_ = 0;
+                staticsDone_ = false;
+                synthDone_ = false;
                 statics_ = nullptr;
                 if (auto it = ns_.instances.find(cls->name); it != ns_.instances.end())
                     statics_ = &it->second;
@@ -28,21 +50,25 @@ public:
                 if (auto it = ns_.providers.find(cls->name); it != ns_.providers.end())
                     live_ = it->second->open(cls, hints_);
             }
-            if (statics_ && staticPos_ < statics_->size()) return (*statics_)[staticPos_++];
-            if (synthPos_ < synth_.size()) return synth_[synthPos_++];
+            if (!staticsDone_) {
+                staticsDone_ = true;
+                if (statics_ && !statics_->empty()) return *statics_;
+            }
+            if (!synthDone_) {
+                synthDone_ = true;
+                if (!synth_.empty()) return synth_;
+            }
             if (live_) {
-                if (auto inst = live_->next()) return inst;
+                if (auto run = live_->nextRun(); !run.empty()) return run;
                 live_.reset();
             }
             ++classPos_;
             started_ = false;
             synth_.clear();
-            synthPos_ = 0;
         }
-        return nullptr;
+        return {};
     }
 
-private:
     void namespaceInstances(const std::shared_ptr<const ClassDef>& cls) {
         for (const auto& name : repo_->childNames(ns_.path)) {
             auto inst = std::make_shared<Instance>(cls);
@@ -58,10 +84,13 @@ private:
     size_t classPos_ = 0;
     bool started_ = false;
     const std::vector<std::shared_ptr<const Instance>>* statics_ = nullptr;
-    size_t staticPos_ = 0;
+    bool staticsDone_ = false;
     std::vector<std::shared_ptr<const Instance>> synth_;
-    size_t synthPos_ = 0;
+    bool synthDone_ = false;
     std::unique_ptr<InstanceCursor> live_;
+    // The run next() hands out one by one.
+    std::span<const std::shared_ptr<const Instance>> run_;
+    size_t runPos_ = 0;
 };
 
 // A path's key value as the property's type holds it.

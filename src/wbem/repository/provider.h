@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +33,18 @@ class InstanceCursor {
     virtual ~InstanceCursor() = default;
     // The next instance, or null at the end. May throw WbemError.
     virtual std::shared_ptr<const Instance> next() = 0;
+    // The next instances, lent instead of given: good until the cursor moves
+    // on or goes. A walk that keeps few of the instances it tests then pays
+    // neither a call nor a reference count for each of the others. Empty at
+    // the end.
+    virtual std::span<const std::shared_ptr<const Instance>> nextRun() {
+        lent_ = next();
+        if (!lent_) return {};
+        return {&lent_, 1};
+    }
+
+  private:
+    std::shared_ptr<const Instance> lent_;
 };
 
 class InstanceProvider {

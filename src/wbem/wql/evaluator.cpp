@@ -107,9 +107,37 @@ class ComparePredicate : public Predicate {
         // An integer constant meets integer values without the general path.
         if (constant_.number && constant_.number->kind != Number::Kind::Real) {
             intConst_ = true;
-            wideConst_ = constant_.number->kind == Number::Kind::SInt
-                             ? static_cast<__int128>(constant_.number->s)
-                             : static_cast<__int128>(constant_.number->u);
+            const __int128 c = constant_.number->kind == Number::Kind::SInt
+                                   ? static_cast<__int128>(constant_.number->s)
+                                   : static_cast<__int128>(constant_.number->u);
+            // The integers that hold, as one range (or all but one value):
+            // beyond every 64-bit value at an open end.
+            constexpr __int128 kBeyond = static_cast<__int128>(1) << 100;
+            switch (op_) {
+                case ast::CompareOp::Equal:
+                    low_ = high_ = c;
+                    break;
+                case ast::CompareOp::NotEqual:
+                    low_ = high_ = c;
+                    outside_ = true;
+                    break;
+                case ast::CompareOp::Less:
+                    low_ = -kBeyond;
+                    high_ = c - 1;
+                    break;
+                case ast::CompareOp::LessEqual:
+                    low_ = -kBeyond;
+                    high_ = c;
+                    break;
+                case ast::CompareOp::Greater:
+                    low_ = c + 1;
+                    high_ = kBeyond;
+                    break;
+                case ast::CompareOp::GreaterEqual:
+                    low_ = c;
+                    high_ = kBeyond;
+                    break;
+            }
         }
     }
     bool test(const Row& row) const override {
@@ -127,16 +155,17 @@ class ComparePredicate : public Predicate {
   private:
     template <class T>
     bool holdsInt(T value) const {
-        __int128 x = static_cast<__int128>(value);
-        Order o = x < wideConst_ ? Order::Less : (x > wideConst_ ? Order::Greater : Order::Equal);
-        return holds(op_, o);
+        const __int128 x = static_cast<__int128>(value);
+        return (x >= low_ && x <= high_) != outside_;
     }
 
     Source source_;
     ast::CompareOp op_;
     BoundConstant constant_;
     bool intConst_ = false;
-    __int128 wideConst_ = 0;
+    __int128 low_ = 0;
+    __int128 high_ = 0;
+    bool outside_ = false;
 };
 
 template <class Source>

@@ -29,11 +29,12 @@ class LayoutCache {
     explicit LayoutCache(const BoundSelect& b) : b_(b) {}
 
     const ClassLayout& get(const std::shared_ptr<const ClassDef>& cls) {
-        if (last_ < layouts_.size() && layouts_[last_].cls == cls) return layouts_[last_];
-        for (size_t i = 0; i < layouts_.size(); ++i) {
-            if (layouts_[i].cls == cls) {
-                last_ = i;
-                return layouts_[i];
+        // Instances come class by class: most rows ask for the last layout.
+        if (last_ && last_->cls == cls) return *last_;
+        for (const auto& l : layouts_) {
+            if (l.cls == cls) {
+                last_ = &l;
+                return l;
             }
         }
         ClassLayout l;
@@ -47,14 +48,14 @@ class LayoutCache {
         l.projection.erase(std::unique(l.projection.begin(), l.projection.end()),
                            l.projection.end());
         layouts_.push_back(std::move(l));
-        last_ = layouts_.size() - 1;
+        last_ = &layouts_.back();
         return layouts_.back();
     }
 
   private:
     const BoundSelect& b_;
     std::deque<ClassLayout> layouts_;  // stable addresses: matches point into it
-    size_t last_ = 0;
+    const ClassLayout* last_ = nullptr;
 };
 
 std::vector<ResultObject> selectClasses(const BoundSelect& b, const NamespaceState& ns,
@@ -77,12 +78,19 @@ std::vector<ResultObject> selectInstances(const BoundSelect& b,
     LayoutCache layouts(b);
     auto cursor = openInstances(repo, ns, b.cls->name, b.hints);
     const StopCheck stopped;  // a test of every instance may take long: the caller may give up
-    while (auto inst = cursor->next()) {
-        stopped();
-        const ClassLayout& layout = layouts.get(inst->classPtr());
-        Row row{layout.cls.get(), inst.get(), layout.slots.data(), &ctx, &ns};
-        if (b.where && !b.where->test(row)) continue;
-        matches.emplace_back(std::move(inst), &layout);
+    // The instances are lent: only a match takes a reference of its own.
+    for (auto run = cursor->nextRun(); !run.empty(); run = cursor->nextRun()) {
+        // Room for a whole run at once (pages left unwritten cost nothing)
+        // instead of copying the matches over as the vector doubles.
+        if (run.size() > 1)
+            matches.reserve(std::max(matches.size() + run.size(), 2 * matches.capacity()));
+        for (const auto& inst : run) {
+            stopped();
+            const ClassLayout& layout = layouts.get(inst->classPtr());
+            Row row{layout.cls.get(), inst.get(), layout.slots.data(), &ctx, &ns};
+            if (b.where && !b.where->test(row)) continue;
+            matches.emplace_back(inst, &layout);
+        }
     }
     std::vector<ResultObject> out(matches.size());
     for (size_t i = 0; i < matches.size(); ++i) {

@@ -137,19 +137,25 @@ class CountingProvider : public InstanceProvider {
 
 }  // namespace
 
+// Static Base instances with these ids, and the provider for Derived.
+void addStaticsAndProvider(Repository& repo, std::initializer_list<uint32_t> ids,
+                           std::shared_ptr<InstanceProvider> provider) {
+    Repository::Transaction tx(repo);
+    auto base = tx.ns("root\\test", false).findClass("Base");
+    for (uint32_t id : ids) {
+        auto inst = std::make_shared<Instance>(base);
+        inst->set("Id", CimValue::uint(id));
+        inst->set("Name", CimValue::string("one"));
+        tx.addInstance("root\\test", inst);
+    }
+    tx.setProvider("root\\test", "Derived", std::move(provider));
+    tx.commit();
+}
+
 TEST(InstanceSource, WalksStaticThenLiveInstancesOfTheWholeFamily) {
     auto repo = sample();
     auto provider = std::make_shared<CountingProvider>();
-    {
-        Repository::Transaction tx(*repo);
-        auto base = tx.ns("root\\test", false).findClass("Base");
-        auto inst = std::make_shared<Instance>(base);
-        inst->set("Id", CimValue::uint(1));
-        inst->set("Name", CimValue::string("one"));
-        tx.addInstance("root\\test", inst);
-        tx.setProvider("root\\test", "Derived", provider);
-        tx.commit();
-    }
+    addStaticsAndProvider(*repo, {1}, provider);
     auto snap = repo->snapshot();
     const NamespaceState& ns = *snap->find("root\\test");
     EXPECT_EQ(provider->opened, 0);  // nothing runs before the walk starts
@@ -168,6 +174,33 @@ TEST(InstanceSource, WalksStaticThenLiveInstancesOfTheWholeFamily) {
     EXPECT_FALSE(findInstance(snap, ns, parseObjectPath("Base.Id=11abc")));
     EXPECT_FALSE(findInstance(snap, ns, parseObjectPath("Base.Id=-11")));
     EXPECT_THROW(openInstances(snap, ns, "Nope"), WbemError);
+}
+
+// Runs lend what next() gives, in the same order, and either call takes up
+// where the other left off.
+TEST(InstanceSource, RunsLendTheSameWalkAsNext) {
+    auto repo = sample();
+    addStaticsAndProvider(*repo, {1, 2, 3}, std::make_shared<CountingProvider>());
+    auto snap = repo->snapshot();
+    const NamespaceState& ns = *snap->find("root\\test");
+    const std::vector<std::string> whole{"Base.Id=1", "Base.Id=2", "Base.Id=3", "Derived.Id=10",
+                                         "Derived.Id=11"};
+
+    auto byRuns = openInstances(snap, ns, "Base");
+    std::vector<std::string> paths;
+    size_t runs = 0;
+    for (auto run = byRuns->nextRun(); !run.empty(); run = byRuns->nextRun(), ++runs)
+        for (const auto& inst : run) paths.push_back(relPathOf(*inst));
+    EXPECT_EQ(paths, whole);
+    EXPECT_EQ(runs, 3u) << "the statics in one run, the provider's one by one";
+    EXPECT_TRUE(byRuns->nextRun().empty());
+
+    auto mixed = openInstances(snap, ns, "Base");
+    paths = {relPathOf(*mixed->next())};
+    for (const auto& inst : mixed->nextRun()) paths.push_back(relPathOf(*inst));
+    EXPECT_EQ(paths, (std::vector<std::string>(whole.begin(), whole.begin() + 3)));
+    while (auto inst = mixed->next()) paths.push_back(relPathOf(*inst));
+    EXPECT_EQ(paths, whole);
 }
 
 TEST(InstanceSource, NamespaceInstancesNameTheChildNamespaces) {
