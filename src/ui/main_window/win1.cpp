@@ -103,12 +103,15 @@ void TMainWin::buildLayout() {
     setCentralWidget(Panel1);
     PageControl2 = named(new QTabWidget(Panel1), "PageControl2");
     bareColumn(Panel1)->addWidget(PageControl2);
+    // The status bar and the Query tab measure no text yet: built first, they
+    // keep this thread busy while the other still reads the system's fonts,
+    // which the class browser's first tab waits for.
+    buildStatusBar();
     instances_ = new InstanceBrowser(*WMI, prompts_);
-    classes_ = new ClassBrowser(*WMI, *instances_, prompts_, ImageList1, PageControl2);
     query_ = new QueryPane(*WMI, prompts_, options_.clock, ImageList1, PageControl2);
+    classes_ = new ClassBrowser(*WMI, *instances_, prompts_, ImageList1, PageControl2);
     PageControl2->addTab(classes_, QStringLiteral("Classes"));
     PageControl2->addTab(query_, QStringLiteral("Query"));
-    buildStatusBar();
 }
 
 void TMainWin::buildStatusBar() {
