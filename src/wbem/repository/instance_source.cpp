@@ -10,7 +10,7 @@ namespace {
 // Walks a class family: for each class, its static instances, then its
 // provider's; __NAMESPACE yields the child namespaces.
 class FamilyCursor : public InstanceCursor {
-public:
+  public:
     FamilyCursor(std::shared_ptr<const RepositoryState> repo, const NamespaceState& ns,
                  std::vector<std::shared_ptr<const ClassDef>> family, QueryHints hints)
         : repo_(std::move(repo)), ns_(ns), family_(std::move(family)), hints_(std::move(hints)) {}
@@ -33,7 +33,7 @@ public:
         return advance();
     }
 
-private:
+  private:
     // The next run: a class's static instances all at once, lent from the
     // snapshot the cursor keeps, then its provider's as the provider lends them.
     std::span<const std::shared_ptr<const Instance>> advance() {
@@ -110,8 +110,7 @@ CimValue keyValue(const PathKey& key, const PropertyDef& prop) {
 }  // namespace
 
 std::unique_ptr<InstanceCursor> openInstances(std::shared_ptr<const RepositoryState> repo,
-                                              const NamespaceState& ns,
-                                              std::string_view className,
+                                              const NamespaceState& ns, std::string_view className,
                                               const QueryHints& hints) {
     auto family = ns.familyOf(className);
     if (family.empty()) fail(hr::InvalidClass);
@@ -124,9 +123,9 @@ std::shared_ptr<const Instance> findInstance(std::shared_ptr<const RepositorySta
     if (!cls) fail(hr::InvalidClass);
     QueryHints hints;
     for (const auto& k : path.keys) {
-        const PropertyDef* prop =
-            k.name.empty() && cls->keys.size() == 1 ? &cls->properties[size_t(cls->keys[0])]
-                                                    : cls->property(k.name);
+        const PropertyDef* prop = k.name.empty() && cls->keys.size() == 1
+                                      ? &cls->properties[size_t(cls->keys[0])]
+                                      : cls->property(k.name);
         if (!prop) return nullptr;
         hints.equals.emplace_back(prop->name, keyValue(k, *prop));
     }

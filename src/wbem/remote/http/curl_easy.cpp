@@ -1,18 +1,11 @@
 #include "curl_easy.h"
 
-#include <mutex>
-
 #include "wbem/errors.h"
 #include "wbem/stop_scope.h"
 
 namespace wbem::http {
 
 namespace {
-
-void globalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<BodySink*>(user);
@@ -35,44 +28,43 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 CurlEasy::CurlEasy(const RemoteOptions& r, const char* userAgent, std::atomic<bool>& cancelled)
     : cancelled_(cancelled) {
-    globalInit();
-    CURL* c = curl_ = curl_easy_init();
+    CURL* c = curl_ = curlApi().easy_init();
     if (!c) fail(hr::OutOfMemory);
-    curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    curlApi().easy_setopt(c, CURLOPT_USERAGENT, userAgent);
+    curlApi().easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
+    curlApi().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curlApi().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curlApi().easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    curlApi().easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
     // One connection, not a pool: a Negotiate context belongs to one, and a
     // connection opened anew (CURLOPT_FRESH_CONNECT) must retire the old.
-    curl_easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curlApi().easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
+    curlApi().easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
+    curlApi().easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
+    curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!r.caFile.empty()) {
         // The file is trusted beside the system's CAs, not instead of them.
-        curl_easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
+        curlApi().easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
 #ifdef CURL_CA_PATH
-        curl_easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
+        curlApi().easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
 #else
-        curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
+        curlApi().easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
 #endif
     }
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
+    curlApi().easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
+    curlApi().easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curlApi().easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+    curlApi().easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
 }
 
 CurlEasy::~CurlEasy() {
-    if (curl_) curl_easy_cleanup(curl_);
+    if (curl_) curlApi().easy_cleanup(curl_);
 }
 
 void CurlEasy::failTransfer(CURLcode rc, const BodySink& sink, const std::string& where,
                             const std::string& host) {
-    const std::string detail = error_[0] ? error_ : curl_easy_strerror(rc);
+    const std::string detail = error_[0] ? error_ : curlApi().easy_strerror(rc);
     switch (rc) {
         case CURLE_WRITE_ERROR:
             if (sink.overflow)

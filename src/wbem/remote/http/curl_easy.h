@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <string>
 
+#include "wbem/remote/http/curl_library.h"
 #include "wbem/remote_options.h"
 
 namespace wbem::http {

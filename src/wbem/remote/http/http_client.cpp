@@ -78,11 +78,11 @@ Client::Client(Target target, ClientOptions options)
     if (!policyError_.empty()) wipeSecret(options_.password);
     easy_ = std::make_unique<CurlEasy>(r, options_.userAgent.c_str(), cancelled_);
     CURL* c = easy_->get();
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
+    curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
     if (!options_.user.empty() && policyError_.empty()) {
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        curl_easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
+        curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curlApi().easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
+        curlApi().easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
     }
 }
 
@@ -99,29 +99,29 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
     curl_slist* list = nullptr;
     struct Free {
         curl_slist** l;
-        ~Free() { curl_slist_free_all(*l); }
+        ~Free() { curlApi().slist_free_all(*l); }
     } freeList{&list};
     for (const auto& [name, value] : headers) {
         // A line break would let a value start a header of its own.
         if (name.find_first_of("\r\n:") != std::string::npos ||
             value.find_first_of("\r\n") != std::string::npos)
             fail(hr::InvalidParameter);
-        list = curl_slist_append(list, (name + ": " + value).c_str());
+        list = curlApi().slist_append(list, (name + ": " + value).c_str());
     }
-    list = curl_slist_append(list, "Expect:");
+    list = curlApi().slist_append(list, "Expect:");
     Reply reply;
     BodySink bodySink{&reply.body, options_.maxReplyBytes};
     HeaderSink headerSink{&reply.headers};
     easy_->clearError();
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
-    curl_easy_setopt(c, CURLOPT_POST, 1L);
-    curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &bodySink);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &headerSink);
-    const CURLcode rc = curl_easy_perform(c);
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curlApi().easy_setopt(c, CURLOPT_URL, url.c_str());
+    curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, list);
+    curlApi().easy_setopt(c, CURLOPT_POST, 1L);
+    curlApi().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+    curlApi().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curlApi().easy_setopt(c, CURLOPT_WRITEDATA, &bodySink);
+    curlApi().easy_setopt(c, CURLOPT_HEADERDATA, &headerSink);
+    const CURLcode rc = curlApi().easy_perform(c);
+    curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     const std::string where = target_.origin();
     if (rc != CURLE_OK) {
         if (headerSink.overflow)
@@ -131,7 +131,7 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
                                                     std::to_string(kMaxHeaderBytes) + " bytes."));
         easy_->failTransfer(rc, bodySink, where, target_.host);
     }
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+    curlApi().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     if (reply.status == 401)
         fail(hr::AccessDeniedSystem,
              describeWithReason(

@@ -55,8 +55,8 @@ struct Transport::Handle {
     Handle(const RemoteOptions& r, std::atomic<bool>& cancelled)
         : easy(r, "Cimscope WinRM client", cancelled) {}
     ~Handle() {
-        if (headers) curl_slist_free_all(headers);
-        if (anonymousHeaders) curl_slist_free_all(anonymousHeaders);
+        if (headers) http::curlApi().slist_free_all(headers);
+        if (anonymousHeaders) http::curlApi().slist_free_all(anonymousHeaders);
     }
 };
 
@@ -82,15 +82,15 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
     if (policyCode_) wipe(options_.password);
     handle_ = std::make_unique<Handle>(r, cancelled_);
     CURL* c = handle_->easy.get();
-    handle_->headers =
-        curl_slist_append(handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
-    handle_->headers = curl_slist_append(handle_->headers, "Expect:");
+    handle_->headers = http::curlApi().slist_append(
+        handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
+    handle_->headers = http::curlApi().slist_append(handle_->headers, "Expect:");
     for (const char* h : {"Content-Type: application/soap+xml;charset=UTF-8",
                           "Expect:", "WSMANIDENTIFY: unauthenticated"})
-        handle_->anonymousHeaders = curl_slist_append(handle_->anonymousHeaders, h);
+        handle_->anonymousHeaders = http::curlApi().slist_append(handle_->anonymousHeaders, h);
     const std::string url = endpoint_.url();
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
+    http::curlApi().easy_setopt(c, CURLOPT_URL, url.c_str());
+    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
 }
 
 Transport::~Transport() {
@@ -128,29 +128,30 @@ Transport::Raw Transport::perform(std::string_view body, const std::string& cont
     CURL* c = handle_->easy.get();
     curl_slist* headers = nullptr;
     const std::string type = "Content-Type: " + contentType;
-    headers = curl_slist_append(headers, type.c_str());
-    headers = curl_slist_append(headers, "Expect:");
+    headers = http::curlApi().slist_append(headers, type.c_str());
+    headers = http::curlApi().slist_append(headers, "Expect:");
     if (!authorization.empty())
-        headers = curl_slist_append(headers, ("Authorization: Negotiate " + authorization).c_str());
+        headers = http::curlApi().slist_append(
+            headers, ("Authorization: Negotiate " + authorization).c_str());
     struct Free {
         curl_slist* l;
-        ~Free() { curl_slist_free_all(l); }
+        ~Free() { http::curlApi().slist_free_all(l); }
     } freeHeaders{headers};
-    curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
-    curl_easy_setopt(c, CURLOPT_USERNAME, nullptr);
-    curl_easy_setopt(c, CURLOPT_PASSWORD, nullptr);
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+    http::curlApi().easy_setopt(c, CURLOPT_USERNAME, nullptr);
+    http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, nullptr);
+    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, headers);
     Raw raw;
-    curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+    http::curlApi().easy_setopt(c, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
     freshConnection_ = false;
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &raw.headers);
+    http::curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
+    http::curlApi().easy_setopt(c, CURLOPT_HEADERDATA, &raw.headers);
     HttpReply reply = send(body);
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
+    http::curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
+    http::curlApi().easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
+    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
     long connects = 0;
-    curl_easy_getinfo(c, CURLINFO_NUM_CONNECTS, &connects);
+    http::curlApi().easy_getinfo(c, CURLINFO_NUM_CONNECTS, &connects);
     raw.newConnection = connects > 0;
     raw.status = reply.status;
     raw.body = std::move(reply.body);
@@ -323,29 +324,29 @@ HttpReply Transport::send(std::string_view body) {
     HttpReply reply;
     http::BodySink sink{&reply.body, options_.maxReplyBytes};
     handle_->easy.clearError();
-    curl_easy_setopt(c, CURLOPT_POST, 1L);
-    curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-    const CURLcode rc = curl_easy_perform(c);
+    http::curlApi().easy_setopt(c, CURLOPT_POST, 1L);
+    http::curlApi().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+    http::curlApi().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    http::curlApi().easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    const CURLcode rc = http::curlApi().easy_perform(c);
     if (rc != CURLE_OK) handle_->easy.failTransfer(rc, sink, endpoint_.url(), endpoint_.host);
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+    http::curlApi().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     return reply;
 }
 
 HttpReply Transport::exchange(std::string_view envelope, bool authenticate) {
     CURL* c = handle_->easy.get();
     if (authenticate && !options_.user.empty()) {
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        curl_easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
+        http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        http::curlApi().easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
+        http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
     } else {
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
-        curl_easy_setopt(c, CURLOPT_USERNAME, nullptr);
-        curl_easy_setopt(c, CURLOPT_PASSWORD, nullptr);
+        http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+        http::curlApi().easy_setopt(c, CURLOPT_USERNAME, nullptr);
+        http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, nullptr);
     }
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER,
-                     authenticate ? handle_->headers : handle_->anonymousHeaders);
+    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER,
+                                authenticate ? handle_->headers : handle_->anonymousHeaders);
     HttpReply reply = send(envelope);
     const std::string where = endpoint_.url();
     switch (reply.status) {
