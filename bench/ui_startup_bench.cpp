@@ -11,6 +11,11 @@
 //                        one line of text in its window: an empty window never
 //                        reads the system's font configuration, which any
 //                        window with text pays for.
+//                        window_over_plain_qt compares with the empty window
+//                        of a program of Qt alone (startup_plain_qt): the other
+//                        children are this binary and load all its libraries,
+//                        which that one does not, so this ratio also counts
+//                        what loading them costs every start.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -89,12 +94,15 @@ struct ChildTime {
     double cpu = -1;   // user and system seconds of the child
 };
 
-ChildTime runChild(const char* mode) {
+// This binary as the child `mode`, or with `program` that program alone.
+ChildTime runChild(const char* mode, const char* program = nullptr) {
     const std::string flag = std::string(kChildFlag) + mode;
-    char* args[] = {const_cast<char*>("/proc/self/exe"), const_cast<char*>(flag.c_str()), nullptr};
+    const char* path = program ? program : "/proc/self/exe";
+    char* args[] = {const_cast<char*>(path), program ? nullptr : const_cast<char*>(flag.c_str()),
+                    nullptr};
     const auto start = Clock::now();
     pid_t pid;
-    if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, args, environ) != 0) return {};
+    if (posix_spawn(&pid, path, nullptr, nullptr, args, environ) != 0) return {};
     int status = 0;
     struct rusage usage {};
     wait4(pid, &status, 0, &usage);
@@ -105,16 +113,18 @@ ChildTime runChild(const char* mode) {
 }
 
 void StartupVsMinimalQt(benchmark::State& state) {
-    double window = 0, minimal = 0, text = 0, windowCpu = 0, minimalCpu = 0;
+    double window = 0, minimal = 0, text = 0, plain = 0, windowCpu = 0, minimalCpu = 0;
     for (auto _ : state) {
         const ChildTime m = runChild("minimal");
         const ChildTime w = runChild("window");
         const ChildTime t = runChild("text");
-        if (m.wall < 0 || w.wall < 0 || t.wall < 0) {
+        const ChildTime p = runChild("plain", CIMSCOPE_PLAIN_QT);
+        if (m.wall < 0 || w.wall < 0 || t.wall < 0 || p.wall < 0) {
             state.SkipWithError("a child process failed");
             return;
         }
         text += t.wall;
+        plain += p.wall;
         minimal += m.wall;
         window += w.wall;
         minimalCpu += m.cpu;
@@ -126,6 +136,8 @@ void StartupVsMinimalQt(benchmark::State& state) {
     state.counters["window_over_minimal"] = window / minimal;
     state.counters["text_window_s"] = text / n;
     state.counters["window_over_text"] = window / text;
+    state.counters["plain_qt_s"] = plain / n;
+    state.counters["window_over_plain_qt"] = window / plain;
     state.counters["window_cpu_s"] = windowCpu / n;
     state.counters["minimal_qt_cpu_s"] = minimalCpu / n;
     state.counters["cpu_window_over_minimal"] = windowCpu / minimalCpu;
