@@ -123,8 +123,9 @@ TEST(DeferredIconStyle, TheBarsArrowsAreTheStylesOwnPictures) {
             const QImage want = expected.pixmap(size).toImage();
             ASSERT_FALSE(want.isNull()) << size;
             EXPECT_EQ(deferred.pixmap(size).toImage(), want) << arrow << " at " << size;
-            if (arrow == QStyle::SP_ToolBarHorizontalExtensionButton)
+            if (arrow == QStyle::SP_ToolBarHorizontalExtensionButton) {
                 EXPECT_EQ(fromBar.pixmap(size).toImage(), want) << "the bar's arrow at " << size;
+            }
         }
     }
 }
