@@ -16,6 +16,12 @@ struct Gate {
     std::atomic<int> arrived{0};  // calls of pass, waiting or through
     std::atomic<int> produced{0};
 
+    // Closed again, its counts back at zero, for the next walk.
+    void reset() {
+        allow(0);
+        arrived = 0;
+        produced = 0;
+    }
     // Lets the instances before index n out.
     void allow(int n) {
         {

@@ -353,9 +353,7 @@ TEST_F(HeldQueryTest, EscOrASecondPressStopsTheQueryAndTheResultOnShowStays) {
     enum class Stop { EscInTheBox, EscInTheList, SecondPress };
     for (Stop how : {Stop::EscInTheBox, Stop::EscInTheList, Stop::SecondPress}) {
         SCOPED_TRACE(int(how));
-        gate_->allow(0);
-        gate_->arrived = 0;
-        gate_->produced = 0;
+        gate_->reset();
         runQuery(*window, QStringLiteral("select Id, Label from Pair"));
         listView1(*window).header()->resizeSection(0, 123);  // the user's width
         const Shown before = shown();

@@ -131,9 +131,7 @@ TEST_F(QueryThreadTest, AStoppedReplacedOrOrphanedRunNeverReportsAndItsWorkerGiv
     enum class Then { Stop, StartAnother, DestroyOwner };
     for (Then then : {Then::Stop, Then::StartAnother, Then::DestroyOwner}) {
         SCOPED_TRACE(int(then));
-        gate_->allow(0);
-        gate_->arrived = 0;
-        gate_->produced = 0;
+        gate_->reset();
         outcomes_.clear();
         auto thread = std::make_unique<QueryThread>();
         start(*thread, "select * from Held");

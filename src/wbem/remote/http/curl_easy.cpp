@@ -28,34 +28,35 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 CurlEasy::CurlEasy(const RemoteOptions& r, const char* userAgent, std::atomic<bool>& cancelled)
     : cancelled_(cancelled) {
-    CURL* c = curl_ = curlApi().easy_init();
+    const CurlLibrary& curl = curlApi();
+    CURL* c = curl_ = curl.easy_init();
     if (!c) fail(hr::OutOfMemory);
-    curlApi().easy_setopt(c, CURLOPT_USERAGENT, userAgent);
-    curlApi().easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
-    curlApi().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curlApi().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curlApi().easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curlApi().easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl.easy_setopt(c, CURLOPT_USERAGENT, userAgent);
+    curl.easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
+    curl.easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    curl.easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
     // One connection, not a pool: a Negotiate context belongs to one, and a
     // connection opened anew (CURLOPT_FRESH_CONNECT) must retire the old.
-    curlApi().easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
-    curlApi().easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
-    curlApi().easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
-    curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl.easy_setopt(c, CURLOPT_MAXCONNECTS, 1L);
+    curl.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(r.connectTimeoutMs));
+    curl.easy_setopt(c, CURLOPT_TIMEOUT_MS, long(r.operationTimeoutMs));
+    curl.easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl.easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!r.caFile.empty()) {
         // The file is trusted beside the system's CAs, not instead of them.
-        curlApi().easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
+        curl.easy_setopt(c, CURLOPT_CAINFO, r.caFile.c_str());
 #ifdef CURL_CA_PATH
-        curlApi().easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
+        curl.easy_setopt(c, CURLOPT_CAPATH, CURL_CA_PATH);
 #else
-        curlApi().easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
+        curl.easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
 #endif
     }
-    curlApi().easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
-    curlApi().easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curlApi().easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-    curlApi().easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
+    curl.easy_setopt(c, CURLOPT_WRITEFUNCTION, writeBody);
+    curl.easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl.easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+    curl.easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled_);
 }
 
 CurlEasy::~CurlEasy() {

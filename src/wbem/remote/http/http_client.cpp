@@ -78,11 +78,12 @@ Client::Client(Target target, ClientOptions options)
     if (!policyError_.empty()) wipeSecret(options_.password);
     easy_ = std::make_unique<CurlEasy>(r, options_.userAgent.c_str(), cancelled_);
     CURL* c = easy_->get();
-    curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
+    const CurlLibrary& curl = curlApi();
+    curl.easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
     if (!options_.user.empty() && policyError_.empty()) {
-        curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        curlApi().easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
-        curlApi().easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
+        curl.easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curl.easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
+        curl.easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
     }
 }
 
@@ -95,6 +96,7 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
     if (!policyError_.empty())
         fail(hr::AccessDeniedSystem, describeWithReason(hr::AccessDeniedSystem, policyError_));
     CURL* c = easy_->get();
+    const CurlLibrary& curl = curlApi();
     const std::string url = target_.origin() + std::string(path);
     curl_slist* list = nullptr;
     struct Free {
@@ -106,22 +108,22 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
         if (name.find_first_of("\r\n:") != std::string::npos ||
             value.find_first_of("\r\n") != std::string::npos)
             fail(hr::InvalidParameter);
-        list = curlApi().slist_append(list, (name + ": " + value).c_str());
+        list = curl.slist_append(list, (name + ": " + value).c_str());
     }
-    list = curlApi().slist_append(list, "Expect:");
+    list = curl.slist_append(list, "Expect:");
     Reply reply;
     BodySink bodySink{&reply.body, options_.maxReplyBytes};
     HeaderSink headerSink{&reply.headers};
     easy_->clearError();
-    curlApi().easy_setopt(c, CURLOPT_URL, url.c_str());
-    curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, list);
-    curlApi().easy_setopt(c, CURLOPT_POST, 1L);
-    curlApi().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-    curlApi().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curlApi().easy_setopt(c, CURLOPT_WRITEDATA, &bodySink);
-    curlApi().easy_setopt(c, CURLOPT_HEADERDATA, &headerSink);
-    const CURLcode rc = curlApi().easy_perform(c);
-    curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curl.easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER, list);
+    curl.easy_setopt(c, CURLOPT_POST, 1L);
+    curl.easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+    curl.easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl.easy_setopt(c, CURLOPT_WRITEDATA, &bodySink);
+    curl.easy_setopt(c, CURLOPT_HEADERDATA, &headerSink);
+    const CURLcode rc = curl.easy_perform(c);
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     const std::string where = target_.origin();
     if (rc != CURLE_OK) {
         if (headerSink.overflow)
@@ -131,7 +133,7 @@ Reply Client::post(std::string_view path, const Headers& headers, std::string_vi
                                                     std::to_string(kMaxHeaderBytes) + " bytes."));
         easy_->failTransfer(rc, bodySink, where, target_.host);
     }
-    curlApi().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl.easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     if (reply.status == 401)
         fail(hr::AccessDeniedSystem,
              describeWithReason(

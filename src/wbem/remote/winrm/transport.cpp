@@ -82,15 +82,16 @@ Transport::Transport(Endpoint endpoint, TransportOptions options)
     if (policyCode_) wipe(options_.password);
     handle_ = std::make_unique<Handle>(r, cancelled_);
     CURL* c = handle_->easy.get();
-    handle_->headers = http::curlApi().slist_append(
-        handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
-    handle_->headers = http::curlApi().slist_append(handle_->headers, "Expect:");
+    const http::CurlLibrary& curl = http::curlApi();
+    handle_->headers =
+        curl.slist_append(handle_->headers, "Content-Type: application/soap+xml;charset=UTF-8");
+    handle_->headers = curl.slist_append(handle_->headers, "Expect:");
     for (const char* h : {"Content-Type: application/soap+xml;charset=UTF-8",
                           "Expect:", "WSMANIDENTIFY: unauthenticated"})
-        handle_->anonymousHeaders = http::curlApi().slist_append(handle_->anonymousHeaders, h);
+        handle_->anonymousHeaders = curl.slist_append(handle_->anonymousHeaders, h);
     const std::string url = endpoint_.url();
-    http::curlApi().easy_setopt(c, CURLOPT_URL, url.c_str());
-    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
+    curl.easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
 }
 
 Transport::~Transport() {
@@ -126,32 +127,32 @@ struct Transport::Raw {
 Transport::Raw Transport::perform(std::string_view body, const std::string& contentType,
                                   const std::string& authorization) {
     CURL* c = handle_->easy.get();
+    const http::CurlLibrary& curl = http::curlApi();
     curl_slist* headers = nullptr;
     const std::string type = "Content-Type: " + contentType;
-    headers = http::curlApi().slist_append(headers, type.c_str());
-    headers = http::curlApi().slist_append(headers, "Expect:");
+    headers = curl.slist_append(headers, type.c_str());
+    headers = curl.slist_append(headers, "Expect:");
     if (!authorization.empty())
-        headers = http::curlApi().slist_append(
-            headers, ("Authorization: Negotiate " + authorization).c_str());
+        headers = curl.slist_append(headers, ("Authorization: Negotiate " + authorization).c_str());
     struct Free {
         curl_slist* l;
         ~Free() { http::curlApi().slist_free_all(l); }
     } freeHeaders{headers};
-    http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
-    http::curlApi().easy_setopt(c, CURLOPT_USERNAME, nullptr);
-    http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, nullptr);
-    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl.easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+    curl.easy_setopt(c, CURLOPT_USERNAME, nullptr);
+    curl.easy_setopt(c, CURLOPT_PASSWORD, nullptr);
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER, headers);
     Raw raw;
-    http::curlApi().easy_setopt(c, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
+    curl.easy_setopt(c, CURLOPT_FRESH_CONNECT, freshConnection_ ? 1L : 0L);
     freshConnection_ = false;
-    http::curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
-    http::curlApi().easy_setopt(c, CURLOPT_HEADERDATA, &raw.headers);
+    curl.easy_setopt(c, CURLOPT_HEADERFUNCTION, readHeader);
+    curl.easy_setopt(c, CURLOPT_HEADERDATA, &raw.headers);
     HttpReply reply = send(body);
-    http::curlApi().easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
-    http::curlApi().easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
-    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
+    curl.easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
+    curl.easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER, handle_->headers);
     long connects = 0;
-    http::curlApi().easy_getinfo(c, CURLINFO_NUM_CONNECTS, &connects);
+    curl.easy_getinfo(c, CURLINFO_NUM_CONNECTS, &connects);
     raw.newConnection = connects > 0;
     raw.status = reply.status;
     raw.body = std::move(reply.body);
@@ -321,32 +322,34 @@ HttpReply Transport::negotiated(std::string_view envelope) {
 
 HttpReply Transport::send(std::string_view body) {
     CURL* c = handle_->easy.get();
+    const http::CurlLibrary& curl = http::curlApi();
     HttpReply reply;
     http::BodySink sink{&reply.body, options_.maxReplyBytes};
     handle_->easy.clearError();
-    http::curlApi().easy_setopt(c, CURLOPT_POST, 1L);
-    http::curlApi().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-    http::curlApi().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    http::curlApi().easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-    const CURLcode rc = http::curlApi().easy_perform(c);
+    curl.easy_setopt(c, CURLOPT_POST, 1L);
+    curl.easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+    curl.easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl.easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    const CURLcode rc = curl.easy_perform(c);
     if (rc != CURLE_OK) handle_->easy.failTransfer(rc, sink, endpoint_.url(), endpoint_.host);
-    http::curlApi().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl.easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     return reply;
 }
 
 HttpReply Transport::exchange(std::string_view envelope, bool authenticate) {
     CURL* c = handle_->easy.get();
+    const http::CurlLibrary& curl = http::curlApi();
     if (authenticate && !options_.user.empty()) {
-        http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        http::curlApi().easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
-        http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
+        curl.easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curl.easy_setopt(c, CURLOPT_USERNAME, options_.user.c_str());
+        curl.easy_setopt(c, CURLOPT_PASSWORD, options_.password.c_str());
     } else {
-        http::curlApi().easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
-        http::curlApi().easy_setopt(c, CURLOPT_USERNAME, nullptr);
-        http::curlApi().easy_setopt(c, CURLOPT_PASSWORD, nullptr);
+        curl.easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_NONE));
+        curl.easy_setopt(c, CURLOPT_USERNAME, nullptr);
+        curl.easy_setopt(c, CURLOPT_PASSWORD, nullptr);
     }
-    http::curlApi().easy_setopt(c, CURLOPT_HTTPHEADER,
-                                authenticate ? handle_->headers : handle_->anonymousHeaders);
+    curl.easy_setopt(c, CURLOPT_HTTPHEADER,
+                     authenticate ? handle_->headers : handle_->anonymousHeaders);
     HttpReply reply = send(envelope);
     const std::string where = endpoint_.url();
     switch (reply.status) {
